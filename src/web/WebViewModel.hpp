@@ -1,0 +1,60 @@
+#pragma once
+
+// Interface agreed between modules; the web module implements it (and may add
+// members, but keeps these).
+
+#include "support/Published.hpp"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace Gtk {
+class Widget;
+class Window;
+}
+
+namespace quillbay {
+
+// Owns the one web view of the run and publishes its loading state.
+class WebViewModel {
+public:
+    // Opens an address with the user's default application (browser, etc.).
+    using Opener = std::function<void(const std::string& uri)>;
+
+    WebViewModel();
+    ~WebViewModel();
+    WebViewModel(const WebViewModel&) = delete;
+    WebViewModel& operator=(const WebViewModel&) = delete;
+
+    const Published<bool>& isLoading() const;
+    const Published<double>& progress() const;                  // 0.0 ... 1.0
+    const Published<std::optional<std::string>>& loadError() const;
+    const Published<std::optional<std::string>>& currentURL() const;
+
+    // The studio port the view is locked to; none until the server is ready.
+    std::optional<long long> allowedPort() const;
+    void setAllowedPort(long long port);
+
+    void load(const std::string& url);   // 60 s timeout, clears loadError
+    void reload();                        // reload from origin, clears loadError
+    void hardReload();                    // drop disk and memory caches, then reload from origin
+
+    static bool isLoopback(const std::string& url);
+
+    // The one WebKitWebView, wrapped; the same instance for the whole run.
+    Gtk::Widget& widget();
+
+    // The window that dialogs started by pages are modal to.
+    void setParentWindow(Gtk::Window* window);
+
+    // Injection points for tests; the defaults use the desktop.
+    void setOpener(Opener opener);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace quillbay
