@@ -1,0 +1,1 @@
+"""The Quillbay studio server, standard library only."""

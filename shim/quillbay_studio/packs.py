@@ -1,0 +1,137 @@
+"""Theme pack format: a folder with manifest.json and theme.css.
+
+These checks are shared by the catalog (which lists broken packs with the
+reason) and by the installer (which refuses them before writing anything).
+"""
+from __future__ import annotations
+
+import json
+import re
+import stat
+from dataclasses import dataclass
+from pathlib import Path
+
+MANIFEST_NAME = "manifest.json"
+STYLESHEET_NAME = "theme.css"
+PACK_ID_PATTERN = re.compile(r"^[a-z0-9][a-z0-9._-]{0,63}$")
+MAX_MANIFEST_BYTES = 64 * 1024
+MAX_STYLESHEET_BYTES = 2 * 1024 * 1024
+MAX_TEXT_FIELD = 100
+
+
+class PackError(Exception):
+    """A pack cannot be used; the message is one sentence for the user."""
+
+
+@dataclass(frozen=True)
+class PackManifest:
+    id: str
+    name: str
+    version: str
+
+    def as_json(self) -> dict:
+        return {"id": self.id, "name": self.name, "version": self.version}
+
+
+@dataclass(frozen=True)
+class ThemePack:
+    """A pack as the catalog lists it; `error` is set when it cannot be used."""
+
+    id: str
+    folder: Path
+    stock: bool
+    manifest: PackManifest | None = None
+    error: str | None = None
+
+    @property
+    def usable(self) -> bool:
+        return self.error is None
+
+    @property
+    def stylesheet(self) -> Path:
+        return self.folder / STYLESHEET_NAME
+
+    def as_json(self) -> dict:
+        entry = {"id": self.id}
+        if self.manifest is not None:
+            entry["name"] = self.manifest.name
+            entry["version"] = self.manifest.version
+        entry["stock"] = self.stock
+        if self.error is not None:
+            entry["error"] = self.error
+        return entry
+
+
+def parse_manifest(data: bytes) -> PackManifest:
+    """Decodes and checks manifest bytes, raising PackError with the reason."""
+    if len(data) > MAX_MANIFEST_BYTES:
+        raise PackError(f"The manifest is larger than {MAX_MANIFEST_BYTES // 1024} KB.")
+    try:
+        document = json.loads(data.decode("utf-8"))
+    except (UnicodeDecodeError, ValueError):
+        raise PackError("The manifest is not valid JSON.") from None
+    if not isinstance(document, dict):
+        raise PackError("The manifest is not a JSON object.")
+    pack_id = document.get("id")
+    if not isinstance(pack_id, str) or not PACK_ID_PATTERN.match(pack_id):
+        raise PackError(
+            "The manifest's id must be 1 to 64 lowercase letters, digits, dots, "
+            "dashes or underscores, starting with a letter or digit.")
+    name = _text_field(document, "name")
+    version = _text_field(document, "version")
+    return PackManifest(pack_id, name, version)
+
+
+def _text_field(document: dict, key: str) -> str:
+    value = document.get(key)
+    if not isinstance(value, str) or not value.strip():
+        raise PackError(f"The manifest has no {key} text.")
+    if len(value) > MAX_TEXT_FIELD or any(ord(c) < 0x20 for c in value):
+        raise PackError(
+            f"The manifest's {key} must be one line of at most {MAX_TEXT_FIELD} characters.")
+    return value
+
+
+def check_stylesheet_size(size: int) -> None:
+    if size > MAX_STYLESHEET_BYTES:
+        raise PackError(
+            f"The stylesheet is larger than {MAX_STYLESHEET_BYTES // (1024 * 1024)} MB.")
+
+
+def _regular_file(path: Path, what: str) -> Path:
+    try:
+        info = path.lstat()
+    except FileNotFoundError:
+        raise PackError(f"The pack has no {what}.") from None
+    except OSError as error:
+        raise PackError(f"The pack's {what} cannot be read ({error.strerror}).") from None
+    if not stat.S_ISREG(info.st_mode):
+        raise PackError(f"The pack's {what} is not a regular file.")
+    return path
+
+
+def read_pack_folder(folder: Path) -> PackManifest:
+    """Checks an unpacked pack folder; returns its manifest or raises PackError."""
+    manifest_path = _regular_file(folder / MANIFEST_NAME, MANIFEST_NAME)
+    stylesheet = _regular_file(folder / STYLESHEET_NAME, f"{STYLESHEET_NAME} stylesheet")
+    try:
+        with open(manifest_path, "rb") as handle:
+            data = handle.read(MAX_MANIFEST_BYTES + 1)
+    except OSError as error:
+        raise PackError(f"The manifest cannot be read ({error.strerror}).") from None
+    manifest = parse_manifest(data)
+    check_stylesheet_size(stylesheet.stat().st_size)
+    return manifest
+
+
+def load_pack(folder: Path, stock: bool) -> ThemePack:
+    """Reads a pack folder for the catalog; a broken pack keeps its folder name as id."""
+    try:
+        manifest = read_pack_folder(folder)
+    except PackError as error:
+        return ThemePack(folder.name, folder, stock, error=str(error))
+    if manifest.id != folder.name:
+        return ThemePack(
+            folder.name, folder, stock,
+            error=f"The manifest's id {manifest.id} does not match the folder name.")
+    return ThemePack(manifest.id, folder, stock, manifest=manifest)
