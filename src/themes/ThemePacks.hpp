@@ -4,6 +4,7 @@
 // add members, but keeps these).
 
 #include "support/Published.hpp"
+#include "themes/PackChooser.hpp"
 #include "themes/ThemeCatalog.hpp"
 
 #include <functional>
@@ -37,6 +38,16 @@ public:
     // Lets the user pick a pack (folder or .zip), POSTs it to base + "api/themes/install",
     // then refreshes. `done(true)` when the server accepted it.
     void installInteractively(const std::string& base, Gtk::Window* parent, Done done);
+
+    // Injection points; the defaults are choosePackInteractively and
+    // showNotAPackAlert.
+    using Chooser = std::function<void(Gtk::Window* parent, PackPicked picked)>;
+    using Alert = std::function<void(Gtk::Window* parent, const std::string& reason)>;
+    void setChooser(Chooser chooser);
+    void setAlert(Alert alert);
+    // The window the refusal alert of activate() is modal to; by default the
+    // active window of the running Gtk::Application, if any.
+    void setAlertParent(std::function<Gtk::Window*()> parent);
 
 private:
     struct Impl;

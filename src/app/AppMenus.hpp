@@ -1,0 +1,64 @@
+#pragma once
+
+#include <giomm/menumodel.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace Gtk {
+class Application;
+class Window;
+}
+
+namespace quillbay {
+
+class ServerProcess;
+class ThemePacks;
+class WebViewModel;
+
+// The application's commands: installs the app actions with their keys,
+// builds the menu bar (File, Theme, Server) and the toolbar's theme menu, and
+// rebuilds both whenever the server state, the port or the catalog changes.
+//
+// Actions: app.install-theme (<Primary><Shift>i), app.reveal-studio-folder,
+// app.show-server-log, app.quit (<Primary>q), app.activate-theme (string: pack
+// id), app.refresh-themes, app.restart-server, app.open-desk-in-browser.
+// Install and open-desk are enabled only while the server is ready.
+class AppMenus {
+public:
+    struct Hooks {
+        std::function<void()> quit;                // app.quit; required
+        std::function<Gtk::Window*()> parent;      // the window dialogs are modal to
+        std::string resourceDir;                   // R for the payload line; empty: the app's own
+        // Desktop calls; the defaults use the desktop and ignore failures.
+        std::function<void(const std::string& uri)> openURI;
+        std::function<void(const std::string& folder)> revealFolder;
+    };
+
+    // Also sets the menu bar of `app`. Make it once `app` is registered
+    // (in on_startup), as GTK accepts a menu bar only then.
+    AppMenus(Gtk::Application& app, ServerProcess& server, WebViewModel& web, ThemePacks& themes, Hooks hooks);
+    ~AppMenus();
+    AppMenus(const AppMenus&) = delete;
+    AppMenus& operator=(const AppMenus&) = delete;
+
+    Glib::RefPtr<Gio::MenuModel> menubar() const;
+    // For the toolbar's theme menu button (the same object for the whole run).
+    Glib::RefPtr<Gio::MenuModel> toolbarThemeMenu() const;
+
+    // Rebuilt automatically on every change; public for tests.
+    void rebuild();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Shows `folder` in the desktop's file manager (FileManager1 over D-Bus,
+// falling back to opening the folder itself); failures are ignored.
+void revealInFileManager(const std::string& folder);
+// Opens `uri` with the user's default application; failures are ignored.
+void openWithDesktop(const std::string& uri);
+
+} // namespace quillbay

@@ -1,0 +1,123 @@
+#include "themes/ThemePacks.hpp"
+
+#include "support/HttpClient.hpp"
+#include "themes/NotAPackAlert.hpp"
+#include "themes/PostAnswer.hpp"
+
+#include <gtkmm/application.h>
+#include <gtkmm/window.h>
+
+#include <nlohmann/json.hpp>
+
+namespace quillbay {
+
+namespace {
+
+constexpr std::chrono::milliseconds kRefreshTimeout{3000};
+constexpr std::chrono::milliseconds kPostTimeout{20000};
+
+Gtk::Window* activeApplicationWindow()
+{
+    auto app = std::dynamic_pointer_cast<Gtk::Application>(Gio::Application::get_default());
+    return app ? app->get_active_window() : nullptr;
+}
+
+} // namespace
+
+struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
+    Published<std::optional<ThemeCatalog>> catalog;
+    Published<std::optional<std::string>> lastMessage;
+    Chooser chooser = choosePackInteractively;
+    Alert alert = showNotAPackAlert;
+    std::function<Gtk::Window*()> alertParent = activeApplicationWindow;
+
+    void refresh(const std::string& base, std::function<void()> done)
+    {
+        HttpRequest request;
+        request.url = base + "api/themes";
+        request.timeout = kRefreshTimeout;
+        std::weak_ptr<Impl> weak = weak_from_this();
+        HttpClient::shared().send(request, [weak, done = std::move(done)](const HttpResponse& response) {
+            if (auto self = weak.lock()) {
+                // Each completed refresh publishes, so the last to complete wins.
+                if (response.transportOk) {
+                    if (auto decoded = decodeThemeCatalog(response.body))
+                        self->catalog.set(std::move(*decoded));
+                }
+            }
+            if (done)
+                done();
+        });
+    }
+
+    // Sends one POST, publishes its outcome, raises the alert on a refusal,
+    // then refreshes whatever happened and reports the outcome afterwards.
+    void postThenRefresh(const std::string& base, const std::string& path, const nlohmann::json& body,
+                         Gtk::Window* parent, Done done)
+    {
+        HttpRequest request;
+        request.method = "POST";
+        request.url = base + path;
+        // A path that is not UTF-8 cannot be sent as JSON text; it goes with U+FFFD.
+        request.body = body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        request.timeout = kPostTimeout;
+        std::weak_ptr<Impl> weak = weak_from_this();
+        HttpClient::shared().send(request, [weak, base, parent, done = std::move(done)](const HttpResponse& response) {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            PostAnswer answer = interpretPostAnswer(response);
+            self->lastMessage.set(answer.message);
+            if (answer.alertReason && self->alert)
+                self->alert(parent ? parent : (self->alertParent ? self->alertParent() : nullptr), *answer.alertReason);
+            bool succeeded = answer.succeeded;
+            self->refresh(base, [done, succeeded] {
+                if (done)
+                    done(succeeded);
+            });
+        });
+    }
+};
+
+ThemePacks::ThemePacks() : impl_(std::make_shared<Impl>()) {}
+ThemePacks::~ThemePacks() = default;
+
+const Published<std::optional<ThemeCatalog>>& ThemePacks::catalog() const { return impl_->catalog; }
+const Published<std::optional<std::string>>& ThemePacks::lastMessage() const { return impl_->lastMessage; }
+
+void ThemePacks::refresh(const std::string& base, std::function<void()> done)
+{
+    impl_->refresh(base, std::move(done));
+}
+
+void ThemePacks::activate(const std::string& id, const std::string& base, Done done)
+{
+    impl_->postThenRefresh(base, "api/themes/active", nlohmann::json{{"id", id}}, nullptr, std::move(done));
+}
+
+void ThemePacks::installInteractively(const std::string& base, Gtk::Window* parent, Done done)
+{
+    if (!impl_->chooser) {
+        if (done)
+            done(false);
+        return;
+    }
+    std::weak_ptr<Impl> weak = impl_;
+    impl_->chooser(parent, [weak, base, parent, done = std::move(done)](std::optional<std::string> path) {
+        auto self = weak.lock();
+        if (!self || !path || path->empty()) {
+            // A cancelled chooser sends nothing and refreshes nothing.
+            if (done)
+                done(false);
+            return;
+        }
+        nlohmann::json body{{"path", *path}, {"activate", true}};
+        self->postThenRefresh(base, "api/themes/install", body, parent, done);
+    });
+}
+
+void ThemePacks::setChooser(Chooser chooser) { impl_->chooser = std::move(chooser); }
+void ThemePacks::setAlert(Alert alert) { impl_->alert = std::move(alert); }
+void ThemePacks::setAlertParent(std::function<Gtk::Window*()> parent) { impl_->alertParent = std::move(parent); }
+
+} // namespace quillbay
