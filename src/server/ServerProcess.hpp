@@ -77,7 +77,7 @@ public:
 
     static bool isFree(long long port);
     // The pid named by an earlier server of this application on `port`, only
-    // when that pid is ours to signal (see PortReclaim). Blocks up to `wait`.
+    // when that pid is ours to signal (see ListenerCheck). Blocks up to `wait`.
     static std::optional<pid_t> orphanPid(long long port,
                                           std::chrono::milliseconds requestTimeout = std::chrono::milliseconds(1500),
                                           std::chrono::milliseconds wait = std::chrono::milliseconds(2000));

@@ -1,0 +1,90 @@
+#pragma once
+// Shared by the server benchmarks: a resource folder whose server script runs
+// the fake studio server of the tests with the given arguments.
+
+#include "server/ServerProcess.hpp"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace bench {
+
+namespace fs = std::filesystem;
+
+inline std::string fakeServerPath()
+{
+    return (fs::path(__FILE__).parent_path() / ".." / "tests" / "fixtures" / "fake_studio_server.py")
+        .lexically_normal()
+        .string();
+}
+
+class BenchFolder {
+public:
+    explicit BenchFolder(const std::vector<std::string>& fakeArgs)
+    {
+        std::string pattern = (fs::temp_directory_path() / "quillbay-bench-XXXXXX").string();
+        root_ = ::mkdtemp(pattern.data()) ? pattern : std::string("/tmp");
+        fs::create_directories(resources() + "/python/bin");
+        fs::create_directories(resources() + "/shim");
+        fs::create_symlink("/usr/bin/python3", resources() + "/python/bin/python3.12");
+        std::ofstream shim(resources() + "/shim/quillbay_server.py");
+        shim << "import os, sys\nos.execv(sys.executable, [sys.executable, '" << fakeServerPath() << "'";
+        for (const auto& arg : fakeArgs)
+            shim << ", '" << arg << "'";
+        shim << "])\n";
+    }
+    ~BenchFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    std::string resources() const { return root_ + "/R"; }
+    std::string state() const { return root_ + "/S"; }
+    std::string file(const std::string& name) const { return root_ + "/" + name; }
+
+    quillbay::ServerProcess::Config config(long long port) const
+    {
+        quillbay::ServerProcess::Config config;
+        config.resourceDir = resources();
+        config.stateDir = state();
+        config.preferredPort = port;
+        config.fallbackFirst = port + 1;
+        config.fallbackLast = port + 10;
+        config.timing.stopGrace = std::chrono::milliseconds(500);
+        return config;
+    }
+
+private:
+    std::string root_;
+};
+
+inline bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    return true;
+}
+
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    if (values.empty())
+        return 0;
+    auto middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+} // namespace bench

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillbay {
+
+// Turns the child's output bytes into display lines. A line split across
+// reads is joined again; a partial line waits for its line feed and comes out
+// at end of output. Empty lines are dropped. Bytes that are not valid UTF-8
+// are shown as U+FFFD, so no line is lost. A line longer than `maxLineBytes`
+// is cut into pieces (at character boundaries) so a writer that never ends
+// its line cannot grow memory without bound.
+class LineAssembler {
+public:
+    static constexpr std::size_t kDefaultMaxLineBytes = 64 * 1024;
+
+    explicit LineAssembler(std::size_t maxLineBytes = kDefaultMaxLineBytes);
+
+    using LineSink = std::function<void(std::string&& line)>;
+
+    // Hands each complete line that `bytes` ends to `sink`, in order.
+    void feed(std::string_view bytes, const LineSink& sink);
+    // Hands over the pending partial line, if any, at end of output.
+    void finish(const LineSink& sink);
+
+    // The same, collected; convenient where the lines are few.
+    std::vector<std::string> feed(std::string_view bytes);
+    std::vector<std::string> finish();
+
+    // Valid UTF-8 for any bytes: each invalid sequence becomes U+FFFD.
+    static std::string displayText(std::string_view bytes);
+
+private:
+    static void emit(std::string_view raw, const LineSink& sink);
+    void cutOversized(const LineSink& sink);
+
+    std::size_t maxLineBytes_;
+    std::string pending_;
+};
+
+} // namespace quillbay

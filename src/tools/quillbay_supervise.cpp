@@ -1,0 +1,160 @@
+// Runs one studio server under ServerProcess without a window, for scripts
+// and benchmarks. Prints one line per published change and takes the
+// commands restart, stop and quit on standard input.
+#include "server/ServerProcess.hpp"
+
+#include <gio/gio.h>
+#include <gio/gunixinputstream.h>
+#include <glib-unix.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+using quillbay::ServerProcess;
+
+namespace {
+
+struct Supervisor {
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    ServerProcess server;
+    std::size_t tailSize = 0;
+    bool quitting = false;
+
+    explicit Supervisor(ServerProcess::Config config) : server(std::move(config)) {}
+    ~Supervisor() { g_main_loop_unref(loop); }
+
+    static void say(const std::string& line)
+    {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+
+    void printState()
+    {
+        const auto& state = server.state().get();
+        switch (state.kind()) {
+        case quillbay::ServerState::Kind::Idle: say("state idle"); break;
+        case quillbay::ServerState::Kind::Starting: say("state starting"); break;
+        case quillbay::ServerState::Kind::Ready: say("state ready"); break;
+        case quillbay::ServerState::Kind::Failed: say("state failed " + state.message()); break;
+        }
+    }
+
+    // The tail notifies once per added line and once more when it trims, so
+    // a new line is exactly a growth by one.
+    void printNewLine()
+    {
+        const auto& tail = server.logTail().get();
+        if (tail.size() == tailSize + 1)
+            say("log " + tail.back());
+        tailSize = tail.size();
+    }
+
+    void connect()
+    {
+        server.state().signalChanged().connect([this] { printState(); });
+        server.port().signalChanged().connect([this] { say("port " + std::to_string(server.port().get())); });
+        server.logTail().signalChanged().connect([this] { printNewLine(); });
+    }
+
+    void quit()
+    {
+        if (quitting)
+            return;
+        quitting = true;
+        server.stop([this] { g_main_loop_quit(loop); });
+    }
+
+    void command(const std::string& line)
+    {
+        if (line == "restart")
+            server.restart();
+        else if (line == "stop")
+            server.stop();
+        else if (line == "quit")
+            quit();
+    }
+};
+
+struct CommandReader {
+    Supervisor& supervisor;
+    GDataInputStream* input;
+    GCancellable* cancellable = g_cancellable_new();
+
+    explicit CommandReader(Supervisor& owner)
+        : supervisor(owner), input(g_data_input_stream_new(g_unix_input_stream_new(0, FALSE)))
+    {
+    }
+    ~CommandReader()
+    {
+        g_cancellable_cancel(cancellable);
+        g_object_unref(cancellable);
+        g_object_unref(input);
+    }
+
+    void readNext()
+    {
+        g_data_input_stream_read_line_async(input, G_PRIORITY_DEFAULT, cancellable, &CommandReader::onLine, this);
+    }
+
+    static void onLine(GObject* source, GAsyncResult* result, gpointer data)
+    {
+        GError* error = nullptr;
+        gsize length = 0;
+        char* line = g_data_input_stream_read_line_finish(G_DATA_INPUT_STREAM(source), result, &length, &error);
+        bool cancelled = error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+        g_clear_error(&error);
+        if (cancelled)
+            return;
+        auto* self = static_cast<CommandReader*>(data);
+        if (!line) {  // end of input
+            self->supervisor.quit();
+            return;
+        }
+        std::string command(line, length);
+        g_free(line);
+        if (!command.empty() && command.back() == '\r')
+            command.pop_back();
+        self->supervisor.command(command);
+        self->readNext();
+    }
+};
+
+gboolean onQuitSignal(gpointer data)
+{
+    static_cast<Supervisor*>(data)->quit();
+    return G_SOURCE_CONTINUE;
+}
+
+int usage()
+{
+    std::fputs("usage: quillbay-supervise [--resources DIR]\n", stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    auto config = ServerProcess::appConfig();
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--resources") == 0 && i + 1 < argc)
+            config.resourceDir = argv[++i];
+        else
+            return usage();
+    }
+
+    Supervisor supervisor(std::move(config));
+    supervisor.connect();
+    g_unix_signal_add(SIGTERM, onQuitSignal, &supervisor);
+    g_unix_signal_add(SIGINT, onQuitSignal, &supervisor);
+    CommandReader commands(supervisor);
+    commands.readNext();
+
+    supervisor.server.start();
+    g_main_loop_run(supervisor.loop);
+    return 0;
+}
