@@ -5,6 +5,7 @@
 
 #include "support/Published.hpp"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,6 +23,12 @@ class WebViewModel {
 public:
     // Opens an address with the user's default application (browser, etc.).
     using Opener = std::function<void(const std::string& uri)>;
+
+    // Asks where to save a download, given the name the engine suggests.
+    // Answers later, exactly once: a file path, or none to cancel the download.
+    using DestinationAnswer = std::function<void(std::optional<std::string> path)>;
+    using DestinationChooser =
+        std::function<void(const std::string& suggestedName, DestinationAnswer answer)>;
 
     WebViewModel();
     ~WebViewModel();
@@ -41,6 +48,8 @@ public:
     void reload();                        // reload from origin, clears loadError
     void hardReload();                    // drop disk and memory caches, then reload from origin
 
+    // A loopback host ("127.0.0.1" or "localhost") with an explicit port. The
+    // navigation policy also requires that port to be allowedPort().
     static bool isLoopback(const std::string& url);
 
     // The one WebKitWebView, wrapped; the same instance for the whole run.
@@ -51,6 +60,8 @@ public:
 
     // Injection points for tests; the defaults use the desktop.
     void setOpener(Opener opener);
+    void setDestinationChooser(DestinationChooser chooser);  // default: a native save dialog
+    void setLoadTimeout(std::chrono::milliseconds timeout);  // default: 60 s
 
 private:
     struct Impl;

@@ -1,0 +1,141 @@
+#include "web/DownloadSaver.hpp"
+
+#include "web/LoadFailure.hpp"
+
+#include <glib/gi18n.h>
+#include <gtkmm/dialog.h>
+#include <gtkmm/filechoosernative.h>
+#include <gtkmm/window.h>
+
+#include <utility>
+
+namespace quillbay::web {
+
+struct DownloadSaver::State {
+    WebKitWebView* view = nullptr;
+    ParentWindow parent;
+    FailureSink onFailure;
+    WebViewModel::DestinationChooser chooser;
+};
+
+namespace {
+
+// What a download's handlers know: the saver's state, if it still exists.
+struct DownloadContext {
+    std::weak_ptr<void> state;
+};
+
+void destroyContext(gpointer data, GClosure*)
+{
+    delete static_cast<DownloadContext*>(data);
+}
+
+} // namespace
+
+DownloadSaver::DownloadSaver(WebKitWebView* view, ParentWindow parent, FailureSink onFailure)
+    : state_(std::make_shared<State>())
+{
+    state_->view = view;
+    state_->parent = std::move(parent);
+    state_->onFailure = std::move(onFailure);
+    state_->chooser = [weak = std::weak_ptr<State>(state_)](
+                          const std::string& name, WebViewModel::DestinationAnswer answer) {
+        const auto state = weak.lock();
+        chooseWithSaveDialog(state ? state->parent() : nullptr, name, std::move(answer));
+    };
+    // Downloads start in the network session, which every view of the run shares.
+    WebKitNetworkSession* session = webkit_web_view_get_network_session(view);
+    started_ = connectSignal(session, "download-started", &DownloadSaver::onDownloadStarted,
+                             this);
+}
+
+DownloadSaver::~DownloadSaver() = default;
+
+void DownloadSaver::setChooser(WebViewModel::DestinationChooser chooser)
+{
+    state_->chooser = std::move(chooser);
+}
+
+void DownloadSaver::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download,
+                                      gpointer self)
+{
+    auto* saver = static_cast<DownloadSaver*>(self);
+    if (webkit_download_get_web_view(download) != saver->state_->view) {
+        return;  // not a download of our page
+    }
+    const std::weak_ptr<void> weak = saver->state_;
+    g_signal_connect_data(download, "decide-destination",
+                          G_CALLBACK(&DownloadSaver::onDecideDestination),
+                          new DownloadContext{weak}, destroyContext, GConnectFlags(0));
+    g_signal_connect_data(download, "failed", G_CALLBACK(&DownloadSaver::onFailed),
+                          new DownloadContext{weak}, destroyContext, GConnectFlags(0));
+}
+
+gboolean DownloadSaver::onDecideDestination(WebKitDownload* download, gchar* suggestedName,
+                                            gpointer context)
+{
+    const auto state =
+        std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
+    if (!state || !state->chooser) {
+        webkit_download_cancel(download);
+        return TRUE;
+    }
+    // The download waits until it has a destination or is cancelled.
+    auto held = GRef<WebKitDownload>::retain(download);
+    state->chooser(suggestedName ? suggestedName : "",
+                   [held](std::optional<std::string> path) {
+                       if (path && !path->empty()) {
+                           // The save dialog has confirmed replacing an existing file.
+                           webkit_download_set_allow_overwrite(held.get(), TRUE);
+                           webkit_download_set_destination(held.get(), path->c_str());
+                       } else {
+                           webkit_download_cancel(held.get());
+                       }
+                   });
+    return TRUE;
+}
+
+void DownloadSaver::onFailed(WebKitDownload*, GError* error, gpointer context)
+{
+    const auto state =
+        std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
+    if (!state || !error) {
+        return;
+    }
+    const EngineError engineError{g_quark_to_string(error->domain), error->code,
+                                  error->message ? error->message : ""};
+    if (const auto text = downloadFailureText(engineError)) {
+        state->onFailure(*text);
+    }
+}
+
+void DownloadSaver::chooseWithSaveDialog(Gtk::Window* parent, const std::string& suggestedName,
+                                         WebViewModel::DestinationAnswer answer)
+{
+    auto dialog = Gtk::FileChooserNative::create(_("Save Download"), Gtk::FileChooser::Action::SAVE,
+                                                 _("_Save"), _("_Cancel"));
+    if (parent) {
+        dialog->set_transient_for(*parent);
+    }
+    dialog->set_modal(true);
+    dialog->set_create_folders(true);
+    dialog->set_current_name(suggestedName);
+    // The handler keeps the dialog alive until it answers, then lets it go.
+    auto connection = std::make_shared<sigc::connection>();
+    *connection = dialog->signal_response().connect(
+        [dialog, connection, answer = std::move(answer)](int response) mutable {
+            std::optional<std::string> path;
+            if (response == Gtk::ResponseType::ACCEPT) {
+                if (const auto file = dialog->get_file()) {
+                    path = file->get_path();
+                }
+            }
+            auto keep = std::move(dialog);
+            auto reply = std::move(answer);
+            connection->disconnect();
+            reply(std::move(path));
+        });
+    dialog->show();
+}
+
+} // namespace quillbay::web

@@ -1,0 +1,50 @@
+#pragma once
+
+// Internal to the web module: saves the downloads of one web view where the
+// user chooses.
+
+#include "web/GObjectRef.hpp"
+#include "web/WebViewModel.hpp"
+
+#include <webkit/webkit.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace Gtk {
+class Window;
+}
+
+namespace quillbay::web {
+
+class DownloadSaver {
+public:
+    using FailureSink = std::function<void(const std::string& text)>;
+    using ParentWindow = std::function<Gtk::Window*()>;
+
+    DownloadSaver(WebKitWebView* view, ParentWindow parent, FailureSink onFailure);
+    ~DownloadSaver();
+    DownloadSaver(const DownloadSaver&) = delete;
+    DownloadSaver& operator=(const DownloadSaver&) = delete;
+
+    void setChooser(WebViewModel::DestinationChooser chooser);
+
+    // A native save dialog, modal to `parent` when there is one.
+    static void chooseWithSaveDialog(Gtk::Window* parent, const std::string& suggestedName,
+                                     WebViewModel::DestinationAnswer answer);
+
+private:
+    struct State;
+
+    static void onDownloadStarted(WebKitNetworkSession* session, WebKitDownload* download,
+                                  gpointer self);
+    static gboolean onDecideDestination(WebKitDownload* download, gchar* suggestedName,
+                                        gpointer context);
+    static void onFailed(WebKitDownload* download, GError* error, gpointer context);
+
+    std::shared_ptr<State> state_;
+    SignalConnection started_;
+};
+
+} // namespace quillbay::web

@@ -1,0 +1,51 @@
+#include "web/LoadFailure.hpp"
+
+#include "web/NavigationPolicy.hpp"
+
+#include <glib.h>
+#include <glib/gi18n.h>
+
+namespace quillbay {
+
+FailureOutcome decideLoadFailure(const EngineError& error, const std::string& failingURL,
+                                 std::optional<long long> allowedPort)
+{
+    using Kind = FailureOutcome::Kind;
+    if (error.domain == kNetworkErrorDomain && error.code == kNetworkErrorCancelled) {
+        return {Kind::Ignore, {}};
+    }
+    if (error.domain == kPolicyErrorDomain && error.code == kPolicyErrorInterrupted) {
+        return {Kind::Ignore, {}};
+    }
+    if (!failingURL.empty() && !hasInPageScheme(failingURL)
+        && !isLoopbackURL(failingURL, allowedPort)) {
+        return {Kind::OpenExternally, failingURL};
+    }
+    return {Kind::Report, error.message};
+}
+
+std::optional<std::string> downloadFailureText(const EngineError& error)
+{
+    if (error.domain == kDownloadErrorDomain && error.code == kDownloadErrorCancelledByUser) {
+        return std::nullopt;
+    }
+    return _("Download failed: ") + error.message;
+}
+
+std::string webProcessEndedText(bool exceededMemoryLimit)
+{
+    if (exceededMemoryLimit) {
+        return _("The page was closed because it used too much memory.");
+    }
+    return _("The page stopped because the web content process ended unexpectedly.");
+}
+
+std::string loadTimeoutText(long long seconds)
+{
+    gchar* text = g_strdup_printf(_("The page did not load within %lld seconds."), seconds);
+    std::string result = text;
+    g_free(text);
+    return result;
+}
+
+} // namespace quillbay

@@ -1,0 +1,53 @@
+#pragma once
+
+// How failures reported by the web engine become user-visible text.
+
+#include <optional>
+#include <string>
+
+namespace quillbay {
+
+// The parts of a GError from WebKit that matter here.
+struct EngineError {
+    std::string domain;   // the error quark's name, e.g. "WebKitNetworkError"
+    int code = 0;
+    std::string message;  // the engine's own wording
+};
+
+// Domains and codes as WebKitGTK names them.
+inline constexpr const char* kNetworkErrorDomain = "WebKitNetworkError";
+inline constexpr int kNetworkErrorCancelled = 302;
+inline constexpr const char* kPolicyErrorDomain = "WebKitPolicyError";
+inline constexpr int kPolicyErrorInterrupted = 102;  // frame load interrupted by policy change
+inline constexpr const char* kDownloadErrorDomain = "WebKitDownloadError";
+inline constexpr int kDownloadErrorCancelledByUser = 400;
+
+struct FailureOutcome {
+    enum class Kind {
+        Ignore,          // nothing to report
+        Report,          // `text` becomes the load error
+        OpenExternally,  // a foreign page: hand `text` (its address) to the default application
+    };
+    Kind kind = Kind::Ignore;
+    std::string text;
+
+    bool operator==(const FailureOutcome&) const = default;
+};
+
+// A failed page load of the main frame. A cancelled load and a load stopped by
+// the navigation policy are ignored; a foreign address that failed goes to the
+// default application, as it would have had it answered.
+FailureOutcome decideLoadFailure(const EngineError& error, const std::string& failingURL,
+                                 std::optional<long long> allowedPort);
+
+// A failed download: "Download failed: " plus the engine's message. A download
+// cancelled on purpose (its save dialog was cancelled) reports nothing.
+std::optional<std::string> downloadFailureText(const EngineError& error);
+
+// What the view says when the engine's web process ended under the page.
+std::string webProcessEndedText(bool exceededMemoryLimit);
+
+// What the view says when a load has not committed in time.
+std::string loadTimeoutText(long long seconds);
+
+} // namespace quillbay

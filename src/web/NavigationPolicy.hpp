@@ -1,0 +1,61 @@
+#pragma once
+
+// What the web view may show, decided from plain values. The WebKit glue in
+// WebViewModel feeds these functions and applies their answers.
+
+#include <optional>
+#include <string>
+
+namespace quillbay {
+
+// Which frame a navigation would replace.
+enum class TargetFrame {
+    Main,
+    Sub,
+    // The engine does not say (WebKitGTK tells main from sub frames only when
+    // the response arrives); the main-frame rule is then applied by
+    // decideResponse.
+    Unknown,
+    None,  // the request asks for a new window
+};
+
+struct NavigationRequest {
+    std::optional<std::string> url;  // none when the request carries no address
+    bool isDownload = false;         // e.g. a link with a download attribute
+    TargetFrame target = TargetFrame::Main;
+};
+
+struct NavigationDecision {
+    enum class Kind {
+        Allow,
+        Ignore,
+        Download,
+        OpenExternally,  // ignore, and hand `url` to the user's default application
+        LoadInView,      // ignore, and load `url` in the one web view instead
+    };
+    Kind kind = Kind::Ignore;
+    std::string url;
+
+    bool operator==(const NavigationDecision&) const = default;
+};
+
+// True when the host is exactly "127.0.0.1" or "localhost" and the address
+// carries an explicit port equal to `allowedPort`. The scheme is not examined.
+bool isLoopbackURL(const std::string& url, std::optional<long long> allowedPort);
+
+// "about", "blob" and "data", compared with the lower-cased scheme.
+bool hasInPageScheme(const std::string& url);
+
+// A navigation action (link, script, form, redirect, new window).
+NavigationDecision decideNavigation(const NavigationRequest& request,
+                                    std::optional<long long> allowedPort);
+
+// A response of a frame's main resource. A foreign address in the main frame
+// goes to the default application; what the view cannot show is downloaded.
+NavigationDecision decideResponse(const std::string& url, bool mainFrame, bool canShowMIMEType,
+                                  std::optional<long long> allowedPort);
+
+// Microphone or camera: granted only to the studio origin.
+bool allowsMediaCapture(const std::string& originURL, std::optional<long long> allowedPort);
+
+} // namespace quillbay

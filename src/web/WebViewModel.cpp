@@ -1,0 +1,463 @@
+#include "web/WebViewModel.hpp"
+
+#include "web/DownloadSaver.hpp"
+#include "web/GObjectRef.hpp"
+#include "web/LoadFailure.hpp"
+#include "web/NavigationPolicy.hpp"
+#include "web/PageDialogs.hpp"
+#include "web/ViewConfiguration.hpp"
+
+#include <gio/gio.h>
+#include <glibmm/main.h>
+#include <gtkmm/widget.h>
+#include <gtkmm/window.h>
+#include <webkit/webkit.h>
+
+#include <vector>
+
+namespace quillbay {
+
+using web::connectSignal;
+using web::GRef;
+using web::SignalConnection;
+
+namespace {
+
+constexpr std::chrono::milliseconds kDefaultLoadTimeout{60000};
+constexpr const char* kBlankPage = "about:blank";
+
+void openWithDefaultApplication(const std::string& uri)
+{
+    // Whether a browser could be started is not examined.
+    g_app_info_launch_default_for_uri(uri.c_str(), nullptr, nullptr);
+}
+
+EngineError engineError(const GError* error)
+{
+    if (!error) {
+        return {};
+    }
+    return {g_quark_to_string(error->domain), error->code, error->message ? error->message : ""};
+}
+
+NavigationRequest navigationRequest(WebKitNavigationAction* action, TargetFrame target)
+{
+    NavigationRequest facts;
+    facts.target = target;
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    if (const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr) {
+        facts.url = uri;
+    }
+    return facts;
+}
+
+} // namespace
+
+struct WebViewModel::Impl : sigc::trackable {
+    Impl();
+    ~Impl();
+
+    void connectView();
+    void publishProgress() { progress.set(webkit_web_view_get_estimated_load_progress(view.get())); }
+    void publishLoading() { isLoading.set(webkit_web_view_is_loading(view.get())); }
+    void publishURL();
+    // Notifications hop to a fresh main-loop task, which reads the current value.
+    void later(void (Impl::*publish)());
+
+    void startLoad(const std::string& url);
+    void reloadFromOrigin();
+    void startTimeout();
+    void stopTimeout() { timeout.disconnect(); }
+    void onTimeout();
+    void apply(WebKitPolicyDecision* decision, const NavigationDecision& answer);
+    // Carries out a decision to go elsewhere: load in the view, or hand to the opener.
+    void redirect(const NavigationDecision& answer);
+    void reportFailure(const GError* error, const std::string& failingURL);
+    Gtk::Window* dialogParent() const { return parentWindow; }
+
+    static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType,
+                                   gpointer self);
+    static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
+    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer self);
+    static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*, gpointer self);
+    static gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest*, gpointer self);
+    static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
+
+    Published<bool> isLoading{false};
+    Published<double> progress{0.0};
+    Published<std::optional<std::string>> loadError;
+    Published<std::optional<std::string>> currentURL;
+    std::optional<long long> allowedPort;
+
+    GRef<WebKitWebView> view;
+    Gtk::Widget* widget = nullptr;  // gtkmm's wrapper of `view`, owned by it
+    Gtk::Window* parentWindow = nullptr;
+    sigc::connection parentGone;
+    Opener opener = openWithDefaultApplication;
+    std::chrono::milliseconds loadTimeout = kDefaultLoadTimeout;
+    // The address of the last load that neither committed nor was turned away
+    // by the navigation policy: what a retry asks for again.
+    std::string unfinishedLoad;
+    sigc::connection timeout;
+    std::shared_ptr<Impl*> alive;  // weakly held by asynchronous completions
+
+    std::vector<SignalConnection> connections;
+    std::unique_ptr<web::PageDialogs> dialogs;
+    std::unique_ptr<web::DownloadSaver> downloads;
+};
+
+WebViewModel::Impl::Impl()
+    : view(GRef<WebKitWebView>::adopt(web::createConfiguredView())),
+      widget(Glib::wrap(GTK_WIDGET(view.get()))),
+      alive(std::make_shared<Impl*>(this))
+{
+    widget->set_hexpand(true);
+    widget->set_vexpand(true);
+    connectView();
+    auto parent = [this] { return dialogParent(); };
+    dialogs = std::make_unique<web::PageDialogs>(view.get(), parent);
+    downloads = std::make_unique<web::DownloadSaver>(
+        view.get(), parent, [this](const std::string& text) { loadError.set(text); });
+    // Starts the web process now, while the studio server boots, rather than
+    // with the first page.
+    webkit_web_view_load_uri(view.get(), kBlankPage);
+}
+
+WebViewModel::Impl::~Impl()
+{
+    timeout.disconnect();
+    parentGone.disconnect();
+    downloads.reset();
+    dialogs.reset();
+    connections.clear();
+    // A container still showing the view keeps its own reference and lets go
+    // of it in its own time.
+}
+
+void WebViewModel::Impl::connectView()
+{
+    WebKitWebView* v = view.get();
+    auto notify = [this](const char* signal, void (Impl::*publish)()) {
+        struct Hop {
+            Impl* impl;
+            void (Impl::*publish)();
+        };
+        auto* hop = new Hop{this, publish};
+        const gulong id = g_signal_connect_data(
+            view.get(), signal,
+            G_CALLBACK(+[](GObject*, GParamSpec*, gpointer data) {
+                auto* h = static_cast<Hop*>(data);
+                h->impl->later(h->publish);
+            }),
+            hop, [](gpointer data, GClosure*) { delete static_cast<Hop*>(data); }, GConnectFlags(0));
+        connections.emplace_back(view.get(), id);
+    };
+    notify("notify::estimated-load-progress", &Impl::publishProgress);
+    notify("notify::is-loading", &Impl::publishLoading);
+    notify("notify::uri", &Impl::publishURL);
+
+    connections.push_back(connectSignal(v, "decide-policy", &Impl::onDecidePolicy, this));
+    connections.push_back(connectSignal(v, "create", &Impl::onCreate, this));
+    connections.push_back(connectSignal(v, "load-changed", &Impl::onLoadChanged, this));
+    connections.push_back(connectSignal(v, "load-failed", &Impl::onLoadFailed, this));
+    connections.push_back(connectSignal(v, "permission-request", &Impl::onPermissionRequest, this));
+    connections.push_back(
+        connectSignal(v, "web-process-terminated", &Impl::onWebProcessTerminated, this));
+}
+
+void WebViewModel::Impl::later(void (Impl::*publish)())
+{
+    // Bound to this trackable object: dropped if the model goes away first.
+    Glib::signal_idle().connect_once(sigc::mem_fun(*this, publish), Glib::PRIORITY_DEFAULT);
+}
+
+void WebViewModel::Impl::publishURL()
+{
+    const char* uri = webkit_web_view_get_uri(view.get());
+    if (uri && *uri && std::string(uri) != kBlankPage) {
+        currentURL.set(std::string(uri));
+    } else {
+        currentURL.set(std::nullopt);
+    }
+}
+
+void WebViewModel::Impl::startLoad(const std::string& url)
+{
+    unfinishedLoad = url;
+    WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
+    webkit_web_view_load_request(view.get(), request);
+    g_object_unref(request);
+    startTimeout();
+}
+
+void WebViewModel::Impl::reloadFromOrigin()
+{
+    // After a failed or stopped load the view still holds the page before it
+    // (or none): a retry asks for the page that failed.
+    if (!unfinishedLoad.empty()) {
+        startLoad(unfinishedLoad);
+        return;
+    }
+    webkit_web_view_reload_bypass_cache(view.get());  // WebKit's reload from origin
+}
+
+void WebViewModel::Impl::startTimeout()
+{
+    timeout.disconnect();
+    timeout = Glib::signal_timeout().connect(
+        [this] {
+            onTimeout();
+            return false;
+        },
+        static_cast<unsigned>(loadTimeout.count()));
+}
+
+void WebViewModel::Impl::onTimeout()
+{
+    timeout.disconnect();
+    if (!webkit_web_view_is_loading(view.get())) {
+        return;  // the load ended without committing: refused by the policy, or failed
+    }
+    // Stopping reports a cancelled load, which is not an error of its own.
+    webkit_web_view_stop_loading(view.get());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(loadTimeout).count();
+    loadError.set(loadTimeoutText(seconds));
+}
+
+void WebViewModel::Impl::apply(WebKitPolicyDecision* decision, const NavigationDecision& answer)
+{
+    using Kind = NavigationDecision::Kind;
+    switch (answer.kind) {
+    case Kind::Allow:
+        // For a link with a download attribute, WebKit turns "use" into a download.
+        webkit_policy_decision_use(decision);
+        return;
+    case Kind::Download:
+        webkit_policy_decision_download(decision);
+        return;
+    case Kind::Ignore:
+    case Kind::OpenExternally:
+    case Kind::LoadInView:
+        webkit_policy_decision_ignore(decision);
+        redirect(answer);
+        return;
+    }
+}
+
+void WebViewModel::Impl::redirect(const NavigationDecision& answer)
+{
+    using Kind = NavigationDecision::Kind;
+    if (answer.kind != Kind::OpenExternally && answer.kind != Kind::LoadInView) {
+        return;
+    }
+    // Outside WebKit's signal emission, so the opener and the load may do anything.
+    Glib::signal_idle().connect_once(sigc::track_obj(
+                                         [this, answer] {
+                                             if (answer.kind == Kind::LoadInView) {
+                                                 startLoad(answer.url);
+                                             } else {
+                                                 opener(answer.url);
+                                             }
+                                         },
+                                         *this),
+                                     Glib::PRIORITY_DEFAULT);
+}
+
+gboolean WebViewModel::Impl::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                            WebKitPolicyDecisionType type, gpointer self)
+{
+    auto* impl = static_cast<Impl*>(self);
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        const char* uri =
+            webkit_uri_request_get_uri(webkit_response_policy_decision_get_request(response));
+        impl->apply(decision,
+                    decideResponse(uri ? uri : "",
+                                   webkit_response_policy_decision_is_main_frame_main_resource(response),
+                                   webkit_response_policy_decision_is_mime_type_supported(response),
+                                   impl->allowedPort));
+        return TRUE;
+    }
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    // WebKitGTK does not say here whether a link has a download attribute ("use"
+    // then downloads by itself), nor which frame is targeted (see decideResponse).
+    const TargetFrame target = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION
+                                   ? TargetFrame::None
+                                   : TargetFrame::Unknown;
+    impl->apply(decision, decideNavigation(navigationRequest(action, target), impl->allowedPort));
+    return TRUE;
+}
+
+GtkWidget* WebViewModel::Impl::onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self)
+{
+    // Script windows (window.open) arrive here without a policy decision first.
+    auto* impl = static_cast<Impl*>(self);
+    impl->redirect(
+        decideNavigation(navigationRequest(action, TargetFrame::None), impl->allowedPort));
+    return nullptr;
+}
+
+void WebViewModel::Impl::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self)
+{
+    auto* impl = static_cast<Impl*>(self);
+    const char* uri = webkit_web_view_get_uri(impl->view.get());
+    if (uri && std::string(uri) == kBlankPage) {
+        return;  // the blank page that started the web process may commit late
+    }
+    if (event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED) {
+        impl->stopTimeout();
+        impl->unfinishedLoad.clear();
+    }
+}
+
+gboolean WebViewModel::Impl::onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
+                                          gpointer self)
+{
+    auto* impl = static_cast<Impl*>(self);
+    impl->reportFailure(error, uri ? uri : "");
+    return TRUE;  // no error page of WebKit's own: the window shows the load error card
+}
+
+void WebViewModel::Impl::reportFailure(const GError* error, const std::string& failingURL)
+{
+    const EngineError failure = engineError(error);
+    if (failure.domain == kPolicyErrorDomain) {
+        unfinishedLoad.clear();  // became a download or went to the browser: nothing to retry
+    }
+    const FailureOutcome outcome = decideLoadFailure(failure, failingURL, allowedPort);
+    switch (outcome.kind) {
+    case FailureOutcome::Kind::Ignore:
+        return;
+    case FailureOutcome::Kind::Report:
+        stopTimeout();
+        loadError.set(outcome.text);
+        return;
+    case FailureOutcome::Kind::OpenExternally:
+        redirect({NavigationDecision::Kind::OpenExternally, outcome.text});
+        return;
+    }
+}
+
+gboolean WebViewModel::Impl::onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request,
+                                                 gpointer self)
+{
+    auto* impl = static_cast<Impl*>(self);
+    if (!WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request)
+        && !WEBKIT_IS_DEVICE_INFO_PERMISSION_REQUEST(request)) {
+        return FALSE;  // WebKit's default answer
+    }
+    // WebKitGTK names no requesting origin; a subframe can only ask when the
+    // page delegated the permission to it, so the page's own origin decides.
+    const char* uri = webkit_web_view_get_uri(impl->view.get());
+    if (uri && allowsMediaCapture(uri, impl->allowedPort)) {
+        webkit_permission_request_allow(request);
+    } else {
+        webkit_permission_request_deny(request);
+    }
+    return TRUE;
+}
+
+void WebViewModel::Impl::onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                                                gpointer self)
+{
+    // The page is gone and the view would stay blank without a word; a reload
+    // starts a new web process.
+    auto* impl = static_cast<Impl*>(self);
+    impl->stopTimeout();
+    impl->loadError.set(webProcessEndedText(reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT));
+}
+
+// ---- the model's interface
+
+WebViewModel::WebViewModel() : impl_(std::make_unique<Impl>()) {}
+
+WebViewModel::~WebViewModel() = default;
+
+const Published<bool>& WebViewModel::isLoading() const { return impl_->isLoading; }
+const Published<double>& WebViewModel::progress() const { return impl_->progress; }
+const Published<std::optional<std::string>>& WebViewModel::loadError() const
+{
+    return impl_->loadError;
+}
+const Published<std::optional<std::string>>& WebViewModel::currentURL() const
+{
+    return impl_->currentURL;
+}
+
+std::optional<long long> WebViewModel::allowedPort() const { return impl_->allowedPort; }
+void WebViewModel::setAllowedPort(long long port) { impl_->allowedPort = port; }
+
+void WebViewModel::load(const std::string& url)
+{
+    impl_->loadError.set(std::nullopt);
+    impl_->startLoad(url);
+}
+
+void WebViewModel::reload()
+{
+    impl_->loadError.set(std::nullopt);
+    impl_->reloadFromOrigin();
+}
+
+void WebViewModel::hardReload()
+{
+    impl_->loadError.set(std::nullopt);
+    WebKitWebsiteDataManager* manager = webkit_network_session_get_website_data_manager(
+        webkit_web_view_get_network_session(impl_->view.get()));
+    auto* weak = new std::weak_ptr<Impl*>(impl_->alive);
+    webkit_website_data_manager_clear(
+        manager,
+        static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_DISK_CACHE
+                                            | WEBKIT_WEBSITE_DATA_MEMORY_CACHE),
+        0,  // no time limit: everything
+        nullptr,
+        +[](GObject* source, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<std::weak_ptr<Impl*>> held(static_cast<std::weak_ptr<Impl*>*>(data));
+            webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result,
+                                                     nullptr);
+            if (const auto alive = held->lock()) {
+                (*alive)->reloadFromOrigin();
+            }
+        },
+        weak);
+}
+
+bool WebViewModel::isLoopback(const std::string& url)
+{
+    GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
+    if (!uri) {
+        return false;
+    }
+    const int port = g_uri_get_port(uri);
+    g_uri_unref(uri);
+    return port >= 0 && isLoopbackURL(url, port);
+}
+
+Gtk::Widget& WebViewModel::widget() { return *impl_->widget; }
+
+void WebViewModel::setParentWindow(Gtk::Window* window)
+{
+    impl_->parentGone.disconnect();
+    impl_->parentWindow = window;
+    if (window) {
+        impl_->parentGone = window->signal_destroy().connect(
+            sigc::track_obj([impl = impl_.get()] { impl->parentWindow = nullptr; }, *impl_));
+    }
+}
+
+void WebViewModel::setOpener(Opener opener) { impl_->opener = std::move(opener); }
+
+void WebViewModel::setDestinationChooser(DestinationChooser chooser)
+{
+    if (chooser) {
+        impl_->downloads->setChooser(std::move(chooser));
+    }
+}
+
+void WebViewModel::setLoadTimeout(std::chrono::milliseconds timeout)
+{
+    impl_->loadTimeout = timeout;
+}
+
+} // namespace quillbay
