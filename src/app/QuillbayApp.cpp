@@ -1,0 +1,123 @@
+#include "app/QuillbayApp.hpp"
+
+#include "app/AppMenus.hpp"
+#include "app/Microphone.hpp"
+#include "server/ServerProcess.hpp"
+#include "themes/ThemePacks.hpp"
+#include "ui/MainWindow.hpp"
+#include "web/WebViewModel.hpp"
+
+#include <gdkmm/display.h>
+#include <glibmm/miscutils.h>
+#include <giomm/simpleaction.h>
+#include <gtkmm/icontheme.h>
+
+namespace quillbay {
+
+Glib::RefPtr<QuillbayApp> QuillbayApp::create()
+{
+    return Glib::make_refptr_for_instance<QuillbayApp>(new QuillbayApp());
+}
+
+// Default flags: the first launch in a session owns the name, a second one
+// only asks it to activate (present its window) and then ends. Without a
+// session bus GApplication runs as a non-unique instance.
+QuillbayApp::QuillbayApp() : Gtk::Application(kApplicationId, Gio::Application::Flags::NONE)
+{
+    Glib::set_application_name("Quillbay");
+}
+
+QuillbayApp::~QuillbayApp() = default;
+
+void QuillbayApp::on_startup()
+{
+    Gtk::Application::on_startup();
+    if (auto display = Gdk::Display::get_default())
+        Gtk::IconTheme::get_for_display(display)->add_search_path(ServerProcess::defaultResourceDir() + "/icons");
+    Gtk::Window::set_default_icon_name(kApplicationId);
+
+    createLongLivedObjects();
+    installMenus();
+    askForMicrophone();
+    signals_ = std::make_unique<QuitSignals>([this](int) { quitGracefully(); });
+}
+
+void QuillbayApp::createLongLivedObjects()
+{
+    const ServerProcess::Config config = ServerProcess::appConfig();
+    // The web view (and its web process) comes first so it warms up while the server boots.
+    web_ = std::make_unique<WebViewModel>();
+    themes_ = std::make_unique<ThemePacks>();
+    server_ = std::make_shared<ServerProcess>(config);
+    delegate_ = std::make_unique<AppDelegate>(config.timing.stopGrace);
+}
+
+void QuillbayApp::installMenus()
+{
+    AppMenus::Hooks hooks;
+    hooks.quit = [this] { quitGracefully(); };
+    hooks.parent = [this]() -> Gtk::Window* { return window_.get(); };
+    menus_ = std::make_unique<AppMenus>(*this, *server_, *web_, *themes_, std::move(hooks));
+    set_accel_for_action("win.reload", "<Primary>r");
+}
+
+void QuillbayApp::askForMicrophone()
+{
+    Microphone::Platform platform;
+    platform.parent = [this]() -> Gtk::Window* { return window_.get(); };
+    Microphone::ask(std::move(platform));
+}
+
+void QuillbayApp::on_activate()
+{
+    // A launch during the quit brings nothing back.
+    if (delegate_->quitting())
+        return;
+    if (!window_)
+        createWindow();
+    window_->present();
+}
+
+void QuillbayApp::createWindow()
+{
+    window_ = std::make_unique<MainWindow>(*server_, *web_, *themes_);
+    add_window(*window_);
+    web_->setParentWindow(window_.get());
+    window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
+
+    window_->signal_map().connect([this] { delegate_->windowAppeared(server_); });
+    window_->signal_close_request().connect(
+        [this] {
+            quitGracefully();
+            return true;
+        },
+        false);
+}
+
+void QuillbayApp::quitGracefully()
+{
+    if (!delegate_ || delegate_->quitting())
+        return;
+    if (window_)
+        window_->set_visible(false);
+    // Hidden, the window no longer keeps the application; the hold does until the server is stopped.
+    hold();
+    delegate_->requestQuit([this] {
+        release();
+        quit();
+    });
+}
+
+void QuillbayApp::on_shutdown()
+{
+    signals_.reset();
+    menus_.reset();
+    if (window_) {
+        web_->setParentWindow(nullptr);
+        remove_window(*window_);
+        window_.reset();
+    }
+    Gtk::Application::on_shutdown();
+}
+
+} // namespace quillbay

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillbay {
+
+// The two pages of the studio's web interface.
+enum class StudioPage { Desk, Room };
+
+inline constexpr std::array<StudioPage, 2> kAllStudioPages{StudioPage::Desk, StudioPage::Room};
+
+// "desk" or "room"; also the page's identity.
+std::string_view rawValue(StudioPage page);
+// Accepts exactly "desk" and "room" (case-sensitive, no trimming).
+std::optional<StudioPage> studioPageFromRaw(std::string_view raw);
+// A stored text that names no page reads as the desk.
+StudioPage studioPageOrDesk(std::string_view raw);
+
+// The label of the page switch, shown verbatim.
+std::string_view title(StudioPage page);
+// "/" or "/room/".
+std::string_view pagePath(StudioPage page);
+
+// The page's address under the server's base address, with one slash
+// between them: the base itself for the desk, base + "room/" for the room.
+std::string pageURL(std::string_view baseURL, StudioPage page);
+
+} // namespace quillbay
