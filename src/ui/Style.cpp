@@ -19,6 +19,11 @@ std::string quillbayStyleSheet()
            charcoal + "; }\n";
     css += "window.quillbay headerbar { box-shadow: none; border-bottom-color: transparent; }\n";
 
+    // The chosen page reads at a glance: amber, like the studio's own page tabs.
+    css += "window.quillbay headerbar .page-switch > button { min-width: 64px; }\n";
+    css += "window.quillbay headerbar .page-switch > button:checked { background: " + amber +
+           "; background-image: none; color: " + charcoal + "; font-weight: 600; }\n";
+
     css += ".card-headline { font-family: monospace; font-size: 13px; font-weight: 600; }\n";
     css += ".card-footnote { font-family: monospace; font-size: 10px; }\n";
 

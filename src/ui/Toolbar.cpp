@@ -33,6 +33,7 @@ Toolbar::Toolbar() : pageSwitch_(Gtk::Orientation::HORIZONTAL, 0)
     desk_.signal_toggled().connect([this] { onToggled(StudioPage::Desk); });
     room_.signal_toggled().connect([this] { onToggled(StudioPage::Room); });
     pageSwitch_.add_css_class("linked");
+    pageSwitch_.add_css_class("page-switch");
     pageSwitch_.append(desk_);
     pageSwitch_.append(room_);
     pageSwitch_.set_tooltip_text(_("Desk: the DAW. Room: the live board and mastering deck."));
