@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev libsoup-3.0-dev nlohmann-json3-dev libxcb1-dev
   libgtest-dev googletest
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick dbus-daemon
   adwaita-icon-theme fonts-dejavu-core
   python3 python3-venv
   gettext desktop-file-utils
@@ -34,4 +34,4 @@ else
 fi
 echo "Installing: ${missing[*]}"
 $SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
