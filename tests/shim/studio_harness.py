@@ -1,6 +1,4 @@
-"""Starts the real studio server as a child process for the tests."""
-from __future__ import annotations
-
+"""Gives each test a fresh data folder and the real studio server as a child process."""
 import http.client
 import json
 import os
@@ -14,181 +12,100 @@ import time
 import unittest
 from pathlib import Path
 
-SHIM_DIR = Path(os.environ.get("QUILLBAY_SHIM_DIR")
-                or Path(__file__).resolve().parents[2] / "shim")
-SERVER_SCRIPT = SHIM_DIR / "quillbay_server.py"
-START_TIMEOUT = 10.0
-
-
-def free_port() -> int:
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
+SHIM_DIR = Path(os.environ.get("QUILLBAY_SHIM_DIR") or Path(__file__).resolve().parents[2] / "shim")
 
 
 class Answer:
-    def __init__(self, status: int, headers, body: bytes):
-        self.status = status
-        self.headers = headers
-        self.body = body
+    def __init__(self, response):
+        self.status, self.headers, self.body = response.status, response.headers, response.read()
+        self.text = self.body.decode("utf-8")
 
     def json(self):
-        return json.loads(self.body.decode("utf-8"))
-
-    @property
-    def text(self) -> str:
-        return self.body.decode("utf-8")
+        return json.loads(self.text)
 
 
-class StudioServer:
-    """One running server; its output lines are collected in `lines`."""
+class StudioTestCase(unittest.TestCase):
+    """The server's output lines are collected in `self.lines`."""
+    server_env: dict = {}
 
-    def __init__(self, state_dir: Path, studio_dir: Path, extra_env: dict | None = None):
-        self.state_dir = state_dir
-        self.studio_dir = studio_dir
-        self.extra_env = extra_env or {}
-        self.lines: list[str] = []
-        self.lines_changed = threading.Condition()
-        self.process: subprocess.Popen | None = None
-        self.port = 0
+    def setUp(self) -> None:
+        self.temp = Path(tempfile.mkdtemp(prefix="quillbay-shim-test-"))
+        self.addCleanup(shutil.rmtree, self.temp, True)
+        self.state_dir, self.studio_dir = self.temp / "state", self.temp / "studio"
+        self.studio_dir.mkdir()
+        self.start_server()
+        self.addCleanup(self.stop_server)
 
-    def start(self) -> "StudioServer":
+    def start_server(self) -> None:
         for _ in range(3):  # the free port may be taken between the probe and the bind
-            self.port = free_port()
-            self._launch()
+            with socket.socket() as probe:
+                probe.bind(("127.0.0.1", 0))
+                self.port = probe.getsockname()[1]
+            env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "STUDIO_PORT": str(self.port),
+                   "STUDIO_STATE": str(self.state_dir), "QUILLBAY_BUNDLED": "1", "PYTHONUNBUFFERED": "1",
+                   "PYTHONDONTWRITEBYTECODE": "1", "LANG": "C.UTF-8", **self.server_env}
+            self.lines = []
+            self.process = subprocess.Popen(
+                [sys.executable, str(SHIM_DIR / "quillbay_server.py")], cwd=self.studio_dir, env=env,
+                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+            threading.Thread(target=self._collect, args=(self.process, self.lines), daemon=True).start()
             if self._wait_until_listening():
-                return self
-            self.stop()
+                return
+            self.stop_server()
         raise AssertionError("the studio server did not start:\n" + "\n".join(self.lines))
 
-    def _launch(self) -> None:
-        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "STUDIO_PORT": str(self.port),
-               "STUDIO_STATE": str(self.state_dir), "QUILLBAY_BUNDLED": "1",
-               "PYTHONUNBUFFERED": "1", "PYTHONDONTWRITEBYTECODE": "1", "LANG": "C.UTF-8",
-               **self.extra_env}
-        self.lines = []
-        self.process = subprocess.Popen(
-            [sys.executable, str(SERVER_SCRIPT)], cwd=self.studio_dir, env=env,
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        threading.Thread(target=self._collect, args=(self.process,), daemon=True).start()
-
-    def _collect(self, process: subprocess.Popen) -> None:
-        for raw in process.stdout:
-            with self.lines_changed:
-                self.lines.append(raw.decode("utf-8", "replace").rstrip("\n"))
-                self.lines_changed.notify_all()
+    @staticmethod
+    def _collect(process, lines) -> None:
+        with process.stdout:
+            for raw in process.stdout:
+                lines.append(raw.decode("utf-8", "replace").rstrip("\n"))
 
     def _wait_until_listening(self) -> bool:
-        deadline = time.monotonic() + START_TIMEOUT
-        while time.monotonic() < deadline:
-            if self.process.poll() is not None:
-                return False
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and self.process.poll() is None:
             try:
-                if self.get("/api/pid").status == 200:
-                    return True
+                return self.get("/api/pid").status == 200
             except OSError:
                 time.sleep(0.03)
         return False
 
-    def wait_for_line(self, predicate, timeout: float = 5.0) -> str | None:
-        deadline = time.monotonic() + timeout
-        with self.lines_changed:
-            while True:
-                for line in self.lines:
-                    if predicate(line):
-                        return line
-                remaining = deadline - time.monotonic()
-                if remaining <= 0:
-                    return None
-                self.lines_changed.wait(remaining)
+    def stop_server(self) -> int:
+        self.process.terminate()
+        try:
+            return self.process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            return self.process.wait()
+        finally:
+            self.process.stdin.close()
 
-    def request(self, method: str, path: str, body: bytes | None = None,
-                headers: dict | None = None) -> Answer:
-        headers = dict(headers or {})
+    def restart_server(self) -> None:
+        self.assertEqual(self.stop_server(), 0)
+        self.start_server()
+
+    def wait_for_line(self, predicate, timeout: float = 5.0):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = next((line for line in list(self.lines) if predicate(line)), None)
+            if found is not None:
+                return found
+            time.sleep(0.02)
+        return None
+
+    def request(self, method: str, path: str, body: bytes | None = None, headers: dict | None = None):
         connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=5)
         try:
-            connection.putrequest(method, path, skip_host=True, skip_accept_encoding=True)
-            if "Host" not in headers:
-                headers["Host"] = f"127.0.0.1:{self.port}"
-            if body is not None:
-                headers.setdefault("Content-Length", str(len(body)))
-            for name, value in headers.items():
-                if value is not None:
-                    connection.putheader(name, value)
-            connection.endheaders(body)
-            response = connection.getresponse()
-            return Answer(response.status, response.headers, response.read())
+            connection.request(method, path, body, {"Host": f"127.0.0.1:{self.port}", **(headers or {})})
+            return Answer(connection.getresponse())
         finally:
             connection.close()
 
     def get(self, path: str, headers: dict | None = None) -> Answer:
         return self.request("GET", path, headers=headers)
 
-    def post_json(self, path: str, document, headers: dict | None = None) -> Answer:
-        return self.request("POST", path, json.dumps(document).encode("utf-8"), headers)
-
-    def stop(self) -> int | None:
-        if self.process is None:
-            return None
-        if self.process.poll() is None:
-            self.process.terminate()
-        try:
-            code = self.process.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            code = self.process.wait()
-        self.process.stdin.close()
-        self.process.stdout.close()
-        self.process = None
-        return code
-
-
-class StudioTestCase(unittest.TestCase):
-    """Gives each test a fresh data folder and a running server in `self.server`.
-
-    Classes whose tests change nothing set `shared_server` to start one server
-    for all their tests."""
-
-    server_env: dict = {}
-    shared_server = False
-
-    @classmethod
-    def setUpClass(cls) -> None:
-        if cls.shared_server:
-            cls._start_fresh(cls)
-
-    @classmethod
-    def tearDownClass(cls) -> None:
-        if cls.shared_server:
-            cls._stop_and_clean(cls)
-
-    def setUp(self) -> None:
-        if not self.shared_server:
-            self._start_fresh(self)
-
-    def tearDown(self) -> None:
-        if not self.shared_server:
-            self._stop_and_clean(self)
-
-    @staticmethod
-    def _start_fresh(holder) -> None:
-        holder.temp = Path(tempfile.mkdtemp(prefix="quillbay-shim-test-"))
-        holder.state_dir = holder.temp / "state"
-        holder.studio_dir = holder.temp / "studio"
-        holder.studio_dir.mkdir()
-        holder.server = StudioServer(holder.state_dir, holder.studio_dir, holder.server_env).start()
-
-    @staticmethod
-    def _stop_and_clean(holder) -> None:
-        holder.server.stop()
-        shutil.rmtree(holder.temp, ignore_errors=True)
-
-    def restart_server(self) -> None:
-        self.assertEqual(self.server.stop(), 0)
-        self.server = StudioServer(self.state_dir, self.studio_dir, self.server_env).start()
+    def post_json(self, path: str, document) -> Answer:
+        return self.request("POST", path, json.dumps(document).encode())
 
     def assertOneSentence(self, text: str) -> None:
-        self.assertIsInstance(text, str)
-        self.assertNotIn("\n", text)
-        self.assertRegex(text, r"^[A-Z\w].*\.$")
+        self.assertRegex(text, r"^[A-Z\w][^\n]*\.$")
         self.assertNotRegex(text[:-1], r"\. [A-Z]", f"more than one sentence: {text!r}")
