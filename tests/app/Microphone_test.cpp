@@ -1,32 +1,17 @@
+#include "ShellFixture.hpp"
+
 #include "app/Microphone.hpp"
 
 #include <gtkmm/button.h>
-#include <gtkmm/init.h>
 #include <gtkmm/messagedialog.h>
 #include <gtkmm/window.h>
 #include <gtest/gtest.h>
 
-#include <gtk/gtk.h>
-
-#include <chrono>
-#include <thread>
-
 using namespace quillbay;
+using namespace quillbay::testing;
 using namespace std::chrono_literals;
 
 namespace {
-
-bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        g_main_context_iteration(nullptr, FALSE);
-        g_usleep(1000);
-    }
-    return true;
-}
 
 Gtk::MessageDialog* shownAlert()
 {
@@ -36,75 +21,45 @@ Gtk::MessageDialog* shownAlert()
     return nullptr;
 }
 
-class MicrophoneTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!gtk_init_check())
-            GTEST_SKIP() << "no display";
-        Gtk::init_gtkmm_internals();
-    }
-
-    // A refusal delivered from another thread, as a platform would.
-    Microphone::Platform refusing()
-    {
-        Microphone::Platform platform;
-        platform.request = [](Microphone::Answer answer) { std::thread([answer] { answer(false); }).detach(); };
-        platform.openSettings = [this] { ++settingsOpened; };
-        return platform;
-    }
-
-    int settingsOpened = 0;
-};
-
 } // namespace
 
-TEST_F(MicrophoneTest, RefusalShowsTheAlertAndItsFirstButtonOpensTheSettings)
+TEST(Microphone, RefusalShowsTheAlertWhoseFirstButtonOpensTheSettings)
 {
-    Microphone::ask(refusing());
-    ASSERT_TRUE(runUntil([] { return shownAlert() != nullptr; }, 5s));
-    auto* alert = shownAlert();
-    EXPECT_EQ(alert->property_text().get_value(), "Microphone access is off for Quillbay");
-    EXPECT_EQ(alert->property_secondary_text().get_value(),
-              "The live room cannot hear the desk until it is allowed in System Settings \u203A Privacy & Security "
-              "\u203A Microphone.");
-    auto* open = alert->get_widget_for_response(1000);
-    auto* later = alert->get_widget_for_response(1001);
-    ASSERT_TRUE(open && later);
-    EXPECT_EQ(dynamic_cast<Gtk::Button*>(open)->get_label(), "Open System Settings");
-    EXPECT_EQ(dynamic_cast<Gtk::Button*>(later)->get_label(), "Later");
-    EXPECT_EQ(open->get_next_sibling(), later);
+    ensureGtk();
+    int settingsOpened = 0;
+    // A refusal delivered from another thread, as a platform would.
+    Microphone::Platform refusing;
+    refusing.request = [](Microphone::Answer answer) { std::thread([answer] { answer(false); }).detach(); };
+    refusing.openSettings = [&] { ++settingsOpened; };
 
-    alert->response(1000);
-    EXPECT_TRUE(runUntil([] { return shownAlert() == nullptr; }, 2s));
-    EXPECT_EQ(settingsOpened, 1);
-}
+    for (int response : {1000, 1001}) {
+        Microphone::ask(refusing);
+        ASSERT_TRUE(runUntil([] { return shownAlert() != nullptr; }, 5s));
+        auto* alert = shownAlert();
+        EXPECT_EQ(alert->property_text().get_value(), "Microphone access is off for Quillbay");
+        EXPECT_EQ(alert->property_secondary_text().get_value(),
+                  "The live room cannot hear the desk until it is allowed in System Settings \u203A Privacy & "
+                  "Security \u203A Microphone.");
+        auto* open = dynamic_cast<Gtk::Button*>(alert->get_widget_for_response(1000));
+        auto* later = dynamic_cast<Gtk::Button*>(alert->get_widget_for_response(1001));
+        ASSERT_TRUE(open && later);
+        EXPECT_EQ(open->get_label(), "Open System Settings");
+        EXPECT_EQ(later->get_label(), "Later");
+        EXPECT_EQ(open->get_next_sibling(), later);
+        alert->response(response);
+        EXPECT_TRUE(runUntil([] { return shownAlert() == nullptr; }, 2s));
+        runFor(100ms);
+        EXPECT_EQ(settingsOpened, 1) << "after response " << response;
+    }
 
-TEST_F(MicrophoneTest, LaterClosesTheAlertAndOpensNothing)
-{
-    Microphone::ask(refusing());
-    ASSERT_TRUE(runUntil([] { return shownAlert() != nullptr; }, 5s));
-    shownAlert()->response(1001);
-    EXPECT_TRUE(runUntil([] { return shownAlert() == nullptr; }, 2s));
-    runUntil([] { return false; }, 100ms);
-    EXPECT_EQ(settingsOpened, 0);
-}
-
-TEST_F(MicrophoneTest, TheLinuxPlatformAnswersGrantedAndNoAlertAppears)
-{
-    bool answered = false;
+    // On Linux the platform answers granted: no alert.
     bool granted = false;
-    Microphone::platformRequest()([&](bool g) {
-        answered = true;
-        granted = g;
-    });
-    EXPECT_TRUE(answered);
+    Microphone::platformRequest()([&](bool answer) { granted = answer; });
     EXPECT_TRUE(granted);
-
-    Microphone::Platform platform;
-    platform.openSettings = [this] { ++settingsOpened; };
-    Microphone::ask(platform);
-    runUntil([] { return false; }, 200ms);
+    Microphone::Platform plain;
+    plain.openSettings = [&] { ++settingsOpened; };
+    Microphone::ask(plain);
+    runFor(200ms);
     EXPECT_EQ(shownAlert(), nullptr);
-    EXPECT_EQ(settingsOpened, 0);
+    EXPECT_EQ(settingsOpened, 1);
 }
