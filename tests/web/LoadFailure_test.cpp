@@ -7,40 +7,29 @@ namespace {
 
 using Kind = FailureOutcome::Kind;
 
-constexpr long long kPort = 8765;
-const std::string kStudio = "http://127.0.0.1:8765/";
-
-TEST(LoadFailure, CancelledAndPolicyStoppedLoadsAreNotErrors)
+TEST(LoadFailure, CancelledAndPolicyStoppedLoadsAreIgnoredAndTheRestReported)
 {
-    EXPECT_EQ(decideLoadFailure({kNetworkErrorDomain, kNetworkErrorCancelled, "Load request cancelled"},
-                                kStudio, kPort).kind,
-              Kind::Ignore);
-    EXPECT_EQ(decideLoadFailure({kPolicyErrorDomain, kPolicyErrorInterrupted, "Frame load interrupted"},
-                                "https://example.com/", kPort).kind,
-              Kind::Ignore);
-    // Same numbers in other domains are real failures.
-    EXPECT_EQ(decideLoadFailure({kPolicyErrorDomain, kNetworkErrorCancelled, "x"}, kStudio, kPort).kind,
-              Kind::Report);
-    EXPECT_EQ(decideLoadFailure({kNetworkErrorDomain, kPolicyErrorInterrupted, "x"}, kStudio, kPort).kind,
-              Kind::Report);
-}
+    const std::string studio = "http://127.0.0.1:8765/";
+    const std::string refused = "Could not connect to 127.0.0.1: Connection refused";
+    const struct { EngineError error; std::string url; FailureOutcome expected; } cases[] = {
+        {{kNetworkErrorDomain, kNetworkErrorCancelled, "cancelled"}, studio, {Kind::Ignore, ""}},
+        {{kPolicyErrorDomain, kPolicyErrorInterrupted, "x"}, "https://example.com/", {Kind::Ignore, ""}},
+        // The same numbers in the other domain are real failures.
+        {{kPolicyErrorDomain, kNetworkErrorCancelled, "x"}, studio, {Kind::Report, "x"}},
+        {{kNetworkErrorDomain, kPolicyErrorInterrupted, "x"}, studio, {Kind::Report, "x"}},
+        {{"g-io-error-quark", 39, refused}, studio, {Kind::Report, refused}},
+        {{"g-io-error-quark", 39, refused}, "", {Kind::Report, refused}},
+        // A foreign page that failed would have gone to the browser anyway.
+        {{"g-io-error-quark", 39, refused}, "http://127.0.0.1:8766/",
+         {Kind::OpenExternally, "http://127.0.0.1:8766/"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(decideLoadFailure(c.error, c.url, 8765), c.expected) << c.error.domain << c.error.code;
+    }
 
-TEST(LoadFailure, OtherFailuresOfStudioPagesReportTheEnginesWords)
-{
-    const EngineError refused{"g-io-error-quark", 39, "Could not connect to 127.0.0.1: Connection refused"};
-    EXPECT_EQ(decideLoadFailure(refused, kStudio, kPort), (FailureOutcome{Kind::Report, refused.message}));
-    EXPECT_EQ(decideLoadFailure(refused, "", kPort).kind, Kind::Report);
-    // A foreign page that failed would have gone to the browser anyway.
-    EXPECT_EQ(decideLoadFailure(refused, "http://127.0.0.1:8766/", kPort),
-              (FailureOutcome{Kind::OpenExternally, "http://127.0.0.1:8766/"}));
-}
-
-TEST(LoadFailure, DownloadFailuresAreReportedUnlessCancelledOnPurpose)
-{
-    EXPECT_EQ(downloadFailureText({kDownloadErrorDomain, 499, "Connection terminated unexpectedly"}),
-              "Download failed: Connection terminated unexpectedly");
-    EXPECT_EQ(downloadFailureText({kDownloadErrorDomain, kDownloadErrorCancelledByUser, "cancelled"}),
-              std::nullopt);
+    EXPECT_EQ(downloadFailureText({kDownloadErrorDomain, 499, "Connection terminated"}),
+              "Download failed: Connection terminated");
+    EXPECT_EQ(downloadFailureText({kDownloadErrorDomain, kDownloadErrorCancelledByUser, "x"}), std::nullopt);
     EXPECT_EQ(downloadFailureText({kNetworkErrorDomain, kDownloadErrorCancelledByUser, "odd"}),
               "Download failed: odd");
 }
