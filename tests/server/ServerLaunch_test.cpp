@@ -3,109 +3,73 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
 #include <pwd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace quillbay;
 using namespace quillbay::testing;
-namespace fs = std::filesystem;
 
-TEST(ServerLaunch, FreshObjectIsIdleOnThePreferredPortAndStopsAtOnce)
+TEST(ServerLaunch, ReportsEachMissingPieceAndLeavesNoChildToStop)
 {
-    FakeResources resources({});
-    ServerProcess server(resources.config(8765));
-    Recorder seen(server);
-
-    EXPECT_TRUE(server.state()->isIdle());
-    EXPECT_EQ(server.port().get(), 8765);
-    EXPECT_TRUE(server.logTail()->empty());
-    EXPECT_EQ(server.baseURL(), "http://127.0.0.1:8765/");
-    EXPECT_FALSE(server.hasChild());
-
-    bool continued = false;
-    server.stop([&] { continued = true; });
-    EXPECT_TRUE(continued) << "with no child the continuation runs inside stop()";
-    EXPECT_TRUE(seen.states.empty());
-}
-
-TEST(ServerLaunch, ReportsEachMissingPieceWithoutTouchingPortOrLogs)
-{
-    // The studio folder cannot be created: a file is in the way.
-    {
+    const std::string python = "/python/bin/python3.12";
+    // Each breaks one piece and returns the message (or, ending in ": ", its beginning).
+    using Breaker = std::function<std::string(FakeResources&, ServerProcess::Config&)>;
+    const std::vector<Breaker> cases = {
+        [](FakeResources& r, ServerProcess::Config& c) {
+            std::ofstream(r.scratch("blocker")) << "x";
+            c.stateDir = r.scratch("blocker") + "/Quillbay";
+            return "Cannot create " + c.stateDir + ": Not a directory";
+        },
+        [&](FakeResources& r, ServerProcess::Config&) {
+            fs::remove(r.resourceDir() + python);
+            std::ofstream(r.resourceDir() + python) << "not a program";
+            return "The bundled Python is missing at " + r.resourceDir() + python + ". Run stage_payload.sh and rebuild.";
+        },
+        [](FakeResources& r, ServerProcess::Config&) {
+            fs::remove(r.resourceDir() + "/shim/quillbay_server.py");
+            return "The server shim is missing at " + r.resourceDir() + "/shim/quillbay_server.py.";
+        },
+        [&](FakeResources& r, ServerProcess::Config&) {  // runnable, but its interpreter is not there
+            fs::remove(r.resourceDir() + python);
+            std::ofstream(r.resourceDir() + python) << "#!/nonexistent/interpreter\n";
+            fs::permissions(r.resourceDir() + python, fs::perms::owner_all);
+            return std::string("Could not launch the server: ");
+        },
+    };
+    for (const auto& breakIt : cases) {
         FakeResources resources({});
-        std::ofstream(resources.scratch("blocker")) << "x";
-        auto config = resources.config();
-        config.stateDir = resources.scratch("blocker") + "/Quillbay";
-        ServerProcess server(config);
-        server.start();
-        EXPECT_EQ(server.state().get(),
-                  ServerState::failed("Cannot create " + config.stateDir + ": Not a directory"));
-    }
-    // The interpreter is there but cannot be executed; earlier logs stay as they were.
-    {
-        FakeResources resources({});
-        fs::remove(resources.resourceDir() + "/python/bin/python3.12");
-        std::ofstream(resources.resourceDir() + "/python/bin/python3.12") << "not a program";
         fs::create_directories(resources.stateDir() + "/logs");
         std::ofstream(resources.stateDir() + "/logs/server.log") << "earlier run\n";
-        ServerProcess server(resources.config());
+        auto config = resources.config();
+        const std::string message = breakIt(resources, config);
+        SCOPED_TRACE(message);
+        ServerProcess server(config);
         Recorder seen(server);
         server.start();
-        EXPECT_EQ(server.state().get(),
-                  ServerState::failed("The bundled Python is missing at " + resources.resourceDir() +
-                                      "/python/bin/python3.12. Run stage_payload.sh and rebuild."));
-        EXPECT_EQ(seen.portWrites, 0);
-        EXPECT_EQ(readFile(resources.stateDir() + "/logs/server.log"), "earlier run\n");
-        EXPECT_FALSE(fs::exists(resources.stateDir() + "/logs/server.previous.log"));
-    }
-    // The server script is missing.
-    {
-        FakeResources resources({});
-        fs::remove(resources.resourceDir() + "/shim/quillbay_server.py");
-        ServerProcess server(resources.config());
-        server.start();
-        EXPECT_EQ(server.state().get(), ServerState::failed("The server shim is missing at " + resources.resourceDir() +
-                                                            "/shim/quillbay_server.py."));
+
+        const std::string& shown = server.state()->message();
+        EXPECT_TRUE(server.state()->isFailed());
+        if (message.ends_with(": ")) {
+            EXPECT_TRUE(shown.starts_with(message) && shown.size() > message.size()) << shown;
+        } else {
+            EXPECT_EQ(shown, message);
+            EXPECT_EQ(seen.portWrites, 0) << "checked before the port is chosen";
+            EXPECT_EQ(readFile(resources.stateDir() + "/logs/server.log"), "earlier run\n");
+        }
         EXPECT_FALSE(server.hasChild());
+        bool continued = false;
+        server.stop([&] { continued = true; });
+        EXPECT_TRUE(continued) << "with no child the continuation runs inside stop()";
+        EXPECT_TRUE(server.state()->isFailed());
     }
 }
 
-TEST(ServerLaunch, AFailedLaunchIsReportedAndLeavesNoChildToStop)
-{
-    FakeResources resources({});
-    std::string interpreter = resources.resourceDir() + "/python/bin/python3.12";
-    fs::remove(interpreter);
-    std::ofstream(interpreter) << "#!/nonexistent/interpreter\n";
-    fs::permissions(interpreter, fs::perms::owner_all);
-
-    ServerProcess server(resources.config());
-    server.start();
-
-    const auto& state = server.state().get();
-    ASSERT_TRUE(state.isFailed());
-    const std::string prefix = "Could not launch the server: ";
-    EXPECT_EQ(state.message().rfind(prefix, 0), 0u) << state.message();
-    EXPECT_GT(state.message().size(), prefix.size());
-    EXPECT_FALSE(server.hasChild());
-
-    bool continued = false;
-    server.stop([&] { continued = true; });
-    EXPECT_TRUE(continued);
-    EXPECT_TRUE(server.state()->isFailed());
-}
-
-TEST(ServerLaunch, TheChildGetsItsOwnEnvironmentArgumentAndFolder)
+TEST(ServerLaunch, EachStartGetsAFreshEnvironmentAndARotatedLog)
 {
     TempDir record;
-    const std::string dump = record.path() + "/launch.json";
-    FakeResources resources({}, "f = open('" + dump + "', 'w')\n"
-                                "json.dump({'env': dict(os.environ), 'argv': sys.argv, 'cwd': os.getcwd()}, f)\n"
-                                "f.close()");
+    const std::string dump = record.path + "/launch.json";
+    FakeResources resources({"--lines", "3"}, "json.dump({'env': dict(os.environ), 'argv': sys.argv, 'cwd': os.getcwd()}, "
+                                              "open('" + dump + "', 'w'))");
     const std::string shellPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
     setenv("STUDIO_HUB", "", 1);
     unsetenv("STUDIO_TAKES");
@@ -116,9 +80,9 @@ TEST(ServerLaunch, TheChildGetsItsOwnEnvironmentArgumentAndFolder)
 
     ServerProcess server(resources.config());
     server.start();
-    ASSERT_TRUE(runUntil([&] { return server.state()->isReady(); }, 5s)) << server.state()->message();
+    ASSERT_TRUE(waitReady(server)) << server.state()->message();
+    setenv("PATH", shellPath.c_str(), 1);
     auto launch = nlohmann::json::parse(readFile(dump));
-
     const std::string R = resources.resourceDir();
     nlohmann::json expected = {
         {"PATH", R + "/python/bin:" + R + ":/usr/bin:/bin:/usr/sbin:/sbin"},
@@ -132,55 +96,32 @@ TEST(ServerLaunch, TheChildGetsItsOwnEnvironmentArgumentAndFolder)
         {"LANG", "en_US.UTF-8"},
         {"STUDIO_HUB", ""},
     };
-    // Python may add LC_CTYPE when coercing a C locale; nothing else may appear.
-    launch["env"].erase("LC_CTYPE");
+    launch["env"].erase("LC_CTYPE");  // Python may add it when coercing a C locale
     EXPECT_EQ(launch["env"], expected);
     EXPECT_EQ(launch["argv"], nlohmann::json::array({R + "/shim/quillbay_server.py"}));
     EXPECT_EQ(launch["cwd"], resources.stateDir());
-
     struct stat folder {};
     ASSERT_EQ(::stat(resources.stateDir().c_str(), &folder), 0);
     EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    pid_t first = fakePid(server.logTail().get());
 
-    // The pass-through variables are read again at every start.
+    // The pass-through variables are read again at every start; the log of the last start stays beside.
     setenv("STUDIO_TAKES", "/takes", 1);
     unsetenv("STUDIO_HUB");
-    bool restarted = false;
-    server.stop([&] { restarted = true; });
-    ASSERT_TRUE(runUntil([&] { return restarted; }, 3s));
-    server.start();
-    ASSERT_TRUE(runUntil([&] { return server.state()->isReady(); }, 5s));
-    launch = nlohmann::json::parse(readFile(dump));
-    EXPECT_EQ(launch["env"].value("STUDIO_TAKES", "absent"), "/takes");
-    EXPECT_FALSE(launch["env"].contains("STUDIO_HUB"));
-    server.stop();
-    setenv("PATH", shellPath.c_str(), 1);
-}
-
-TEST(ServerLaunch, RotatesTheLogSoTheLastStartStaysBesideTheCurrentOne)
-{
-    FakeResources resources({"--lines", "3"});
-    ServerProcess server(resources.config());
-    server.start();
-    ASSERT_TRUE(runUntil([&] { return server.state()->isReady(); }, 5s));
-    auto firstPid = fakePidFromTail(server.logTail().get());
-    ASSERT_TRUE(firstPid);
     bool stopped = false;
     server.stop([&] { stopped = true; });
     ASSERT_TRUE(runUntil([&] { return stopped; }, 3s));
-
-    Recorder seen(server);
     server.start();
-    ASSERT_FALSE(seen.tailSizes.empty());
-    EXPECT_EQ(seen.tailSizes.front(), 0u) << "the tail is emptied before any new line";
-    ASSERT_TRUE(runUntil([&] { return server.state()->isReady(); }, 5s));
+    ASSERT_TRUE(waitReady(server));
+    EXPECT_NE(fakePid(server.logTail().get()), first) << "the tail starts afresh";
+    launch = nlohmann::json::parse(readFile(dump));
+    EXPECT_EQ(launch["env"].value("STUDIO_TAKES", "absent"), "/takes");
+    EXPECT_FALSE(launch["env"].contains("STUDIO_HUB"));
 
-    const std::string logs = resources.stateDir() + "/logs/";
-    std::string previous = readFile(logs + "server.previous.log");
-    std::string current = readFile(logs + "server.log");
-    EXPECT_NE(previous.find("fake studio server pid=" + std::to_string(*firstPid) + " "), std::string::npos);
-    EXPECT_NE(previous.find("line 3\n"), std::string::npos);
-    EXPECT_EQ(current.find("pid=" + std::to_string(*firstPid) + " "), std::string::npos);
-    EXPECT_NE(current.find("line 3\n"), std::string::npos);
+    const std::string previous = readFile(resources.stateDir() + "/logs/server.previous.log");
+    const std::string current = readFile(server.serverLogPath());
+    const std::string firstLine = "fake studio server pid=" + std::to_string(first) + " ";
+    EXPECT_TRUE(previous.starts_with(firstLine) && previous.find("line 3\n") != std::string::npos) << previous;
+    EXPECT_TRUE(!current.starts_with(firstLine) && current.find("line 3\n") != std::string::npos) << current;
     server.stop();
 }

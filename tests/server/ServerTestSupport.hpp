@@ -2,116 +2,213 @@
 
 #include "server/ServerProcess.hpp"
 
+#include <glib.h>
 #include <sigc++/connection.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include <sys/types.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace quillbay::testing {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 // Ports of our own for the tests that do not need the real ones.
 constexpr long long kTestPreferred = 28765;
+constexpr std::chrono::milliseconds kTestStopGrace{800};
+
+inline std::string fixturePath() { return QUILLBAY_FIXTURES_DIR "/fake_studio_server.py"; }
+
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 // A private temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+struct TempDir {
+    TempDir() : path((fs::temp_directory_path() / "quillbay-server-XXXXXX").string()) { (void)!::mkdtemp(path.data()); }
+    ~TempDir() { std::error_code ignored; fs::remove_all(path, ignored); }
+    std::string path;
 };
 
 // A resource folder R whose server script runs the fake studio server with
-// `fakeArgs`; `prelude` is Python run before that (e.g. to record things).
-// The studio folder S sits beside it.
+// `fakeArgs` after the Python `prelude`; the studio folder S sits beside it.
 class FakeResources {
 public:
-    explicit FakeResources(std::vector<std::string> fakeArgs, const std::string& prelude = {});
-    std::string resourceDir() const { return root_.path() + "/R"; }
-    std::string stateDir() const { return root_.path() + "/S"; }
-    std::string scratch(const std::string& name) const { return root_.path() + "/" + name; }
-    ServerProcess::Config config(long long preferred = kTestPreferred) const;
+    explicit FakeResources(const std::vector<std::string>& fakeArgs, const std::string& prelude = {})
+    {
+        fs::create_directories(resourceDir() + "/python/bin");
+        fs::create_directories(resourceDir() + "/shim");
+        fs::create_symlink("/usr/bin/python3", resourceDir() + "/python/bin/python3.12");
+        std::string args = "'" + fixturePath() + "'";
+        for (const auto& arg : fakeArgs)
+            args += ", '" + arg + "'";
+        std::ofstream(resourceDir() + "/shim/quillbay_server.py")
+            << "import os, sys, json\n" << prelude << "\nos.execv(sys.executable, [sys.executable, " << args << "])\n";
+    }
+    std::string resourceDir() const { return root_.path + "/R"; }
+    std::string stateDir() const { return root_.path + "/S"; }
+    std::string scratch(const std::string& name) const { return root_.path + "/" + name; }
+
+    // Short waits so the suite stays quick; the app uses the defaults.
+    ServerProcess::Config config(long long preferred = kTestPreferred) const
+    {
+        return {resourceDir(), stateDir(), preferred, preferred + 1, preferred + 10,
+                {.probeLimit = 3000ms, .stopGrace = kTestStopGrace, .identityRequestTimeout = 500ms,
+                 .identityWait = 700ms, .politeStep = 20ms, .killWait = 200ms}};
+    }
 
 private:
     TempDir root_;
 };
 
-// Short waits so the suite stays quick; the app uses the defaults.
-ServerProcess::Timing fastTiming();
-
 // Runs the default main context until `done` or `limit`; returns `done()`.
-bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
-void runFor(std::chrono::milliseconds duration);
+inline bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        if (!g_main_context_iteration(nullptr, FALSE))
+            std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
 
-std::string fixturePath();
-std::string readFile(const std::string& path);
-bool processExists(pid_t pid);
-// The pid from the fake's "fake studio server pid=N" line in the tail.
-std::optional<pid_t> fakePidFromTail(const ServerProcess::LogTail& tail);
-std::string lastLine(const ServerProcess::LogTail& tail);
-bool tailContains(const ServerProcess::LogTail& tail, const std::string& line);
+inline void runFor(std::chrono::milliseconds duration) { runUntil([] { return false; }, duration); }
 
-// Everything a ServerProcess publishes, as observers see it.
-class Recorder {
-public:
-    explicit Recorder(const ServerProcess& server);
-    ~Recorder();
-    Recorder(const Recorder&) = delete;
-    Recorder& operator=(const Recorder&) = delete;
+inline bool waitReady(const ServerProcess& server)
+{
+    return runUntil([&] { return server.state()->isReady(); }, 5s);
+}
 
+// A zombie no longer runs: it counts as gone.
+inline bool processExists(pid_t pid)
+{
+    std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    auto close = stat.rfind(')');
+    return pid > 0 && close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+// The pid from the fake's "fake studio server pid=N" line (with `prefix`).
+inline pid_t fakePid(const auto& lines, const std::string& prefix = "")
+{
+    const std::string marker = prefix + "fake studio server pid=";
+    for (const auto& line : lines) {
+        if (line.rfind(marker, 0) == 0)
+            return static_cast<pid_t>(std::atoi(line.c_str() + marker.size()));
+    }
+    return 0;
+}
+
+// The states and port writes a ServerProcess publishes, as observers see them.
+struct Recorder {
+    explicit Recorder(const ServerProcess& server)
+        : stateLink(server.state().signalChanged().connect([this, &server] { states.push_back(server.state().get()); })),
+          portLink(server.port().signalChanged().connect([this] { ++portWrites; }))
+    {
+    }
+    ~Recorder() { stateLink.disconnect(), portLink.disconnect(); }
     std::vector<ServerState> states;
-    std::vector<std::size_t> tailSizes;  // size of logTail at each notification
     int portWrites = 0;
-
-private:
-    std::vector<sigc::connection> connections_;
+    sigc::connection stateLink, portLink;
 };
 
-// A process started directly by a test (a fake server holding a port, a
-// bystander). Killed and reaped on destruction.
+// A child started by a test, its input held open (end of input tells a fake
+// server to leave), its output readable by line. Killed and reaped at the end.
 class TestProcess {
 public:
-    explicit TestProcess(std::vector<std::string> argv);
-    ~TestProcess();
-    TestProcess(const TestProcess&) = delete;
-    TestProcess& operator=(const TestProcess&) = delete;
-
+    explicit TestProcess(std::vector<std::string> argv)
+    {
+        std::vector<char*> raw;
+        for (auto& arg : argv)
+            raw.push_back(arg.data());
+        raw.push_back(nullptr);
+        if (!g_spawn_async_with_pipes(nullptr, raw.data(), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid_,
+                                      &input_, &output_, nullptr, nullptr))
+            pid_ = -1;
+    }
+    ~TestProcess()
+    {
+        ::close(input_);
+        ::close(output_);
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
     pid_t pid() const { return pid_; }
+    void send(const std::string& line) { (void)!::write(input_, (line + "\n").data(), line.size() + 1); }
+
+    // Output lines up to and including the first that starts with `prefix`.
+    std::vector<std::string> readUntil(const std::string& prefix, std::chrono::milliseconds limit)
+    {
+        std::vector<std::string> seen;
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (auto newline = buffer_.find('\n'); newline != std::string::npos) {
+                seen.push_back(buffer_.substr(0, newline));
+                buffer_.erase(0, newline + 1);
+                if (seen.back().rfind(prefix, 0) == 0)
+                    return seen;
+                continue;
+            }
+            pollfd ready{output_, POLLIN, 0};
+            char chunk[4096];
+            ssize_t count = ::poll(&ready, 1, 50) > 0 ? ::read(output_, chunk, sizeof chunk) : 0;
+            if (count < 0 || (count == 0 && ready.revents))
+                break;
+            buffer_.append(chunk, static_cast<std::size_t>(count));
+        }
+        seen.push_back("<no line starting with '" + prefix + "'>");
+        return seen;
+    }
+
     // The raw wait status once it ended within `limit`.
-    std::optional<int> waitForExit(std::chrono::milliseconds limit);
-    bool running();
+    std::optional<int> waitForExit(std::chrono::milliseconds limit)
+    {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        for (int status = 0; !status_ && pid_ > 0; std::this_thread::sleep_for(5ms)) {
+            if (::waitpid(pid_, &status, WNOHANG) == pid_)
+                status_ = status;
+            else if (std::chrono::steady_clock::now() >= deadline)
+                break;
+        }
+        return status_;
+    }
+    bool running() { return !waitForExit(0ms); }
 
 private:
     pid_t pid_ = -1;
-    int inputWriter_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+    std::string buffer_;
     std::optional<int> status_;
 };
 
-// Starts the fake studio server directly on `port` and waits until it listens.
-std::unique_ptr<TestProcess> startFakeOn(long long port, std::vector<std::string> extraArgs = {});
-
-// A socket of this test process listening on 127.0.0.1:port; never answers.
-class PortHolder {
-public:
-    explicit PortHolder(long long port);
-    ~PortHolder();
-    PortHolder(const PortHolder&) = delete;
-    PortHolder& operator=(const PortHolder&) = delete;
-    bool holding() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
+// The fake studio server started directly on `port`, once it listens.
+inline std::unique_ptr<TestProcess> startFakeOn(long long port, std::vector<std::string> extraArgs = {})
+{
+    std::vector<std::string> argv{"/usr/bin/python3", fixturePath(), "--port", std::to_string(port)};
+    argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
+    auto process = std::make_unique<TestProcess>(argv);
+    process->readUntil("listening", 10s);
+    return process;
+}
 
 } // namespace quillbay::testing
