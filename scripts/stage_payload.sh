@@ -26,6 +26,9 @@ fi
 mkdir -p "$dest/shim"
 cp -R "$repo/shim/." "$dest/shim/"
 find "$dest/shim" -name '__pycache__' -prune -exec rm -rf {} +
+# The server runs with PYTHONDONTWRITEBYTECODE, so compile it once here rather
+# than at every start.
+"$venv/bin/python3" -m compileall -q "$dest/shim" >/dev/null
 
 # Desktop resources (icon, .desktop, metainfo).
 if [ -d "$repo/resources" ]; then

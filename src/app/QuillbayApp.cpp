@@ -45,11 +45,17 @@ void QuillbayApp::on_startup()
 void QuillbayApp::createLongLivedObjects()
 {
     const ServerProcess::Config config = ServerProcess::appConfig();
-    // The web view (and its web process) comes first so it warms up while the server boots.
-    web_ = std::make_unique<WebViewModel>();
-    themes_ = std::make_unique<ThemePacks>();
     server_ = std::make_shared<ServerProcess>(config);
     delegate_ = std::make_unique<AppDelegate>(config.timing.stopGrace);
+    // Only the primary instance gets here, and activate (which creates and
+    // shows the window) follows before the main loop runs, so nothing the
+    // server publishes can be missed. Starting it now lets it boot while the
+    // web processes start and GTK builds, realises and maps the window; the
+    // window's own appearance action then finds it starting.
+    delegate_->windowAppeared(server_);
+    // Creating the model starts WebKit's network and web processes.
+    web_ = std::make_unique<WebViewModel>();
+    themes_ = std::make_unique<ThemePacks>();
 }
 
 void QuillbayApp::installMenus()
