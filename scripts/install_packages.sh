@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git ccache
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev libsoup-3.0-dev nlohmann-json3-dev libxcb1-dev
   libgtest-dev googletest
   xvfb xauth imagemagick dbus-daemon
