@@ -1,6 +1,7 @@
 #include "app/Microphone.hpp"
 
-#include <gtkmm/messagedialog.h>
+#include "support/ModalAlert.hpp"
+
 #include <glibmm/main.h>
 
 #include <giomm/desktopappinfo.h>
@@ -81,23 +82,16 @@ void Microphone::ask(Platform platform)
 
 void Microphone::showRefusalAlert(Gtk::Window* parent, SettingsOpener openSettings)
 {
-    auto* alert = new Gtk::MessageDialog(_("Microphone access is off for Quillbay"), false, Gtk::MessageType::OTHER,
-                                         Gtk::ButtonsType::NONE, true);
-    alert->set_secondary_text(_("The live room cannot hear the desk until it is allowed in System Settings "
-                                "\u203A Privacy & Security \u203A Microphone."));
-    alert->add_button(_("Open System Settings"), kOpenSettings);
-    alert->add_button(_("Later"), kLater);
-    alert->set_default_response(kOpenSettings);
-    if (parent)
-        alert->set_transient_for(*parent);
-    alert->set_hide_on_close(true);
-    alert->signal_response().connect([alert, openSettings](int response) {
-        alert->hide();
-        Glib::signal_idle().connect_once([alert] { delete alert; });
+    Alert alert;
+    alert.message = _("Microphone access is off for Quillbay");
+    alert.detail = _("The live room cannot hear the desk until it is allowed in System Settings "
+                     "\u203A Privacy & Security \u203A Microphone.");
+    alert.buttons = {{_("Open System Settings"), kOpenSettings}, {_("Later"), kLater}};
+    alert.defaultResponse = kOpenSettings;
+    showModalAlert(parent, alert, [openSettings](int response) {
         if (response == kOpenSettings && openSettings)
             openSettings();
     });
-    alert->show();
 }
 
 } // namespace quillbay

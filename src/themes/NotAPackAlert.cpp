@@ -1,7 +1,6 @@
 #include "themes/NotAPackAlert.hpp"
 
-#include <gtkmm/messagedialog.h>
-#include <glibmm/main.h>
+#include "support/ModalAlert.hpp"
 
 #include <glib/gi18n.h>
 
@@ -9,17 +8,12 @@ namespace quillbay {
 
 void showNotAPackAlert(Gtk::Window* parent, const std::string& reason)
 {
-    auto* alert = new Gtk::MessageDialog(_("That is not a Studio theme pack"), false, Gtk::MessageType::WARNING,
-                                         Gtk::ButtonsType::OK, true);
-    alert->set_secondary_text(reason);
-    if (parent)
-        alert->set_transient_for(*parent);
-    alert->set_hide_on_close(true);
-    alert->signal_response().connect([alert](int) {
-        alert->hide();
-        Glib::signal_idle().connect_once([alert] { delete alert; });
-    });
-    alert->show();
+    Alert alert;
+    alert.type = Gtk::MessageType::WARNING;
+    alert.message = _("That is not a Studio theme pack");
+    alert.detail = reason;
+    alert.stockButtons = Gtk::ButtonsType::OK;
+    showModalAlert(parent, alert);
 }
 
 } // namespace quillbay

@@ -1,8 +1,9 @@
 #include "themes/PackChooser.hpp"
 
+#include "support/ModalAlert.hpp"
+
 #include <gtkmm/filechoosernative.h>
 #include <gtkmm/filefilter.h>
-#include <gtkmm/messagedialog.h>
 #include <glibmm/main.h>
 
 #include <glib/gi18n.h>
@@ -14,12 +15,6 @@ namespace quillbay {
 namespace {
 
 enum Choice { ChooseFolder = 1, ChooseZip = 2 };
-
-void deleteLater(Gtk::Window* window)
-{
-    window->hide();
-    Glib::signal_idle().connect_once([window] { delete window; });
-}
 
 void openChooser(Gtk::Window* parent, bool folder, PackPicked picked)
 {
@@ -66,24 +61,20 @@ std::string withoutTrailingSlash(std::string path)
 
 void choosePackInteractively(Gtk::Window* parent, PackPicked picked)
 {
-    auto* question = new Gtk::MessageDialog(_("Install Theme Pack"), false, Gtk::MessageType::QUESTION,
-                                            Gtk::ButtonsType::NONE, true);
-    question->set_secondary_text(_("Choose a Dirar Edezir 2.0 Studio skin: the pack folder or its .zip"));
-    question->add_button(_("Cancel"), Gtk::ResponseType::CANCEL);
-    question->add_button(_("Pack Folder…"), ChooseFolder);
-    question->add_button(_("Zip Archive…"), ChooseZip);
-    question->set_default_response(ChooseZip);
-    if (parent)
-        question->set_transient_for(*parent);
-    question->set_hide_on_close(true);
-    question->signal_response().connect([question, parent, picked](int response) {
-        deleteLater(question);
+    Alert question;
+    question.type = Gtk::MessageType::QUESTION;
+    question.message = _("Install Theme Pack");
+    question.detail = _("Choose a Dirar Edezir 2.0 Studio skin: the pack folder or its .zip");
+    question.buttons = {{_("Cancel"), static_cast<int>(Gtk::ResponseType::CANCEL)},
+                        {_("Pack Folder…"), ChooseFolder},
+                        {_("Zip Archive…"), ChooseZip}};
+    question.defaultResponse = ChooseZip;
+    showModalAlert(parent, question, [parent, picked](int response) {
         if (response == ChooseFolder || response == ChooseZip)
             openChooser(parent, response == ChooseFolder, picked);
         else
             picked(std::nullopt);
     });
-    question->show();
 }
 
 } // namespace quillbay
