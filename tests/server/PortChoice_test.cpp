@@ -14,30 +14,27 @@ namespace {
 
 const long long P = kTestPreferred;
 
-PortChooser::Choice choose()
+void expectChoice(long long port, bool warning)
 {
-    return PortChooser({P, P + 1, P + 10}, {300ms, 400ms, 20ms, 20, 200ms}).choose();
+    auto choice = PortChooser({P, P + 1, P + 10}, {300ms, 400ms, 20ms, 20, 200ms}).choose();
+    EXPECT_EQ(choice.port, port);
+    EXPECT_EQ(choice.warning.has_value(), warning);
 }
 
 } // namespace
 
 TEST(PortChoice, TakesTheFreePortOrReclaimsItFromOurEarlierServer)
 {
-    auto choice = choose();
-    EXPECT_EQ(choice.port, P);
-    EXPECT_FALSE(choice.warning);
+    expectChoice(P, false);
     EXPECT_TRUE(PortChooser::isFree(P)) << "the test only asks; nothing keeps listening";
 
     setenv("http_proxy", "http://127.0.0.1:9/", 1);  // must not catch the identity question
     unsetenv("no_proxy");
     for (bool ignoresTerm : {false, true}) {
-        SCOPED_TRACE(ignoresTerm ? "ignores SIGTERM" : "ends on SIGTERM");
-        auto earlier = startFakeOn(P, ignoresTerm ? std::vector<std::string>{"--ignore-term"} : std::vector<std::string>{});
-        ASSERT_FALSE(PortChooser::isFree(P));
+        SCOPED_TRACE(ignoresTerm);
+        auto earlier = startFakeOn(P, ignoresTerm ? Args{"--ignore-term"} : Args{});
         auto began = std::chrono::steady_clock::now();
-        choice = choose();
-        EXPECT_EQ(choice.port, P);
-        EXPECT_FALSE(choice.warning);
+        expectChoice(P, false);
         auto status = earlier->waitForExit(2s);
         ASSERT_TRUE(status);
         if (ignoresTerm) {
@@ -60,35 +57,21 @@ TEST(PortChoice, NeverSignalsAStrangerOrAPidItCannotVouchFor)
         EXPECT_FALSE(ListenerCheck::mayReclaim(pid, P)) << pid;
     server.reset();
 
-    const std::vector<std::vector<std::string>> holders = {
-        {"--app", "Mixdown"},
-        {"--pid", std::to_string(bystander.pid())},
-        {"--status", "503", "--pid", std::to_string(bystander.pid())},
-    };
-    for (const auto& args : holders) {
-        SCOPED_TRACE(args.back());
-        auto holder = startFakeOn(P, args);
-        ASSERT_FALSE(PortChooser::isFree(P));
-        EXPECT_EQ(choose().port, P + 1);
-        EXPECT_TRUE(holder->running());
-        EXPECT_TRUE(bystander.running());
-    }
+    auto poser = startFakeOn(P, {"--pid", std::to_string(bystander.pid())});
+    expectChoice(P + 1, true);
+    EXPECT_TRUE(poser->running() && bystander.running());
 }
 
-TEST(PortChoice, SkipsTakenFallbacksAndKeepsThePreferredWhenAllAreTaken)
+TEST(PortChoice, FallsBackPastStrangersAndKeepsThePreferredWhenAllAreTaken)
 {
-    std::list<std::unique_ptr<TestProcess>> holders;
+    std::list<std::unique_ptr<TestProcess>> strangers;
     for (long long port = P; port <= P + 10; ++port) {
-        if (port == P + 5) {
-            auto choice = choose();
-            EXPECT_EQ(choice.port, P + 5);
-            EXPECT_TRUE(choice.warning);
-        }
-        holders.push_back(startFakeOn(port, {"--app", "Mixdown"}));
+        if (port == P + 1 || port == P + 5)
+            expectChoice(port, true);
+        strangers.push_back(startFakeOn(port, {"--app", "Mixdown"}));
     }
-    auto choice = choose();
-    EXPECT_EQ(choice.port, P);
-    EXPECT_FALSE(choice.warning);
+    expectChoice(P, false);
+    EXPECT_TRUE(strangers.front()->running());
 }
 
 TEST(PortChoice, StopsWaitingForASlowIdentityAnswer)
@@ -98,8 +81,7 @@ TEST(PortChoice, StopsWaitingForASlowIdentityAnswer)
     auto began = std::chrono::steady_clock::now();
     EXPECT_FALSE(PortChooser::orphanPid(P, 5000ms, 2000ms));
     auto took = std::chrono::steady_clock::now() - began;
-    EXPECT_GE(took, 1900ms);
-    EXPECT_LT(took, 2600ms);
+    EXPECT_TRUE(took >= 1900ms && took < 2600ms);
     runFor(1500ms);  // the late answer arrives and is ignored
     EXPECT_TRUE(slow->running());
 }

@@ -12,7 +12,6 @@ TEST(ServerOutput, KeepsEveryByteInTheLogAndReadableLinesInTheTail)
     ServerProcess server(resources.config());
     server.start();
     ASSERT_TRUE(runUntil([&] { return server.state()->isFailed(); }, 5s));
-
     EXPECT_EQ(server.state()->message(), "The studio server exited during startup (exit 0).");
     const auto& tail = server.logTail().get();
     const ServerProcess::LogTail expected = {
@@ -30,43 +29,33 @@ TEST(ServerOutput, KeepsEveryByteInTheLogAndReadableLinesInTheTail)
 // even while a grandchild holds the pipe, and it ends that child's probe.
 TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterTheLastWords)
 {
-    struct Case {
-        std::vector<std::string> args;
-        std::string message;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<Args, std::string>> cases = {
         {{"--crash-at-start"}, "The studio server exited during startup (exit 3)."},
         {{"--leave-grandchild"}, "The studio server exited during startup (exit 5)."},
         {{"--end-when-ready", "4"}, "The studio server stopped (exit 4)."},
         {{"--end-when-ready", "-9"}, "The studio server stopped (exit 9)."},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
-        FakeResources resources(c.args);
+    for (const auto& [args, message] : cases) {
+        FakeResources resources(args);
         ServerProcess server(resources.config());
-        ServerProcess::LogTail tailWhenFailed;
-        server.state().signalChanged().connect([&] {
-            if (server.state()->isFailed())
-                tailWhenFailed = server.logTail().get();
-        });
+        ServerProcess::LogTail tail;  // as it was when the failure was published
+        server.state().signalChanged().connect([&] { if (server.state()->isFailed()) tail = server.logTail().get(); });
         server.start();
-        ASSERT_TRUE(runUntil([&] { return server.state()->isFailed(); }, 3s));
-        EXPECT_EQ(server.state()->message(), c.message);
+        ASSERT_TRUE(runUntil([&] { return server.state()->isFailed(); }, 3s)) << message;
+        EXPECT_EQ(server.state()->message(), message);
         EXPECT_FALSE(server.hasChild());
-        for (const auto& line : tailWhenFailed) {
+        for (const auto& line : tail)
             if (line.starts_with("grandchild pid="))
                 ::kill(std::atoi(line.c_str() + 15), SIGKILL);
-        }
-        if (c.args[0] != "--crash-at-start")
+        if (args[0] != "--crash-at-start")
             continue;
-        EXPECT_EQ(tailWhenFailed.back(), "RuntimeError: the room is on fire");
-        EXPECT_EQ(tailWhenFailed.size(), 200u);
-        EXPECT_EQ(tailWhenFailed.front(), "warming up 2803") << "the newest 200 lines, oldest first";
-        EXPECT_TRUE(readFile(server.serverLogPath())
-                        .ends_with("warming up 2999\nTraceback (most recent call last):\n"
-                                   "  File \"quillbay_server.py\", line 1, in <module>\n"
-                                   "RuntimeError: the room is on fire\n"));
+        EXPECT_EQ(tail.size(), 200u);
+        EXPECT_EQ(tail.front(), "warming up 2803") << "the newest 200 lines, oldest first";
+        EXPECT_EQ(tail.back(), "RuntimeError: the room is on fire");
+        EXPECT_TRUE(readFile(server.serverLogPath()).ends_with("warming up 2999\nTraceback (most recent call last):\n"
+                                                               "  File \"quillbay_server.py\", line 1, in <module>\n"
+                                                               "RuntimeError: the room is on fire\n"));
         runFor(resources.config().timing.probeLimit + 500ms);
-        EXPECT_EQ(server.state()->message(), c.message) << "no probe outlived its child";
+        EXPECT_EQ(server.state()->message(), message) << "no probe outlived its child";
     }
 }

@@ -5,16 +5,10 @@
 #include <glib.h>
 #include <sigc++/connection.h>
 
-#include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <memory>
-#include <optional>
 #include <iterator>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -26,12 +20,12 @@ namespace quillbay::testing {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
 
 // Ports of our own for the tests that do not need the real ones.
 constexpr long long kTestPreferred = 28765;
 constexpr std::chrono::milliseconds kTestStopGrace{800};
-
-inline std::string fixturePath() { return QUILLBAY_FIXTURES_DIR "/fake_studio_server.py"; }
+inline const std::string kFixture = QUILLBAY_FIXTURES_DIR "/fake_studio_server.py";
 
 inline std::string readFile(const std::string& path)
 {
@@ -39,31 +33,26 @@ inline std::string readFile(const std::string& path)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// A private temporary folder, removed with everything in it.
-struct TempDir {
-    TempDir() : path((fs::temp_directory_path() / "quillbay-server-XXXXXX").string()) { (void)!::mkdtemp(path.data()); }
-    ~TempDir() { std::error_code ignored; fs::remove_all(path, ignored); }
-    std::string path;
-};
-
-// A resource folder R whose server script runs the fake studio server with
-// `fakeArgs` after the Python `prelude`; the studio folder S sits beside it.
+// A private folder holding a resource folder R, whose server script runs the fake studio
+// server with `fakeArgs` after the Python `prelude`, and the studio folder S.
 class FakeResources {
 public:
-    explicit FakeResources(const std::vector<std::string>& fakeArgs, const std::string& prelude = {})
+    explicit FakeResources(const Args& fakeArgs, const std::string& prelude = {})
     {
+        (void)!::mkdtemp(root_.data());
         fs::create_directories(resourceDir() + "/python/bin");
         fs::create_directories(resourceDir() + "/shim");
         fs::create_symlink("/usr/bin/python3", resourceDir() + "/python/bin/python3.12");
-        std::string args = "'" + fixturePath() + "'";
+        std::string args = "'" + kFixture + "'";
         for (const auto& arg : fakeArgs)
             args += ", '" + arg + "'";
         std::ofstream(resourceDir() + "/shim/quillbay_server.py")
             << "import os, sys, json\n" << prelude << "\nos.execv(sys.executable, [sys.executable, " << args << "])\n";
     }
-    std::string resourceDir() const { return root_.path + "/R"; }
-    std::string stateDir() const { return root_.path + "/S"; }
-    std::string scratch(const std::string& name) const { return root_.path + "/" + name; }
+    ~FakeResources() { std::error_code ignored; fs::remove_all(root_, ignored); }
+    std::string resourceDir() const { return root_ + "/R"; }
+    std::string stateDir() const { return root_ + "/S"; }
+    std::string scratch(const std::string& name) const { return root_ + "/" + name; }
 
     // Short waits so the suite stays quick; the app uses the defaults.
     ServerProcess::Config config(long long preferred = kTestPreferred) const
@@ -74,14 +63,13 @@ public:
     }
 
 private:
-    TempDir root_;
+    std::string root_ = (fs::temp_directory_path() / "quillbay-server-XXXXXX").string();
 };
 
 // Runs the default main context until `done` or `limit`; returns `done()`.
 inline bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
+    for (auto deadline = std::chrono::steady_clock::now() + limit; !done();) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         if (!g_main_context_iteration(nullptr, FALSE))
@@ -91,11 +79,7 @@ inline bool runUntil(const std::function<bool()>& done, std::chrono::millisecond
 }
 
 inline void runFor(std::chrono::milliseconds duration) { runUntil([] { return false; }, duration); }
-
-inline bool waitReady(const ServerProcess& server)
-{
-    return runUntil([&] { return server.state()->isReady(); }, 5s);
-}
+inline bool waitReady(const ServerProcess& server) { return runUntil([&] { return server.state()->isReady(); }, 5s); }
 
 // A zombie no longer runs: it counts as gone.
 inline bool processExists(pid_t pid)
@@ -105,13 +89,13 @@ inline bool processExists(pid_t pid)
     return pid > 0 && close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
 }
 
-// The pid from the fake's "fake studio server pid=N" line (with `prefix`).
-inline pid_t fakePid(const auto& lines, const std::string& prefix = "")
+// The pid from the fake's "fake studio server pid=N" line.
+inline pid_t fakePid(const auto& lines)
 {
-    const std::string marker = prefix + "fake studio server pid=";
+    const std::string marker = "fake studio server pid=";
     for (const auto& line : lines) {
-        if (line.rfind(marker, 0) == 0)
-            return static_cast<pid_t>(std::atoi(line.c_str() + marker.size()));
+        if (auto at = line.find(marker); at != std::string::npos)
+            return static_cast<pid_t>(std::atoi(line.c_str() + at + marker.size()));
     }
     return 0;
 }
@@ -133,7 +117,7 @@ struct Recorder {
 // server to leave), its output readable by line. Killed and reaped at the end.
 class TestProcess {
 public:
-    explicit TestProcess(std::vector<std::string> argv)
+    explicit TestProcess(Args argv)
     {
         std::vector<char*> raw;
         for (auto& arg : argv)
@@ -145,26 +129,22 @@ public:
     }
     ~TestProcess()
     {
-        ::close(input_);
-        ::close(output_);
-        if (pid_ > 0 && !status_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        ::close(input_), ::close(output_);
+        if (pid_ > 0 && !status_)
+            ::kill(pid_, SIGKILL), ::waitpid(pid_, nullptr, 0);
     }
     pid_t pid() const { return pid_; }
     void send(const std::string& line) { (void)!::write(input_, (line + "\n").data(), line.size() + 1); }
 
     // Output lines up to and including the first that starts with `prefix`.
-    std::vector<std::string> readUntil(const std::string& prefix, std::chrono::milliseconds limit)
+    Args readUntil(const std::string& prefix, std::chrono::milliseconds limit)
     {
-        std::vector<std::string> seen;
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
+        Args seen;
+        for (auto deadline = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < deadline;) {
             if (auto newline = buffer_.find('\n'); newline != std::string::npos) {
                 seen.push_back(buffer_.substr(0, newline));
                 buffer_.erase(0, newline + 1);
-                if (seen.back().rfind(prefix, 0) == 0)
+                if (seen.back().starts_with(prefix))
                     return seen;
                 continue;
             }
@@ -195,16 +175,15 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
+    int input_ = -1, output_ = -1;
     std::string buffer_;
     std::optional<int> status_;
 };
 
 // The fake studio server started directly on `port`, once it listens.
-inline std::unique_ptr<TestProcess> startFakeOn(long long port, std::vector<std::string> extraArgs = {})
+inline std::unique_ptr<TestProcess> startFakeOn(long long port, Args extraArgs = {})
 {
-    std::vector<std::string> argv{"/usr/bin/python3", fixturePath(), "--port", std::to_string(port)};
+    Args argv{"/usr/bin/python3", kFixture, "--port", std::to_string(port)};
     argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
     auto process = std::make_unique<TestProcess>(argv);
     process->readUntil("listening", 10s);
