@@ -7,25 +7,22 @@ from pathlib import Path
 
 from studio_harness import StudioTestCase
 
-STOCK = [
-    {"id": "studio-night", "name": "Studio Night", "version": "1.0", "stock": True},
-    {"id": "daylight", "name": "Daylight", "version": "1.0", "stock": True},
-]
+STOCK = [{"id": "studio-night", "name": "Studio Night", "version": "1.0", "stock": True},
+         {"id": "daylight", "name": "Daylight", "version": "1.0", "stock": True}]
 
 
 def manifest(pack_id="ember", version="2.1") -> bytes:
     return json.dumps({"id": pack_id, "name": pack_id.title(), "version": version}).encode()
 
 
-def write_pack(folder: Path, pack_id="ember", css="/* ember */") -> Path:
+def write_pack(folder: Path, pack_id="ember") -> Path:
     folder.mkdir(parents=True, exist_ok=True)
     (folder / "manifest.json").write_bytes(manifest(pack_id))
-    (folder / "theme.css").write_text(css)
+    (folder / "theme.css").write_text("/* ember */")
     return folder
 
 
 def write_zip(path: Path, entries) -> Path:
-    """entries: (name, data) or (name, data, unix mode)."""
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
         for name, data, *mode in entries:
             info = zipfile.ZipInfo(name)
@@ -34,38 +31,32 @@ def write_zip(path: Path, entries) -> Path:
     return path
 
 
-class ThemeTestCase(StudioTestCase):
-    def setUp(self):
-        super().setUp()
-        self.installed_dir = self.state_dir / "themes"
-
+class ThemePacksTest(StudioTestCase):
     def catalog(self) -> dict:
         return self.get("/api/themes").json()
 
     def activate(self, pack_id) -> dict:
-        return self.post_json("/api/themes/active", {"id": pack_id}).json()
+        return self.request("POST", "/api/themes/active", json.dumps({"id": pack_id}).encode()).json()
 
     def install(self, path, activate=True) -> dict:
-        return self.post_json("/api/themes/install", {"path": str(path), "activate": activate}).json()
+        document = {"path": str(path), "activate": activate}
+        return self.request("POST", "/api/themes/install", json.dumps(document).encode()).json()
 
     def active_css(self) -> str:
         answer = self.get("/themes/active.css")
         self.assertIn("no-store", answer.headers["Cache-Control"])
         return answer.text
 
-
-class CatalogAndActivationTest(ThemeTestCase):
     def test_activation_switches_the_stylesheet_and_survives_a_restart(self):
         self.assertEqual(self.catalog(), {"active": "studio-night", "packs": STOCK})
         self.assertIn("Studio Night", self.active_css())
         for pack_id in ("no-such-pack", 7, "../daylight"):
-            with self.subTest(pack_id=pack_id):
-                self.assertOneSentence(self.activate(pack_id)["error"])
+            self.assertOneSentence(self.activate(pack_id)["error"])
         self.assertEqual(self.activate("daylight"), {"ok": True, "active": "daylight"})
-        self.assertIn("<strong>Daylight</strong>", self.get("/room/").text)
         # An interrupted install's work folder is cleared at start.
         leftover = write_pack(self.installed_dir / ".work-abc123" / "pack")
-        self.restart_server()
+        self.assertEqual(self.stop_server(), 0)
+        self.start_server()
         self.assertEqual(self.catalog(), {"active": "daylight", "packs": STOCK})
         self.assertIn("Daylight", self.active_css())
         self.assertFalse(leftover.parent.exists())
@@ -80,20 +71,15 @@ class CatalogAndActivationTest(ThemeTestCase):
         packs = self.catalog()["packs"]
         self.assertEqual([p["id"] for p in packs], ["studio-night", "daylight", "bad-json", "ember", "wrong-folder"])
         for pack in packs[2:]:
-            with self.subTest(pack=pack["id"]):
-                self.assertOneSentence(pack["error"])
-                self.assertIs(self.activate(pack["id"])["ok"], False)
+            self.assertOneSentence(pack["error"])
+            self.assertIs(self.activate(pack["id"])["ok"], False, pack)
         self.assertEqual(self.catalog()["active"], "studio-night")
         self.assertIn("Studio Night", self.active_css())
 
-
-class InstallTest(ThemeTestCase):
-    def test_install_from_a_folder_and_from_zips_nested_or_flat(self):
+    def test_install_from_a_folder_and_zips_then_unsafe_or_invalid_packs_are_refused_leaving_nothing_behind(self):
         answer = self.install(write_pack(self.temp / "Ember Pack"))
         self.assertEqual(answer["installed"], {"id": "ember", "name": "Ember", "version": "2.1"})
-        catalog = self.catalog()
-        self.assertEqual(catalog["active"], "ember")
-        self.assertEqual(catalog["packs"][2], {"id": "ember", "name": "Ember", "version": "2.1", "stock": False})
+        self.assertEqual(self.catalog(), {"active": "ember", "packs": STOCK + [dict(answer["installed"], stock=False)]})
         self.assertEqual(self.active_css(), "/* ember */")
 
         self.activate("daylight")
@@ -102,7 +88,6 @@ class InstallTest(ThemeTestCase):
             ("ember/theme.css", b"/* nested */"), ("ember/img/wave.svg", b"<svg/>")])
         self.assertEqual(self.install(nested, activate=False)["installed"]["id"], "ember")
         self.assertEqual(self.catalog()["active"], "daylight")
-        self.assertTrue((self.installed_dir / "ember" / "img" / "wave.svg").is_file())
         mode = (self.installed_dir / "ember" / "manifest.json").stat().st_mode
         self.assertFalse(mode & (stat.S_ISUID | stat.S_IXUSR))
 
@@ -111,29 +96,22 @@ class InstallTest(ThemeTestCase):
         self.assertEqual(self.active_css(), "/* flat */")
         # The reinstall replaced the whole pack, not just the files it names.
         self.assertFalse((self.installed_dir / "ember" / "img").exists())
-        self.assertEqual(os.listdir(self.installed_dir), ["ember"])
 
-
-class RefusedInstallTest(ThemeTestCase):
-    def test_unsafe_or_invalid_packs_are_refused_leaving_nothing_behind(self):
-        self.assertIs(self.install(write_pack(self.temp / "keeper-src", "keeper", "/* keeper */"))["ok"], True)
-        good = [("manifest.json", manifest("keeper")), ("theme.css", b"/* evil */")]
+        good = [("manifest.json", manifest()), ("theme.css", b"/* evil */")]
         zips = {
             "absolute path": ([("/tmp/evil.css", b"x")] + good, "absolute path"),
             "dot-dot": ([("img/../../evil.css", b"x")] + good, '".."'),
             "symlink": ([("link.css", b"/etc/passwd", 0o120777)] + good, "link"),
             "too many files": ([(f"f{i}.txt", b"") for i in range(250)] + good, "more than"),
             "too large": ([("big.bin", bytes(21 * 1024 * 1024))] + good, "larger than"),
-            "manifest not json": ([("manifest.json", b"{"), ("theme.css", b"")], "not valid JSON"),
             "dot-dot id": ([("manifest.json", manifest("..")), ("theme.css", b"")], "id"),
             "no manifest": ([("theme.css", b"")], "manifest.json"),
         }
         cases = [(write_zip(self.temp / f"{label}.zip", entries), words) for label, (entries, words) in zips.items()]
         (self.temp / "notes.zip").write_text("not a zip at all")
-        linked = write_pack(self.temp / "linked", "keeper")
+        linked = write_pack(self.temp / "linked")
         (linked / "extra.css").symlink_to(self.temp / "notes.zip")
-        cases += [(self.temp / "notes.zip", "not a .zip"), (self.temp / "missing", "Nothing exists"),
-                  ("relative/pack", "absolute"), (linked, "links outside"),
+        cases += [(self.temp / "notes.zip", "not a .zip"), ("relative/pack", "absolute"), (linked, "links outside"),
                   (write_pack(self.temp / "fake", "daylight"), "")]  # a stock pack cannot be replaced
         for path, words in cases:
             with self.subTest(path=path):
@@ -141,7 +119,7 @@ class RefusedInstallTest(ThemeTestCase):
                 self.assertIs(answer["ok"], False, answer)
                 self.assertOneSentence(answer["error"])
                 self.assertIn(words, answer["error"])
-                self.assertEqual(os.listdir(self.installed_dir), ["keeper"])
-                self.assertEqual((self.installed_dir / "keeper" / "theme.css").read_text(), "/* keeper */")
-                self.assertEqual(self.catalog()["active"], "keeper")
+                self.assertEqual(os.listdir(self.installed_dir), ["ember"])
+                self.assertEqual((self.installed_dir / "ember" / "theme.css").read_text(), "/* flat */")
+        self.assertEqual(self.catalog()["active"], "ember")
         self.assertFalse((self.temp / "evil.css").exists())
