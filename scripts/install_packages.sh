@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git ccache
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev libsoup-3.0-dev nlohmann-json3-dev libxcb1-dev
   libgtest-dev googletest
-  xvfb xauth imagemagick dbus-daemon
+  xvfb xauth imagemagick dbus-daemon xdotool
   adwaita-icon-theme fonts-dejavu-core
   python3 python3-venv
   gettext desktop-file-utils

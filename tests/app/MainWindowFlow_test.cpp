@@ -12,9 +12,7 @@
 #include <gtest/gtest.h>
 #include <gtkmm/applicationwindow.h>
 
-#include <memory>
 #include <regex>
-#include <vector>
 
 namespace quillbay {
 namespace {
@@ -24,8 +22,6 @@ using namespace quillbay::testing;
 
 class MainWindowFlow : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_FALSE(root_.empty()); }
-
     void TearDown() override
     {
         content_.reset();
@@ -36,14 +32,14 @@ protected:
             runUntil([&] { return stopped; }, 10s);
         }
         server_.reset();
-        removeTree(root_);
+        std::filesystem::remove_all(root_);
     }
 
-    void build(std::initializer_list<std::string> fakeOptions, const std::string& storedPage = {})
+    // The window with room as the remembered page and a fake server run with `fakeOption`.
+    void build(const std::string& fakeOption)
     {
-        makeFakeResources(root_ + "/R", fakeOptions);
-        if (!storedPage.empty())
-            writeText(root_ + "/config/preferences.ini", "[Preferences]\nstudio.page=" + storedPage + "\n");
+        makeFakeResources(root_ + "/R", fakeOption);
+        writeText(root_ + "/config/preferences.ini", "[Preferences]\nstudio.page=room\n");
         ServerProcess::Config config;
         config.resourceDir = root_ + "/R";
         config.stateDir = root_ + "/S";
@@ -69,20 +65,16 @@ protected:
 
 TEST_F(MainWindowFlow, FailedStartShowsTheDarkCardWithTheOutput)
 {
-    build({"--crash-at-start"});
-
+    build("--crash-at-start");
     server_->start();
     ASSERT_TRUE(runUntil([&] { return server_->state()->isFailed(); }, 20s));
     runFor(300ms);  // the card follows the log at its own pace
 
     const ServerCardContent& card = content_->serverCard().content();
     EXPECT_EQ(card.headline, "THE ROOM IS DARK");
-    EXPECT_EQ(card.message, server_->state()->message());
     ASSERT_TRUE(card.logText);
     EXPECT_NE(card.logText->find("Traceback"), std::string::npos) << *card.logText;
     EXPECT_TRUE(content_->serverCard().logBoxShown());
-    EXPECT_EQ(content_->layers().webOpacity, 0.0);
-    EXPECT_EQ(window_->get_default_widget(), &content_->serverCard().restartButton());
     EXPECT_FALSE(content_->toolbar().themeButton().get_sensitive());
 
     // The window appearing again does not restart a failed server.
@@ -94,33 +86,24 @@ TEST_F(MainWindowFlow, FailedStartShowsTheDarkCardWithTheOutput)
     EXPECT_EQ(opened_[0], "file://" + root_ + "/S/logs/server.log");
 
     // Return restarts the server: the card goes back to warming as the state leaves failed.
-    std::vector<std::pair<bool, std::string>> seen;  // starting?, headline
-    auto watch = server_->state().signalChanged().connect(
-        [&] { seen.emplace_back(server_->state()->isStarting(), content_->serverCard().content().headline); });
+    std::vector<std::string> headlines;
+    auto watch = server_->state().signalChanged().connect([&] { headlines.push_back(content_->serverCard().content().headline); });
     pressReturn();
-    ASSERT_TRUE(runUntil([&] { return !seen.empty(); }, 2s));
-    EXPECT_EQ(seen.front(), std::make_pair(true, std::string("WARMING UP THE ROOM")));
-    ASSERT_TRUE(runUntil([&] { return server_->state()->isFailed(); }, 20s));
+    runUntil([&] { return !headlines.empty(); }, 2s);
     watch.disconnect();
+    ASSERT_FALSE(headlines.empty());
+    EXPECT_EQ(headlines[0], "WARMING UP THE ROOM");
 }
 
 // The fake ignores SIGTERM, so the quit after a restart must outlast the old child's forced end.
 TEST_F(MainWindowFlow, ReadyShowsTheRememberedPageAndQuitAfterARestartOutlastsTheOldChild)
 {
-    bool exited = false;
-    AppDelegate(3000ms).requestQuit([&] { exited = true; });
-    EXPECT_TRUE(exited) << "no server registered yet: quit at once";
-
-    build({"--ignore-term"}, "room");
-    EXPECT_EQ(content_->toolbar().shownPage(), StudioPage::Room);
+    build("--ignore-term");
     AppDelegate delegate(3000ms);
     delegate.windowAppeared(server_);
     ASSERT_TRUE(runUntil([&] { return server_->state()->isReady(); }, 30s));
     const std::string base = server_->baseURL();
-    EXPECT_EQ(web_.allowedPort(), server_->port().get());
-    ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == base + "room/"; }, 20s))
-        << web_.currentURL().get().value_or("(none)");
-    EXPECT_EQ(content_->layers().webOpacity, 1.0);
+    ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == base + "room/"; }, 20s));
     EXPECT_TRUE(content_->toolbar().themeButton().get_sensitive());
 
     content_->pickPage(StudioPage::Desk);
@@ -129,31 +112,16 @@ TEST_F(MainWindowFlow, ReadyShowsTheRememberedPageAndQuitAfterARestartOutlastsTh
     content_->openInBrowser();
     EXPECT_EQ(opened_, std::vector<std::string>{base});
 
-    // A port nobody listens on, admitted by the policy so the engine itself fails.
-    const long long closed = 8774;
-    ASSERT_TRUE(ServerProcess::isFree(closed));
-    web_.setAllowedPort(closed);
-    web_.load("http://127.0.0.1:" + std::to_string(closed) + "/");
-    ASSERT_TRUE(runUntil([&] { return web_.loadError().get().has_value(); }, 20s));
-    EXPECT_EQ(content_->layers().card, LayerChoice::Card::LoadError);
-    EXPECT_EQ(std::string(content_->loadErrorCard().message()), *web_.loadError().get());
-    EXPECT_EQ(window_->get_default_widget(), &content_->loadErrorCard().retryButton());
-    // Return activates the default button, which clicks after its press animation.
-    pressReturn();
-    EXPECT_TRUE(runUntil([&] { return content_->layers().card == LayerChoice::Card::None; }, 2s));
-    EXPECT_FALSE(web_.loadError().get());
-
-    pid_t oldChild = 0;
-    static const std::regex pidLine("pid=([0-9]+)");
-    std::smatch match;
+    std::string log;
     for (const auto& line : server_->logTail().get())
-        if (std::regex_search(line, match, pidLine))
-            oldChild = std::stoi(match[1]);
-    ASSERT_GT(oldChild, 0);
+        log += line + "\n";
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(log, match, std::regex("pid=([0-9]+)")));
+    const pid_t oldChild = std::stoi(match[1]);
     server_->restart();
     ASSERT_TRUE(server_->state()->isIdle());
     const auto asked = std::chrono::steady_clock::now();
-    exited = false;
+    bool exited = false;
     int repeats = 0;
     delegate.requestQuit([&] { exited = true; });
     delegate.requestQuit([&] { ++repeats; });  // a second request while quitting is ignored

@@ -1,18 +1,17 @@
 #pragma once
 
-// Helpers of the application and window tests: temporary folders, a resource
-// folder whose "studio server" is the misbehaving fake, and main-loop waits.
+// Helpers of the application tests: temporary folders, a resource folder whose
+// studio server is the misbehaving fake, and waits that turn the main loop.
 
 #include <glib.h>
 #include <gtk/gtk.h>
 #include <gtkmm/init.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <initializer_list>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -23,16 +22,8 @@ namespace quillbay::testing {
 
 inline std::string makeTempFolder(const char* pattern = "quillbay-shell-XXXXXX")
 {
-    gchar* dir = g_dir_make_tmp(pattern, nullptr);
-    std::string path = dir ? dir : "";
-    g_free(dir);
-    return path;
-}
-
-inline void removeTree(const std::string& path)
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
+    std::unique_ptr<gchar, decltype(&g_free)> dir(g_dir_make_tmp(pattern, nullptr), g_free);
+    return dir ? dir.get() : "";
 }
 
 inline void writeText(const std::string& path, const std::string& text)
@@ -48,16 +39,13 @@ inline std::string readText(const std::string& path)
     return text.str();
 }
 
-// A resource folder R whose server script runs the fake studio server with `options`.
-inline void makeFakeResources(const std::string& resourceDir, std::initializer_list<std::string> options)
+// A resource folder R whose server script runs the fake studio server with `option`.
+inline void makeFakeResources(const std::string& resourceDir, const std::string& option)
 {
-    std::string args = "\"" QUILLBAY_FIXTURES_DIR "/fake_studio_server.py\"";
-    for (const auto& option : options)
-        args += ", \"" + option + "\"";
-    writeText(resourceDir + "/shim/quillbay_server.py",
-              "import os, sys\nos.execv(sys.executable, [sys.executable, " + args + "])\n");
-    g_mkdir_with_parents((resourceDir + "/python/bin").c_str(), 0700);
-    symlink("/usr/bin/python3", (resourceDir + "/python/bin/python3.12").c_str());
+    writeText(resourceDir + "/shim/quillbay_server.py", "import os, sys\nos.execv(sys.executable, [sys.executable, \"" QUILLBAY_FIXTURES_DIR
+                                                        "/fake_studio_server.py\", \"" + option + "\"])\n");
+    std::filesystem::create_directories(resourceDir + "/python/bin");
+    std::filesystem::create_symlink("/usr/bin/python3", resourceDir + "/python/bin/python3.12");
 }
 
 inline void ensureGtk()
@@ -66,7 +54,7 @@ inline void ensureGtk()
     (void)ready;
 }
 
-// Runs the default main context until `done` holds or `limit` passes.
+// Turns the default main context until `done` holds or `limit` passes.
 inline bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
     for (const auto end = std::chrono::steady_clock::now() + limit; !done();)

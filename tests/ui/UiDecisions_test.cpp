@@ -1,0 +1,100 @@
+#include "ui/LayerChoice.hpp"
+#include "ui/PagePreference.hpp"
+#include "ui/ServerCardContent.hpp"
+#include "ui/StudioPage.hpp"
+
+#include <gtest/gtest.h>
+
+#include <glib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace quillbay {
+namespace {
+
+using Card = LayerChoice::Card;
+
+TEST(LayerChoice, OnlyAReadyServerShowsThePageWithAnyLoadErrorOverIt)
+{
+    const std::optional<std::string> error = std::string("Download failed: disk full");
+    for (const ServerState& state : {ServerState::idle(), ServerState::starting(), ServerState::failed("It stopped.")})
+        for (bool loading : {false, true})
+            for (const auto& loadError : {std::optional<std::string>(), error})
+                EXPECT_EQ(chooseLayers(state, loadError, loading), (LayerChoice{0.0, false, Card::Server, ""}));
+    EXPECT_EQ(chooseLayers(ServerState::ready(), std::nullopt, true), (LayerChoice{1.0, true, Card::None, ""}));
+    EXPECT_EQ(chooseLayers(ServerState::ready(), error, true), (LayerChoice{1.0, true, Card::LoadError, *error}));
+}
+
+TEST(ServerCardContent, EachStateShowsItsCardAndTheNewestFortyLogLines)
+{
+    const ServerCardContent idle = serverCardContent(ServerState::idle(), {"line"});
+    EXPECT_EQ(idle, serverCardContent(ServerState::starting(), {}));
+    EXPECT_EQ(idle.headline, "WARMING UP THE ROOM");
+    EXPECT_EQ(idle.explanation, "Building the cart packs and checking ffmpeg. First launch takes a little longer.");
+    EXPECT_FALSE(idle.logText || idle.buttons);
+
+    const ServerCardContent dark = serverCardContent(ServerState::failed("The studio server stopped (status 1)."), {"a", "b"});
+    EXPECT_EQ(dark.headline, "THE ROOM IS DARK");
+    EXPECT_EQ(dark.message, "The studio server stopped (status 1).");
+    EXPECT_EQ(dark.logText, std::optional<std::string>("a\nb"));
+    EXPECT_TRUE(dark.buttons);
+    EXPECT_FALSE(serverCardContent(ServerState::failed("No interpreter."), {}).logText);
+    EXPECT_EQ(serverCardContent(ServerState::ready(), {"a"}).kind, ServerCardContent::Kind::IconOnly);
+
+    std::deque<std::string> tail;
+    for (int i = 1; i <= 200; ++i)
+        tail.push_back("line " + std::to_string(i));
+    const std::string text = logBoxText(tail);
+    EXPECT_EQ(text.rfind("line 161\n", 0), 0u);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 39);
+    EXPECT_EQ(logBoxText({"", "x", ""}), "\nx\n");
+}
+
+TEST(StudioPage, RawValuesAndAddressesConvertExactly)
+{
+    for (StudioPage page : kAllStudioPages)
+        EXPECT_EQ(studioPageFromRaw(rawValue(page)), page);
+    for (const char* other : {"Desk", "ROOM", " desk", "room ", "", "lobby"})
+        EXPECT_EQ(studioPageFromRaw(other), std::nullopt) << other;
+    EXPECT_EQ(studioPageOrDesk("Room"), StudioPage::Desk);
+    EXPECT_EQ(pageURL("http://127.0.0.1:8765/", StudioPage::Desk), "http://127.0.0.1:8765/");
+    EXPECT_EQ(pageURL("http://127.0.0.1:8770", StudioPage::Room), "http://127.0.0.1:8770/room/");
+}
+
+TEST(PagePreference, ReadsDeskUntilAPageIsStoredAndKeepsOtherKeys)
+{
+    gchar* made = g_dir_make_tmp("quillbay-pref-XXXXXX", nullptr);
+    const std::string folder = made, path = folder + "/Quillbay/preferences.ini";
+    g_free(made);
+
+    // A fresh installation reads desk; a stored page survives a new instance.
+    EXPECT_EQ(PagePreference(path).raw(), "desk");
+    ASSERT_TRUE(PagePreference(path).store(StudioPage::Room));
+    EXPECT_EQ(PagePreference(path).page(), StudioPage::Room);
+
+    // Unknown text reads as desk but stays as it is until a page is picked.
+    std::ofstream(path, std::ios::trunc) << "# kept\n[Preferences]\nstudio.page=Room\nother=1\n";
+    PagePreference unknown(path);
+    EXPECT_EQ(unknown.raw(), "Room");
+    EXPECT_EQ(unknown.page(), StudioPage::Desk);
+    ASSERT_TRUE(unknown.store(StudioPage::Room));
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    EXPECT_NE(text.str().find("studio.page=room"), std::string::npos);
+    EXPECT_NE(text.str().find("other=1"), std::string::npos);
+
+    // An unreadable file reads as desk and is replaced on store.
+    std::ofstream(path, std::ios::trunc) << "\x01 not a key file [[[";
+    EXPECT_EQ(PagePreference(path).page(), StudioPage::Desk);
+    ASSERT_TRUE(PagePreference(path).store(StudioPage::Room));
+    EXPECT_EQ(PagePreference(path).page(), StudioPage::Room);
+
+    // A file where the folder should be: the store reports failure.
+    EXPECT_FALSE(PagePreference(path + "/inner/preferences.ini").store(StudioPage::Room));
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace
+} // namespace quillbay
