@@ -10,7 +10,7 @@ packages=(
   xvfb xauth imagemagick dbus-daemon xdotool
   adwaita-icon-theme fonts-dejavu-core
   python3 python3-venv
-  gettext desktop-file-utils
+  gettext desktop-file-utils iproute2 util-linux
 )
 
 missing=()
