@@ -39,6 +39,10 @@ bool isLoopbackURL(const std::string& url, std::optional<long long> allowedPort)
     if (!uri || !allowedPort) {
         return false;
     }
+    // The studio serves plain http; file:, ftp: or https: on its port are not its pages.
+    if (g_ascii_strcasecmp(g_uri_get_scheme(uri.get()), "http") != 0) {
+        return false;
+    }
     const char* host = g_uri_get_host(uri.get());
     if (!host) {
         return false;

@@ -39,8 +39,8 @@ struct NavigationDecision {
     bool operator==(const NavigationDecision&) const = default;
 };
 
-// True when the host is exactly "127.0.0.1" or "localhost" and the address
-// carries an explicit port equal to `allowedPort`. The scheme is not examined.
+// True for a studio page: scheme http, host exactly "127.0.0.1" or "localhost",
+// and an explicit port equal to `allowedPort`.
 bool isLoopbackURL(const std::string& url, std::optional<long long> allowedPort);
 
 // "about", "blob" and "data", compared with the lower-cased scheme.

@@ -17,7 +17,12 @@ TEST(NavigationPolicy, LoopbackNeedsTheHostAndTheExplicitAllowedPort)
     const struct { const char* url; std::optional<long long> port; bool loopback; } cases[] = {
         {"http://127.0.0.1:8765/", kPort, true},
         {"http://localhost:8765/room/", kPort, true},
-        {"https://127.0.0.1:8765/", kPort, true},  // the scheme is not examined
+        {"HTTP://127.0.0.1:8765/", kPort, true},
+        // The studio is plain http: other schemes on its host and port are not it.
+        {"https://127.0.0.1:8765/", kPort, false},
+        {"file://127.0.0.1:8765/etc/passwd", kPort, false},
+        {"ftp://127.0.0.1:8765/", kPort, false},
+        {"ws://127.0.0.1:8765/", kPort, false},
         {"http://127.0.0.1:8766/", kPort, false},
         {"http://127.0.0.1/", kPort, false},       // no explicit port
         {"http://[::1]:8765/", kPort, false},
@@ -64,6 +69,10 @@ TEST(NavigationPolicy, RulesApplyInOrder)
         {"Blob:http://127.0.0.1:8765/1", Frame::Main, false, kPort, {Kind::Allow, ""}},
         {studio, Frame::Main, false, kPort, {Kind::Allow, ""}},
         {"file:///etc/passwd", Frame::Main, false, kPort, {Kind::OpenExternally, "file:///etc/passwd"}},
+        {"file://127.0.0.1:8765/etc/passwd", Frame::Main, false, kPort,
+         {Kind::OpenExternally, "file://127.0.0.1:8765/etc/passwd"}},
+        {"ftp://127.0.0.1:8765/", Frame::Main, false, kPort, {Kind::OpenExternally, "ftp://127.0.0.1:8765/"}},
+        {"ftp://127.0.0.1:8765/", Frame::None, false, kPort, {Kind::OpenExternally, "ftp://127.0.0.1:8765/"}},
         // Foreign content: in place in a subframe, out in the main frame; an
         // unknown frame starts and the response decides.
         {foreign, Frame::Sub, false, kPort, {Kind::Allow, ""}},
