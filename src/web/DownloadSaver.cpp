@@ -3,6 +3,7 @@
 #include "web/LoadFailure.hpp"
 
 #include <glib/gi18n.h>
+#include <glib/gstdio.h>
 #include <gtkmm/dialog.h>
 #include <gtkmm/filechoosernative.h>
 #include <gtkmm/window.h>
@@ -28,6 +29,23 @@ struct DownloadContext {
 void destroyContext(gpointer data, GClosure*)
 {
     delete static_cast<DownloadContext*>(data);
+}
+
+// Set on a download whose failure the engine has reported already.
+constexpr const char* kFailedKey = "quillbay-download-failed";
+
+// What the response of `download` declared, and how many bytes arrived.
+std::optional<std::string> shortDownloadText(WebKitDownload* download)
+{
+    WebKitURIResponse* response = webkit_download_get_response(download);
+    if (!response) {
+        return std::nullopt;
+    }
+    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+    const char* encoding = headers ? soup_message_headers_get_one(headers, "Content-Encoding") : nullptr;
+    return quillbay::shortDownloadText(webkit_uri_response_get_content_length(response),
+                                       webkit_download_get_received_data_length(download),
+                                       encoding ? encoding : "");
 }
 
 } // namespace
@@ -69,6 +87,8 @@ void DownloadSaver::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* dow
                           new DownloadContext{weak}, destroyContext, GConnectFlags(0));
     g_signal_connect_data(download, "failed", G_CALLBACK(&DownloadSaver::onFailed),
                           new DownloadContext{weak}, destroyContext, GConnectFlags(0));
+    g_signal_connect_data(download, "finished", G_CALLBACK(&DownloadSaver::onFinished),
+                          new DownloadContext{weak}, destroyContext, GConnectFlags(0));
 }
 
 gboolean DownloadSaver::onDecideDestination(WebKitDownload* download, gchar* suggestedName,
@@ -95,8 +115,9 @@ gboolean DownloadSaver::onDecideDestination(WebKitDownload* download, gchar* sug
     return TRUE;
 }
 
-void DownloadSaver::onFailed(WebKitDownload*, GError* error, gpointer context)
+void DownloadSaver::onFailed(WebKitDownload* download, GError* error, gpointer context)
 {
+    g_object_set_data(G_OBJECT(download), kFailedKey, GINT_TO_POINTER(1));
     const auto state =
         std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
     if (!state || !error) {
@@ -105,6 +126,28 @@ void DownloadSaver::onFailed(WebKitDownload*, GError* error, gpointer context)
     const EngineError engineError{g_quark_to_string(error->domain), error->code,
                                   error->message ? error->message : ""};
     if (const auto text = downloadFailureText(engineError)) {
+        state->onFailure(*text);
+    }
+}
+
+void DownloadSaver::onFinished(WebKitDownload* download, gpointer context)
+{
+    // The engine reports "finished" after a failure too, and a connection that
+    // closed early as a success.
+    if (g_object_get_data(G_OBJECT(download), kFailedKey)) {
+        return;
+    }
+    const auto text = shortDownloadText(download);
+    if (!text) {
+        return;
+    }
+    // A partial file is worse than none: it looks like the whole thing.
+    if (const char* path = webkit_download_get_destination(download)) {
+        g_unlink(path);
+    }
+    const auto state =
+        std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
+    if (state) {
         state->onFailure(*text);
     }
 }

@@ -42,6 +42,7 @@ private:
     static gboolean onDecideDestination(WebKitDownload* download, gchar* suggestedName,
                                         gpointer context);
     static void onFailed(WebKitDownload* download, GError* error, gpointer context);
+    static void onFinished(WebKitDownload* download, gpointer context);
 
     std::shared_ptr<State> state_;
     SignalConnection started_;

@@ -32,6 +32,21 @@ std::optional<std::string> downloadFailureText(const EngineError& error)
     return _("Download failed: ") + error.message;
 }
 
+std::optional<std::string> shortDownloadText(unsigned long long declaredLength,
+                                             unsigned long long receivedLength,
+                                             const std::string& contentEncoding)
+{
+    const bool encoded = !contentEncoding.empty() && g_ascii_strcasecmp(contentEncoding.c_str(), "identity") != 0;
+    if (declaredLength == 0 || encoded || receivedLength >= declaredLength) {
+        return std::nullopt;
+    }
+    gchar* text = g_strdup_printf(_("The connection closed after %llu of %llu bytes."),
+                                  receivedLength, declaredLength);
+    std::string message = text;
+    g_free(text);
+    return downloadFailureText({kDownloadErrorDomain, 0, message});
+}
+
 std::string webProcessEndedText(bool exceededMemoryLimit)
 {
     if (exceededMemoryLimit) {

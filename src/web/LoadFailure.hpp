@@ -44,6 +44,14 @@ FailureOutcome decideLoadFailure(const EngineError& error, const std::string& fa
 // cancelled on purpose (its save dialog was cancelled) reports nothing.
 std::optional<std::string> downloadFailureText(const EngineError& error);
 
+// A download that ended without error but short of the length its response
+// declared (a plain HTTP/1.0 answer ends where the connection closes). Gives
+// the failure text, or none when the file is complete or its length cannot be
+// compared: unknown, or declared for an encoded body.
+std::optional<std::string> shortDownloadText(unsigned long long declaredLength,
+                                             unsigned long long receivedLength,
+                                             const std::string& contentEncoding);
+
 // What the view says when the engine's web process ended under the page.
 std::string webProcessEndedText(bool exceededMemoryLimit);
 

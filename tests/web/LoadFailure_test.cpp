@@ -32,6 +32,15 @@ TEST(LoadFailure, CancelledAndPolicyStoppedLoadsAreIgnoredAndTheRestReported)
     EXPECT_EQ(downloadFailureText({kDownloadErrorDomain, kDownloadErrorCancelledByUser, "x"}), std::nullopt);
     EXPECT_EQ(downloadFailureText({kNetworkErrorDomain, kDownloadErrorCancelledByUser, "odd"}),
               "Download failed: odd");
+
+    // Complete, unknown or encoded lengths are no failure; a short plain body is.
+    EXPECT_EQ(shortDownloadText(2000, 2000, ""), std::nullopt);
+    EXPECT_EQ(shortDownloadText(0, 2000, ""), std::nullopt);
+    EXPECT_EQ(shortDownloadText(10000000, 2000, "gzip"), std::nullopt);
+    EXPECT_EQ(shortDownloadText(10000000, 2000, "identity"),
+              "Download failed: The connection closed after 2000 of 10000000 bytes.");
+    EXPECT_EQ(shortDownloadText(10000000, 0, ""),
+              "Download failed: The connection closed after 0 of 10000000 bytes.");
 }
 
 } // namespace
