@@ -1,6 +1,41 @@
 #include "web/ViewConfiguration.hpp"
 
+#include "web/ProxyChoice.hpp"
+
+#include <vector>
+
 namespace quillbay::web {
+
+namespace {
+
+// The session is shared by every view of the run; setting it again is harmless.
+void applyProxyChoice(WebKitNetworkSession* session, const ProxyChoice& choice)
+{
+    switch (choice.mode) {
+    case ProxyChoice::Mode::System:
+        webkit_network_session_set_proxy_settings(session, WEBKIT_NETWORK_PROXY_MODE_DEFAULT, nullptr);
+        return;
+    case ProxyChoice::Mode::None:
+        webkit_network_session_set_proxy_settings(session, WEBKIT_NETWORK_PROXY_MODE_NO_PROXY, nullptr);
+        return;
+    case ProxyChoice::Mode::Custom:
+        break;
+    }
+    std::vector<const char*> ignore;
+    for (const auto& host : choice.ignoreHosts) {
+        ignore.push_back(host.c_str());
+    }
+    ignore.push_back(nullptr);
+    WebKitNetworkProxySettings* settings = webkit_network_proxy_settings_new(
+        choice.defaultProxy.empty() ? nullptr : choice.defaultProxy.c_str(), ignore.data());
+    for (const auto& [scheme, proxy] : choice.schemeProxies) {
+        webkit_network_proxy_settings_add_proxy_for_scheme(settings, scheme.c_str(), proxy.c_str());
+    }
+    webkit_network_session_set_proxy_settings(session, WEBKIT_NETWORK_PROXY_MODE_CUSTOM, settings);
+    webkit_network_proxy_settings_free(settings);
+}
+
+} // namespace
 
 WebKitWebView* createConfiguredView()
 {
@@ -16,8 +51,11 @@ WebKitWebView* createConfiguredView()
     WebKitWebsitePolicies* policies =
         webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr);
 
+    WebKitNetworkSession* session = webkit_network_session_get_default();
+    applyProxyChoice(session, proxyChoiceFromEnvironment());
+
     auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW,
-                                              "network-session", webkit_network_session_get_default(),
+                                              "network-session", session,
                                               "settings", settings,
                                               "website-policies", policies,
                                               nullptr));
