@@ -199,6 +199,7 @@ void WebViewModel::Impl::reloadFromOrigin()
         return;
     }
     webkit_web_view_reload_bypass_cache(view.get());  // WebKit's reload from origin
+    startTimeout();
 }
 
 void WebViewModel::Impl::startTimeout()
@@ -305,7 +306,10 @@ void WebViewModel::Impl::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gp
     if (uri && std::string(uri) == kBlankPage) {
         return;  // the blank page that started the web process may commit late
     }
-    if (event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED) {
+    // Only a commit ends the wait. The end of a load that was stopped or
+    // replaced may arrive after the next load has started, and must not take
+    // that load's timeout or retry address with it.
+    if (event == WEBKIT_LOAD_COMMITTED) {
         impl->stopTimeout();
         impl->unfinishedLoad.clear();
     }
