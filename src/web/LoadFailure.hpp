@@ -19,6 +19,7 @@ inline constexpr const char* kNetworkErrorDomain = "WebKitNetworkError";
 inline constexpr int kNetworkErrorCancelled = 302;
 inline constexpr const char* kPolicyErrorDomain = "WebKitPolicyError";
 inline constexpr int kPolicyErrorInterrupted = 102;  // frame load interrupted by policy change
+inline constexpr int kPolicyErrorBlockedByContentRules = 104;  // a foreign top-frame document
 inline constexpr const char* kDownloadErrorDomain = "WebKitDownloadError";
 inline constexpr int kDownloadErrorCancelledByUser = 400;
 

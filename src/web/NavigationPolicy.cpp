@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <array>
+#include <vector>
 #include <memory>
 
 namespace quillbay {
@@ -66,6 +67,38 @@ bool hasInPageScheme(const std::string& url)
         }
     }
     return false;
+}
+
+TargetFrame redirectTarget(const std::string& fetchDestination)
+{
+    if (fetchDestination == "document") {
+        return TargetFrame::Main;
+    }
+    if (fetchDestination == "iframe" || fetchDestination == "frame") {
+        return TargetFrame::Sub;
+    }
+    return TargetFrame::Unknown;
+}
+
+std::string topFrameRules(std::optional<long long> allowedPort)
+{
+    // The rules' patterns know no alternatives: one rule per allowed prefix.
+    std::vector<std::string> allowed{"^about:", "^blob:", "^data:"};
+    if (allowedPort) {
+        const std::string port = std::to_string(*allowedPort);
+        allowed.push_back(R"(^http://127\\.0\\.0\\.1:)" + port + "/");
+        allowed.push_back("^http://localhost:" + port + "/");
+    }
+    auto rule = [](const std::string& filter, const char* action) {
+        return R"({"trigger":{"url-filter":")" + filter
+               + R"(","resource-type":["document"],"load-context":["top-frame"]},"action":{"type":")"
+               + action + R"("}})";
+    };
+    std::string rules = "[" + rule(".*", "block");
+    for (const auto& prefix : allowed) {
+        rules += "," + rule(prefix, "ignore-previous-rules");
+    }
+    return rules + "]";
 }
 
 NavigationDecision decideNavigation(const NavigationRequest& request,

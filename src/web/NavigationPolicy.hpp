@@ -12,9 +12,9 @@ namespace quillbay {
 enum class TargetFrame {
     Main,
     Sub,
-    // The engine does not say (WebKitGTK tells main from sub frames only when
-    // the response arrives); the main-frame rule is then applied by
-    // decideResponse.
+    // The engine does not say. The studio's content rules stop a foreign
+    // top-frame document before its request leaves, and decideResponse checks
+    // again when the response arrives.
     Unknown,
     None,  // the request asks for a new window
 };
@@ -45,6 +45,15 @@ bool isLoopbackURL(const std::string& url, std::optional<long long> allowedPort)
 
 // "about", "blob" and "data", compared with the lower-cased scheme.
 bool hasInPageScheme(const std::string& url);
+
+// The frame a redirect is for, from the Sec-Fetch-Dest header of the
+// redirected request ("document": the top frame; "iframe" or "frame": a
+// subframe). WebKitGTK names no frame for other navigation actions.
+TargetFrame redirectTarget(const std::string& fetchDestination);
+
+// The content rules (WebKit's content-blocker JSON) that block every top-frame
+// document but the studio's pages on `allowedPort` and in-page content.
+std::string topFrameRules(std::optional<long long> allowedPort);
 
 // A navigation action (link, script, form, redirect, new window).
 NavigationDecision decideNavigation(const NavigationRequest& request,

@@ -5,6 +5,7 @@
 #include "web/LoadFailure.hpp"
 #include "web/NavigationPolicy.hpp"
 #include "web/PageDialogs.hpp"
+#include "web/StudioContentFilter.hpp"
 #include "web/ViewConfiguration.hpp"
 
 #include <gio/gio.h>
@@ -48,6 +49,12 @@ NavigationRequest navigationRequest(WebKitNavigationAction* action, TargetFrame 
     if (const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr) {
         facts.url = uri;
     }
+    // Only a redirected request already carries the fetch headers that name its frame.
+    if (request && target == TargetFrame::Unknown && webkit_navigation_action_is_redirect(action)) {
+        SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+        const char* destination = headers ? soup_message_headers_get_one(headers, "Sec-Fetch-Dest") : nullptr;
+        facts.target = redirectTarget(destination ? destination : "");
+    }
     return facts;
 }
 
@@ -65,6 +72,9 @@ struct WebViewModel::Impl : sigc::trackable {
     void later(void (Impl::*publish)());
 
     void startLoad(const std::string& url);
+    // Loads wait until the content rules for the current port are in place.
+    void whenRulesReady(std::function<void()> start);
+    void allowPort(std::optional<long long> port);
     void reloadFromOrigin();
     void startTimeout();
     void stopTimeout() { timeout.disconnect(); }
@@ -104,6 +114,8 @@ struct WebViewModel::Impl : sigc::trackable {
     std::vector<SignalConnection> connections;
     std::unique_ptr<web::PageDialogs> dialogs;
     std::unique_ptr<web::DownloadSaver> downloads;
+    std::unique_ptr<web::StudioContentFilter> rules;
+    std::vector<std::function<void()>> waitingForRules;
 };
 
 WebViewModel::Impl::Impl()
@@ -118,6 +130,8 @@ WebViewModel::Impl::Impl()
     dialogs = std::make_unique<web::PageDialogs>(view.get(), parent);
     downloads = std::make_unique<web::DownloadSaver>(
         view.get(), parent, [this](const std::string& text) { loadError.set(text); });
+    rules = std::make_unique<web::StudioContentFilter>(view.get());
+    allowPort(std::nullopt);
     // Starts the web process now, while the studio server boots, rather than
     // with the first page.
     webkit_web_view_load_uri(view.get(), kBlankPage);
@@ -127,6 +141,7 @@ WebViewModel::Impl::~Impl()
 {
     timeout.disconnect();
     parentGone.disconnect();
+    rules.reset();
     downloads.reset();
     dialogs.reset();
     connections.clear();
@@ -188,6 +203,28 @@ void WebViewModel::Impl::startLoad(const std::string& url)
     webkit_web_view_load_request(view.get(), request);
     g_object_unref(request);
     startTimeout();
+}
+
+void WebViewModel::Impl::whenRulesReady(std::function<void()> start)
+{
+    if (rules->pending()) {
+        waitingForRules.push_back(std::move(start));
+    } else {
+        start();
+    }
+}
+
+void WebViewModel::Impl::allowPort(std::optional<long long> port)
+{
+    allowedPort = port;
+    // The rules die with this object, and their completion with them.
+    rules->allow(port, [this] {
+        auto waiting = std::move(waitingForRules);
+        waitingForRules.clear();
+        for (auto& start : waiting) {
+            start();
+        }
+    });
 }
 
 void WebViewModel::Impl::reloadFromOrigin()
@@ -390,18 +427,18 @@ const Published<std::optional<std::string>>& WebViewModel::currentURL() const
 }
 
 std::optional<long long> WebViewModel::allowedPort() const { return impl_->allowedPort; }
-void WebViewModel::setAllowedPort(long long port) { impl_->allowedPort = port; }
+void WebViewModel::setAllowedPort(long long port) { impl_->allowPort(port); }
 
 void WebViewModel::load(const std::string& url)
 {
     impl_->loadError.set(std::nullopt);
-    impl_->startLoad(url);
+    impl_->whenRulesReady([impl = impl_.get(), url] { impl->startLoad(url); });
 }
 
 void WebViewModel::reload()
 {
     impl_->loadError.set(std::nullopt);
-    impl_->reloadFromOrigin();
+    impl_->whenRulesReady([impl = impl_.get()] { impl->reloadFromOrigin(); });
 }
 
 void WebViewModel::hardReload()

@@ -19,7 +19,10 @@ TEST(LoadFailure, CancelledAndPolicyStoppedLoadsAreIgnoredAndTheRestReported)
         {{kNetworkErrorDomain, kPolicyErrorInterrupted, "x"}, studio, {Kind::Report, "x"}},
         {{"g-io-error-quark", 39, refused}, studio, {Kind::Report, refused}},
         {{"g-io-error-quark", 39, refused}, "", {Kind::Report, refused}},
-        // A foreign page that failed would have gone to the browser anyway.
+        // A foreign page that failed would have gone to the browser anyway, and
+        // one that the studio's content rules stopped goes there now.
+        {{kPolicyErrorDomain, kPolicyErrorBlockedByContentRules, "blocked"}, "http://127.0.0.1:9999/x",
+         {Kind::OpenExternally, "http://127.0.0.1:9999/x"}},
         {{"g-io-error-quark", 39, refused}, "http://127.0.0.1:8766/",
          {Kind::OpenExternally, "http://127.0.0.1:8766/"}},
     };

@@ -2,6 +2,7 @@
 #include "web/WebViewModel.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace quillbay {
 namespace {
@@ -85,6 +86,39 @@ TEST(NavigationPolicy, RulesApplyInOrder)
         EXPECT_EQ(decideNavigation({c.url, c.download, c.target}, c.port), c.expected)
             << c.url.value_or("(none)") << " target " << int(c.target);
     }
+}
+
+TEST(NavigationPolicy, RedirectsNameTheirFrameThroughTheirFetchDestination)
+{
+    const struct { const char* destination; Frame frame; } cases[] = {
+        {"document", Frame::Main}, {"iframe", Frame::Sub}, {"frame", Frame::Sub},
+        {"", Frame::Unknown}, {"image", Frame::Unknown}, {"Document", Frame::Unknown},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(redirectTarget(c.destination), c.frame) << c.destination;
+    }
+}
+
+TEST(NavigationPolicy, TopFrameRulesBlockAllDocumentsButTheStudioAndInPageContent)
+{
+    using Rules = std::vector<std::pair<std::string, std::string>>;  // (url-filter, action)
+    auto rulesFor = [](std::optional<long long> port) {
+        const auto json = nlohmann::json::parse(topFrameRules(port), nullptr, false);
+        Rules rules;
+        for (const auto& rule : json.is_array() ? json : nlohmann::json::array()) {
+            EXPECT_EQ(rule["trigger"]["load-context"], nlohmann::json::array({"top-frame"}));
+            EXPECT_EQ(rule["trigger"]["resource-type"], nlohmann::json::array({"document"}));
+            rules.emplace_back(rule["trigger"]["url-filter"], rule["action"]["type"]);
+        }
+        return rules;
+    };
+    const Rules noStudio{{".*", "block"}, {"^about:", "ignore-previous-rules"},
+                         {"^blob:", "ignore-previous-rules"}, {"^data:", "ignore-previous-rules"}};
+    EXPECT_EQ(rulesFor(std::nullopt), noStudio);
+    Rules studio = noStudio;
+    studio.emplace_back(R"(^http://127\.0\.0\.1:8765/)", "ignore-previous-rules");
+    studio.emplace_back("^http://localhost:8765/", "ignore-previous-rules");
+    EXPECT_EQ(rulesFor(kPort), studio);
 }
 
 TEST(NavigationPolicy, ResponsesKeepForeignMainFramesOutAndDownloadWhatCannotBeShown)

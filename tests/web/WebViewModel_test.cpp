@@ -112,6 +112,17 @@ struct Sites {
     void freeze() { g_subprocess_send_signal(process, SIGSTOP); }
     void thaw() { g_subprocess_send_signal(process, SIGCONT); }
 
+    // How many requests of any kind reached `port`.
+    int requestsTo(long long port) const
+    {
+        std::istringstream lines(hits());
+        int count = 0;
+        for (std::string line; std::getline(lines, line);) {
+            count += line.rfind(std::to_string(port) + " ", 0) == 0 ? 1 : 0;
+        }
+        return count;
+    }
+
     // How often `port` was asked for `pathAndQuery`.
     int times(long long port, const std::string& pathAndQuery) const
     {
@@ -236,6 +247,29 @@ TEST_F(WebViewModelTest, ForeignPagesGoToTheOpenerUnlessFramedAndNoWindowIsMade)
     EXPECT_EQ(sites->times(sites->foreignPort, "/landing-window"), 0);
     EXPECT_EQ(Gtk::Window::list_toplevels().size(), windows);
     EXPECT_EQ(model->loadError().get(), std::nullopt);
+}
+
+TEST_F(WebViewModelTest, ForeignTopFrameNavigationsGoOutBeforeAnyRequestLeaves)
+{
+    // Each studio page sends its top frame to `target` in its own way.
+    const std::string target = sites->foreign("/x");
+    for (const std::string way : {"/link", "/script", "/form", "/redirect"}) {
+        opened.clear();
+        const std::string page = sites->studio(way + "?to=" + target);
+        model->load(page);
+        ASSERT_TRUE(pumpUntil([&] { return !opened.empty(); })) << way;
+        EXPECT_EQ(opened, std::vector<std::string>{target}) << way;
+        EXPECT_EQ(model->loadError().get(), std::nullopt) << way;
+        if (way != "/redirect") {
+            EXPECT_TRUE(pumpUntil([&] { return model->currentURL().get() == page; })) << way;
+        }
+    }
+    pumpFor(300ms);
+    EXPECT_EQ(sites->requestsTo(sites->foreignPort), 0) << sites->hits();
+
+    // A page of another origin inside a frame still loads.
+    loadAndSettle(sites->studio("/iframe"));
+    EXPECT_TRUE(reached(sites->foreignPort, "/beacon?framed-loaded"));
 }
 
 TEST_F(WebViewModelTest, DownloadsGoWhereTheChooserSaysAndOnlyFailuresAreErrors)
