@@ -364,7 +364,9 @@ void WebViewModel::Impl::reportFailure(const GError* error, const std::string& f
 {
     const EngineError failure = engineError(error);
     if (failure.domain == kPolicyErrorDomain) {
-        unfinishedLoad.clear();  // became a download or went to the browser: nothing to retry
+        // Became a download or went to the browser: nothing to retry or wait for.
+        unfinishedLoad.clear();
+        stopTimeout();
     }
     const FailureOutcome outcome = decideLoadFailure(failure, failingURL, allowedPort);
     switch (outcome.kind) {
