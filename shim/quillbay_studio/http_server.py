@@ -23,7 +23,7 @@ ACCEPT_PAUSE_SECONDS = 0.25
 class StudioHTTPServer(ThreadingHTTPServer):
     allow_reuse_address = True
     daemon_threads = True
-    request_queue_size = 64
+    request_queue_size = 128
 
     def __init__(self, port: int, context: StudioContext, connection_limit: int | None = None):
         self.studio = context

@@ -83,7 +83,8 @@ class PackSwapTest(StudioTestCase):
             (pack / "extra.css").symlink_to(target)
             answers.append(self.install(pack)["error"].replace(target.name, "NAME"))
         (self.temp / "private" / "plain.txt").write_text("not a pack")
-        for name in ("plain.txt", "missing.zip", "notes.css/"):
+        os.mkfifo(self.temp / "private" / "pipe")
+        for name in ("plain.txt", "missing.zip", "notes.css/", "pipe"):
             answers.append(self.install(self.temp / "private" / name)["error"].replace(name.rstrip("/"), "NAME"))
         self.assertEqual(len(set(answers[:2])), 1, answers)
         self.assertEqual(len(set(answers[2:])), 1, answers)
