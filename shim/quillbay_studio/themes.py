@@ -77,11 +77,12 @@ class ThemeStore:
         """A descriptor of the active pack's stylesheet, or None when there is none to serve."""
         with self.swap_lock:
             pack = self.active_pack()
+            if pack is None:
+                return None
             try:
-                descriptor, _ = open_regular(pack.stylesheet) if pack else (None, None)
+                return open_regular(pack.stylesheet)[0]
             except OSError:
                 return None
-            return descriptor
 
     def catalog(self) -> dict:
         packs = self.packs()

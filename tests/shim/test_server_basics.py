@@ -82,6 +82,6 @@ class IdleConnectionTest(StudioTestCase):
         elapsed = time.monotonic() - started
         # A server that stops accepting leaves connections waiting seconds for their
         # handshake; one that spins on accept() uses the better part of a core.
-        self.assertLess(elapsed, 10)
+        self.assertLess(elapsed, 12)  # idle connections end after 15 s
         self.assertLess(self.cpu_seconds() - cpu_before, 0.5 * elapsed)
         self.assertFalse([line for line in self.lines if "Traceback" in line])
