@@ -54,6 +54,6 @@ class StudioConfig:
 def _parse_port(text: str | None) -> int:
     if not text:
         raise ConfigError("STUDIO_PORT is not set.")
-    if not text.isdigit() or not 1 <= int(text) <= 65535:
+    if not (text.isascii() and text.isdigit()) or not 1 <= int(text) <= 65535:
         raise ConfigError(f"STUDIO_PORT {text!r} is not a port number from 1 to 65535.")
     return int(text)

@@ -6,14 +6,16 @@ reason) and by the installer (which refuses them before writing anything).
 from __future__ import annotations
 
 import json
+import os
 import re
-import stat
 from dataclasses import dataclass
 from pathlib import Path
 
+from .files import NotRegularFileError, open_regular, read_at_most
+
 MANIFEST_NAME = "manifest.json"
 STYLESHEET_NAME = "theme.css"
-PACK_ID_PATTERN = re.compile(r"^[a-z0-9][a-z0-9._-]{0,63}$")
+PACK_ID_PATTERN = re.compile(r"[a-z0-9][a-z0-9._-]{0,63}")
 MAX_MANIFEST_BYTES = 64 * 1024
 MAX_STYLESHEET_BYTES = 2 * 1024 * 1024
 MAX_TEXT_FIELD = 100
@@ -68,12 +70,12 @@ def parse_manifest(data: bytes) -> PackManifest:
         raise PackError(f"The manifest is larger than {MAX_MANIFEST_BYTES // 1024} KB.")
     try:
         document = json.loads(data.decode("utf-8"))
-    except (UnicodeDecodeError, ValueError):
+    except (UnicodeDecodeError, ValueError, RecursionError):
         raise PackError("The manifest is not valid JSON.") from None
     if not isinstance(document, dict):
         raise PackError("The manifest is not a JSON object.")
     pack_id = document.get("id")
-    if not isinstance(pack_id, str) or not PACK_ID_PATTERN.match(pack_id):
+    if not isinstance(pack_id, str) or not PACK_ID_PATTERN.fullmatch(pack_id):
         raise PackError(
             "The manifest's id must be 1 to 64 lowercase letters, digits, dots, "
             "dashes or underscores, starting with a letter or digit.")
@@ -98,29 +100,31 @@ def check_stylesheet_size(size: int) -> None:
             f"The stylesheet is larger than {MAX_STYLESHEET_BYTES // (1024 * 1024)} MB.")
 
 
-def _regular_file(path: Path, what: str) -> Path:
+def _open_pack_file(folder: Path, name: str, what: str) -> tuple[int, int]:
+    """A descriptor of one of the pack's own files, and its size."""
     try:
-        info = path.lstat()
+        return open_regular(folder / name)
     except FileNotFoundError:
         raise PackError(f"The pack has no {what}.") from None
+    except NotRegularFileError:
+        raise PackError(f"The pack's {what} is not a regular file.") from None
     except OSError as error:
         raise PackError(f"The pack's {what} cannot be read ({error.strerror}).") from None
-    if not stat.S_ISREG(info.st_mode):
-        raise PackError(f"The pack's {what} is not a regular file.")
-    return path
 
 
 def read_pack_folder(folder: Path) -> PackManifest:
     """Checks an unpacked pack folder; returns its manifest or raises PackError."""
-    manifest_path = _regular_file(folder / MANIFEST_NAME, MANIFEST_NAME)
-    stylesheet = _regular_file(folder / STYLESHEET_NAME, f"{STYLESHEET_NAME} stylesheet")
+    descriptor, _ = _open_pack_file(folder, MANIFEST_NAME, MANIFEST_NAME)
     try:
-        with open(manifest_path, "rb") as handle:
-            data = handle.read(MAX_MANIFEST_BYTES + 1)
+        data = read_at_most(descriptor, MAX_MANIFEST_BYTES + 1)
     except OSError as error:
         raise PackError(f"The manifest cannot be read ({error.strerror}).") from None
+    finally:
+        os.close(descriptor)
     manifest = parse_manifest(data)
-    check_stylesheet_size(stylesheet.stat().st_size)
+    descriptor, info = _open_pack_file(folder, STYLESHEET_NAME, f"{STYLESHEET_NAME} stylesheet")
+    os.close(descriptor)
+    check_stylesheet_size(info.st_size)
     return manifest
 
 

@@ -11,7 +11,8 @@ from urllib.parse import parse_qs
 from .config import StudioConfig
 from .install import install_pack
 from .log import ServerLog, printable
-from .packs import PackError
+from .files import read_at_most
+from .packs import MAX_STYLESHEET_BYTES, PackError
 from .pages import read_asset, render_page
 from .themes import ThemeStore
 
@@ -79,11 +80,15 @@ def static_asset(name: str):
 
 
 def active_stylesheet(context: StudioContext, query: dict) -> Response:
-    pack = context.themes.active_pack()
-    try:
-        css = pack.stylesheet.read_bytes() if pack else b""
-    except OSError:
-        css = b""
+    descriptor = context.themes.open_active_stylesheet()
+    css = b""
+    if descriptor is not None:
+        try:
+            css = read_at_most(descriptor, MAX_STYLESHEET_BYTES)
+        except OSError:
+            pass
+        finally:
+            os.close(descriptor)
     return Response(200, css, "text/css; charset=utf-8", {"Cache-Control": "no-cache, no-store"})
 
 

@@ -9,6 +9,7 @@ import tempfile
 import threading
 from pathlib import Path
 
+from .files import open_regular
 from .log import printable
 from .packs import PackError, ThemePack, load_pack
 
@@ -22,9 +23,11 @@ class ThemeStore:
         self.stock_dir = stock_dir
         self.installed_dir = state_dir / "themes"
         self.active_file = state_dir / ACTIVE_FILE_NAME
-        # Serialises activation and installation; reads need no lock because
-        # every write lands with a rename.
+        # Serialises activation and installation.
         self.write_lock = threading.Lock()
+        # Replacing an installed pack takes two renames; readers hold this
+        # (briefly) so they see the old pack or the new one, never the gap.
+        self.swap_lock = threading.RLock()
 
     def prepare(self) -> None:
         """Creates the installed-pack folder and clears work folders of an interrupted install."""
@@ -55,7 +58,8 @@ class ThemeStore:
         return {folder.name for folder in _subfolders(self.stock_dir)}
 
     def packs(self) -> list[ThemePack]:
-        return self.stock_packs() + self.installed_packs()
+        with self.swap_lock:
+            return self.stock_packs() + self.installed_packs()
 
     def find(self, pack_id: str) -> ThemePack | None:
         return next((pack for pack in self.packs() if pack.id == pack_id), None)
@@ -68,6 +72,17 @@ class ThemeStore:
             if candidate in usable:
                 return usable[candidate]
         return next(iter(usable.values()), None)
+
+    def open_active_stylesheet(self) -> int | None:
+        """A descriptor of the active pack's stylesheet, or None when there is none to serve."""
+        with self.swap_lock:
+            pack = self.active_pack()
+            if pack is None:
+                return None
+            try:
+                return open_regular(pack.stylesheet)[0]
+            except OSError:
+                return None
 
     def catalog(self) -> dict:
         packs = self.packs()
@@ -93,6 +108,20 @@ class ThemeStore:
             raise PackError(f"The pack {pack.id} cannot be used ({reason[:1].lower()}{reason[1:]}).")
         write_json_atomically(self.active_file, {"active": pack.id})
         return pack
+
+    def replace_pack(self, pack_id: str, staged: Path, spare: Path) -> None:
+        """Moves a staged pack folder into place, keeping the replaced one at `spare`."""
+        target = self.installed_dir / pack_id
+        with self.swap_lock:
+            replacing = target.exists() or target.is_symlink()
+            if replacing:
+                os.rename(target, spare)
+            try:
+                os.rename(staged, target)
+            except OSError:
+                if replacing:
+                    os.rename(spare, target)
+                raise
 
     def _stored_active_id(self) -> str | None:
         try:

@@ -2,6 +2,7 @@
 import http.client
 import json
 import os
+import resource
 import shutil
 import socket
 import subprocess
@@ -27,7 +28,11 @@ class StudioTestCase(unittest.TestCase):
         self.start_server()
         self.addCleanup(self.stop_server)
 
-    def start_server(self) -> None:
+    def start_server(self, descriptor_limit: int | None = None) -> None:
+        limit_descriptors = None
+        if descriptor_limit:
+            def limit_descriptors():
+                resource.setrlimit(resource.RLIMIT_NOFILE, (descriptor_limit, descriptor_limit))
         for _ in range(3):  # the free port may be taken between the probe and the bind
             with socket.socket() as probe:
                 probe.bind(("127.0.0.1", 0))
@@ -38,7 +43,8 @@ class StudioTestCase(unittest.TestCase):
             self.lines = []
             self.process = subprocess.Popen(
                 [sys.executable, str(SHIM_DIR / "quillbay_server.py")], cwd=self.studio_dir, env=env,
-                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                preexec_fn=limit_descriptors)
             threading.Thread(target=self._collect, args=(self.process.stdout, self.lines), daemon=True).start()
             if self.wait_for(lambda: self.process.poll() is None and self.get("/api/pid").status == 200, 10, OSError):
                 return
@@ -86,6 +92,24 @@ class StudioTestCase(unittest.TestCase):
 
     def get(self, path: str, headers: dict | None = None):
         return self.request("GET", path, headers=headers)
+
+    def post_json(self, path: str, document) -> object:
+        return self.request("POST", path, json.dumps(document).encode())
+
+    def install(self, path, activate=True) -> dict:
+        return self.post_json("/api/themes/install", {"path": str(path), "activate": activate}).json()
+
+    def process_status(self, field: str) -> int:
+        """A number from /proc/PID/status of the server, such as VmHWM (peak memory in kB)."""
+        with open(f"/proc/{self.process.pid}/status") as status:
+            line = next(line for line in status if line.startswith(field + ":"))
+        return int(line.split()[1])
+
+    def cpu_seconds(self) -> float:
+        """User and system CPU time the server has used so far."""
+        with open(f"/proc/{self.process.pid}/stat") as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
     def assertOneSentence(self, text: str) -> None:
         self.assertRegex(text, r"^[A-Z\w][^\n]*\.$")

@@ -1,6 +1,7 @@
 """Identity, pages, beacon, request guards and shutdown of the studio server."""
 import signal
 import socket
+import time
 
 from studio_harness import StudioTestCase
 
@@ -61,3 +62,26 @@ class ShutdownTest(StudioTestCase):
             stalled.sendall(b"POST /api/themes/active HTTP/1.1\r\nHost: 127.0.0.1\r\n")
             self.process.send_signal(signal.SIGTERM)
             self.assertExitsPromptly("SIGTERM")
+
+
+class IdleConnectionTest(StudioTestCase):
+    def test_idle_connections_beyond_the_descriptor_budget_neither_block_the_identity_nor_spin(self):
+        self.stop_server()
+        self.start_server(descriptor_limit=128)  # enough for at most 32 connections
+        idle = []
+        self.addCleanup(lambda: [connection.close() for connection in idle])
+        cpu_before, started = self.cpu_seconds(), time.monotonic()
+        for number in range(150):
+            connection = socket.create_connection(("127.0.0.1", self.port), timeout=2)
+            idle.append(connection)
+            if number % 3 == 0:  # some stop halfway through their request line
+                connection.sendall(b"GET /api/pid HT")
+        self.assertEqual(self.get("/api/pid").json()["pid"], self.process.pid)
+        time.sleep(1)
+        self.assertEqual(self.get("/api/pid").status, 200)
+        elapsed = time.monotonic() - started
+        # A server that stops accepting leaves connections waiting seconds for their
+        # handshake; one that spins on accept() uses the better part of a core.
+        self.assertLess(elapsed, 12)  # idle connections end after 15 s
+        self.assertLess(self.cpu_seconds() - cpu_before, 0.5 * elapsed)
+        self.assertFalse([line for line in self.lines if "Traceback" in line])
