@@ -1,10 +1,12 @@
 #include "web/DownloadSaver.hpp"
 
+#include "web/DownloadsFolder.hpp"
 #include "web/LoadFailure.hpp"
 
 #include <glib/gi18n.h>
 #include <gtkmm/dialog.h>
 #include <gtkmm/filechoosernative.h>
+#include <giomm/file.h>
 #include <gtkmm/window.h>
 
 #include <utility>
@@ -16,6 +18,7 @@ struct DownloadSaver::State {
     ParentWindow parent;
     FailureSink onFailure;
     WebViewModel::DestinationChooser chooser;
+    DownloadEvents* events = nullptr;
 };
 
 namespace {
@@ -28,6 +31,23 @@ struct DownloadContext {
 void destroyContext(gpointer data, GClosure*)
 {
     delete static_cast<DownloadContext*>(data);
+}
+
+// Set on a download that failed or was cancelled: its "finished" saved nothing.
+constexpr const char* kFailedMark = "quillbay-download-failed";
+
+// The name the user knows the download by: the chosen file's, else the suggested one.
+std::string downloadName(WebKitDownload* download)
+{
+    if (const char* destination = webkit_download_get_destination(download)) {
+        gchar* base = g_path_get_basename(destination);
+        std::string name(base);
+        g_free(base);
+        return name;
+    }
+    WebKitURIResponse* response = webkit_download_get_response(download);
+    const char* suggested = response ? webkit_uri_response_get_suggested_filename(response) : nullptr;
+    return suggested ? suggested : "";
 }
 
 } // namespace
@@ -56,6 +76,11 @@ void DownloadSaver::setChooser(WebViewModel::DestinationChooser chooser)
     state_->chooser = std::move(chooser);
 }
 
+void DownloadSaver::setEvents(DownloadEvents* events)
+{
+    state_->events = events;
+}
+
 void DownloadSaver::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download,
                                       gpointer self)
 {
@@ -68,6 +93,8 @@ void DownloadSaver::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* dow
                           G_CALLBACK(&DownloadSaver::onDecideDestination),
                           new DownloadContext{weak}, destroyContext, GConnectFlags(0));
     g_signal_connect_data(download, "failed", G_CALLBACK(&DownloadSaver::onFailed),
+                          new DownloadContext{weak}, destroyContext, GConnectFlags(0));
+    g_signal_connect_data(download, "finished", G_CALLBACK(&DownloadSaver::onFinished),
                           new DownloadContext{weak}, destroyContext, GConnectFlags(0));
 }
 
@@ -95,8 +122,9 @@ gboolean DownloadSaver::onDecideDestination(WebKitDownload* download, gchar* sug
     return TRUE;
 }
 
-void DownloadSaver::onFailed(WebKitDownload*, GError* error, gpointer context)
+void DownloadSaver::onFailed(WebKitDownload* download, GError* error, gpointer context)
 {
+    g_object_set_data(G_OBJECT(download), kFailedMark, GINT_TO_POINTER(1));
     const auto state =
         std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
     if (!state || !error) {
@@ -106,7 +134,21 @@ void DownloadSaver::onFailed(WebKitDownload*, GError* error, gpointer context)
                                   error->message ? error->message : ""};
     if (const auto text = downloadFailureText(engineError)) {
         state->onFailure(*text);
+        if (state->events) {
+            state->events->failed.emit(downloadName(download), engineError.message);
+        }
     }
+}
+
+void DownloadSaver::onFinished(WebKitDownload* download, gpointer context)
+{
+    const auto state =
+        std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
+    const char* destination = webkit_download_get_destination(download);
+    if (!state || !state->events || !destination || g_object_get_data(G_OBJECT(download), kFailedMark)) {
+        return;
+    }
+    state->events->finished.emit(destination);
 }
 
 void DownloadSaver::chooseWithSaveDialog(Gtk::Window* parent, const std::string& suggestedName,
@@ -119,6 +161,7 @@ void DownloadSaver::chooseWithSaveDialog(Gtk::Window* parent, const std::string&
     }
     dialog->set_modal(true);
     dialog->set_create_folders(true);
+    dialog->set_current_folder(Gio::File::create_for_path(downloadsFolder()));
     dialog->set_current_name(suggestedName);
     // The handler keeps the dialog alive until it answers, then lets it go.
     auto connection = std::make_shared<sigc::connection>();

@@ -3,6 +3,7 @@
 // Internal to the web module: saves the downloads of one web view where the
 // user chooses.
 
+#include "web/DownloadEvents.hpp"
 #include "web/GObjectRef.hpp"
 #include "web/WebViewModel.hpp"
 
@@ -29,6 +30,8 @@ public:
     DownloadSaver& operator=(const DownloadSaver&) = delete;
 
     void setChooser(WebViewModel::DestinationChooser chooser);
+    // Where finished and failed downloads are announced; not owned, may be null.
+    void setEvents(DownloadEvents* events);
 
     // A native save dialog, modal to `parent` when there is one.
     static void chooseWithSaveDialog(Gtk::Window* parent, const std::string& suggestedName,
@@ -42,6 +45,7 @@ private:
     static gboolean onDecideDestination(WebKitDownload* download, gchar* suggestedName,
                                         gpointer context);
     static void onFailed(WebKitDownload* download, GError* error, gpointer context);
+    static void onFinished(WebKitDownload* download, gpointer context);
 
     std::shared_ptr<State> state_;
     SignalConnection started_;

@@ -1,5 +1,6 @@
 #include "web/WebViewModel.hpp"
 
+#include "web/DownloadEvents.hpp"
 #include "web/DownloadSaver.hpp"
 #include "web/GObjectRef.hpp"
 #include "web/LoadFailure.hpp"
@@ -104,6 +105,7 @@ struct WebViewModel::Impl : sigc::trackable {
     std::vector<SignalConnection> connections;
     std::unique_ptr<web::PageDialogs> dialogs;
     std::unique_ptr<web::DownloadSaver> downloads;
+    DownloadEvents downloadEvents;
 };
 
 WebViewModel::Impl::Impl()
@@ -118,6 +120,7 @@ WebViewModel::Impl::Impl()
     dialogs = std::make_unique<web::PageDialogs>(view.get(), parent);
     downloads = std::make_unique<web::DownloadSaver>(
         view.get(), parent, [this](const std::string& text) { loadError.set(text); });
+    downloads->setEvents(&downloadEvents);
     // Starts the web process now, while the studio server boots, rather than
     // with the first page.
     webkit_web_view_load_uri(view.get(), kBlankPage);
@@ -459,5 +462,7 @@ void WebViewModel::setLoadTimeout(std::chrono::milliseconds timeout)
 {
     impl_->loadTimeout = timeout;
 }
+
+DownloadEvents& WebViewModel::downloadEvents() { return impl_->downloadEvents; }
 
 } // namespace quillbay
