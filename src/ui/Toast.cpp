@@ -13,6 +13,7 @@ Toast::Toast() : row_(Gtk::Orientation::HORIZONTAL, 12)
     row_.add_css_class("toast");
     label_.set_wrap(true);
     label_.set_max_width_chars(70);
+    label_.set_natural_wrap_mode(Gtk::NaturalWrapMode::NONE);
     label_.set_selectable(false);
     close_.set_icon_name("window-close-symbolic");
     close_.add_css_class("flat");
