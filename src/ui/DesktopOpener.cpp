@@ -29,7 +29,7 @@ OpenFailure openReportingFailure(const std::string& uri)
     GError* error = nullptr;
     if (g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error))
         return std::nullopt;
-    std::string reason = error && error->message ? error->message : _("No application could open it");
+    std::string reason = error && error->message ? error->message : _("no reason given");
     if (error)
         g_error_free(error);
     return reason;
@@ -94,7 +94,7 @@ std::string openFailureText(const std::string& uri, const std::string& reason)
         g_free(base);
         g_free(path);
     }
-    gchar* text = g_strdup_printf(_("Could not open %s: %s"), name.c_str(), reason.c_str());
+    gchar* text = g_strdup_printf(_("No application could open %s (%s)"), name.c_str(), reason.c_str());
     std::string result(text);
     g_free(text);
     return result;

@@ -27,7 +27,7 @@ OpenFailure openReportingFailure(const std::string& uri);
 // neither worked.
 void revealReportingFailure(const std::string& path, std::function<void(OpenFailure)> done);
 
-// The user's text for a failed open: "Could not open NAME: REASON".
+// The user's text for a failed open: "No application could open NAME (REASON)".
 std::string openFailureText(const std::string& uri, const std::string& reason);
 
 } // namespace quillbay

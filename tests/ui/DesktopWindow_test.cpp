@@ -244,7 +244,7 @@ TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
     ASSERT_TRUE(pumpUntil([&] { return toast.actionButton().get_mapped(); }));  // sliding in
     toast.actionButton().activate();  // a button activates once its pressed look has shown
     ASSERT_TRUE(pumpUntil([&] { return toast.shown() && toast.text().find("Saved") != 0; }));
-    EXPECT_EQ(toast.text().find("Could not open saved archive.bin: "), 0u) << toast.text();
+    EXPECT_EQ(toast.text().find("No application could open saved archive.bin ("), 0u) << toast.text();
 
     toast.dismiss();
     destination = folder / "broken.bin";
@@ -263,12 +263,12 @@ TEST_F(DesktopWindow, OpeningWithNoApplicationTellsTheUser)
     pumpFor(100ms);
     content.serverCard().showLogButton().activate();
     ASSERT_TRUE(pumpUntil([&] { return content.toast().shown(); }));
-    EXPECT_EQ(content.toast().text().find("Could not open server.log: "), 0u) << content.toast().text();
+    EXPECT_EQ(content.toast().text().find("No application could open server.log ("), 0u) << content.toast().text();
 
     content.toast().dismiss();
     content.openOrTell("http://127.0.0.1:9/");
     ASSERT_TRUE(content.toast().shown());
-    EXPECT_EQ(content.toast().text().find("Could not open http://127.0.0.1:9/: "), 0u) << content.toast().text();
+    EXPECT_EQ(content.toast().text().find("No application could open http://127.0.0.1:9/ ("), 0u) << content.toast().text();
 }
 
 TEST_F(DesktopWindow, ARestartThatFailsAgainReadsDifferently)
