@@ -220,6 +220,14 @@ TEST_F(DesktopWindow, WindowSizeAndMaximisedStateSurviveARun)
     EXPECT_LT(width, 1000);  // the window's own minimum, a little wider than its content's
     EXPECT_EQ(height, WindowState::kDefaultHeight);
     EXPECT_TRUE(pumpUntil([&] { return window_->is_maximized(); }, 5s));
+
+    // Maximised, the size kept is the one to return to.
+    window_.reset();
+    open("[Preferences]\nwindow.width=1001\nwindow.height=801\nwindow.maximized=true\n");
+    ASSERT_TRUE(pumpUntil([&] { return window_->is_maximized(); }, 5s));
+    pumpFor(200ms);
+    window_->set_visible(false);
+    EXPECT_EQ(ViewPreferences(prefsPath()).window(), (WindowState{1001, 801, true}));
 }
 
 TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
