@@ -6,6 +6,7 @@
 #include "ui/StartAttempts.hpp"
 #include "ui/ViewPreferences.hpp"
 #include "ui/ZoomLevel.hpp"
+#include "web/DownloadsFolder.hpp"
 
 #include <gdk/gdkkeysyms.h>
 #include <glib.h>
@@ -125,6 +126,25 @@ TEST(DownloadToastText, NamesTheFile)
     EXPECT_EQ(downloadSavedText("/home/ann/Downloads/take 1.wav"), "Saved take 1.wav");
     EXPECT_EQ(downloadFailedText("take 1.wav", "Connection reset"), "Could not save take 1.wav: Connection reset");
     EXPECT_EQ(downloadFailedText("", "Connection reset"), "Download failed: Connection reset");
+}
+
+TEST(DownloadsFolder, TheUsersDownloadsFolderElseHome)
+{
+    const std::filesystem::path config = g_get_user_config_dir();
+    const std::filesystem::path dirs = config / "user-dirs.dirs";
+    ASSERT_FALSE(std::filesystem::exists(dirs)) << "a private configuration folder is expected";
+    const std::filesystem::path downloads = config / ("Downloads-" + std::to_string(getpid()));
+    std::filesystem::create_directories(downloads);
+    std::ofstream(dirs) << "XDG_DOWNLOAD_DIR=\"" << downloads.string() << "\"\n";
+    g_reload_user_special_dirs_cache();
+    EXPECT_EQ(downloadsFolder(), downloads.string());
+
+    // Set but gone: the home folder.
+    std::filesystem::remove(downloads);
+    EXPECT_EQ(downloadsFolder(), g_get_home_dir());
+    std::filesystem::remove(dirs);
+    g_reload_user_special_dirs_cache();
+    EXPECT_EQ(downloadsFolder(), g_get_home_dir());
 }
 
 } // namespace
