@@ -154,6 +154,8 @@ struct AppMenus::Impl {
         MenuInputs inputs{server.state().get(), server.port().get(), themes.catalog().get(),
                           payloadLine(hooks.resourceDir)};
         auto menus = describeMenuBar(inputs);
+        if (hooks.extendMenuBar)
+            hooks.extendMenuBar(menus);
         if (submenus.size() != menus.size()) {
             menubar->remove_all();
             submenus.clear();

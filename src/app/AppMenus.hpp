@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Gtk {
 class Application;
@@ -15,6 +16,7 @@ namespace quillbay {
 
 class ServerProcess;
 class ThemePacks;
+struct MenuDescription;
 class WebViewModel;
 
 // The application's commands: installs the app actions with their keys,
@@ -34,6 +36,8 @@ public:
         // Desktop calls; the defaults use the desktop and ignore failures.
         std::function<void(const std::string& uri)> openURI;
         std::function<void(const std::string& folder)> revealFolder;
+        // Adds menus or entries to the described bar before it is built; optional.
+        std::function<void(std::vector<MenuDescription>& menus)> extendMenuBar;
     };
 
     // Also sets the menu bar of `app`. Make it once `app` is registered

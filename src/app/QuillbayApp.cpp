@@ -1,6 +1,8 @@
 #include "app/QuillbayApp.hpp"
 
 #include "app/AppMenus.hpp"
+#include "app/DesktopCommands.hpp"
+#include "app/DesktopMenus.hpp"
 #include "app/Microphone.hpp"
 #include "server/ServerProcess.hpp"
 #include "themes/ThemePacks.hpp"
@@ -63,6 +65,10 @@ void QuillbayApp::installMenus()
     AppMenus::Hooks hooks;
     hooks.quit = [this] { quitGracefully(); };
     hooks.parent = [this]() -> Gtk::Window* { return window_.get(); };
+    desktop_ = std::make_unique<DesktopCommands>(*this, *server_, *web_, [this] { return window_.get(); });
+    hooks.openURI = [this](const std::string& uri) { desktop_->openOrTell(uri); };
+    hooks.revealFolder = [this](const std::string& folder) { desktop_->revealOrTell(folder); };
+    hooks.extendMenuBar = addDesktopMenus;
     menus_ = std::make_unique<AppMenus>(*this, *server_, *web_, *themes_, std::move(hooks));
     set_accel_for_action("win.reload", "<Primary>r");
 }
@@ -118,6 +124,7 @@ void QuillbayApp::on_shutdown()
 {
     signals_.reset();
     menus_.reset();
+    desktop_.reset();
     if (window_) {
         web_->setParentWindow(nullptr);
         remove_window(*window_);

@@ -10,6 +10,7 @@
 namespace quillbay {
 
 class AppMenus;
+class DesktopCommands;
 class MainWindow;
 class ServerProcess;
 class ThemePacks;
@@ -50,6 +51,7 @@ private:
     std::unique_ptr<AppDelegate> delegate_;
     std::unique_ptr<QuitSignals> signals_;
     std::unique_ptr<AppMenus> menus_;
+    std::unique_ptr<DesktopCommands> desktop_;
     std::unique_ptr<MainWindow> window_;
 };
 

@@ -20,7 +20,7 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
       web_(web),
       themes_(themes),
       preference_(std::move(preference)),
-      opener_(std::move(opener)),
+      opener_(opener ? std::move(opener) : DesktopOpener([this](const std::string& uri) { openOrTell(uri); })),
       page_(web),
       cardLayer_(Gtk::Orientation::VERTICAL, 0),
       serverCard_(server, opener_),
@@ -43,6 +43,7 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
     cardLayer_.append(loadErrorCard_);
     add_overlay(cardLayer_);
     add_overlay(notice_);
+    add_overlay(toast_);
 
     toolbar_.showPage(preference_.page());
     toolbar_.signalPagePicked().connect(sigc::mem_fun(*this, &ContentView::pickPage));
@@ -80,6 +81,12 @@ void ContentView::openInBrowser()
     const auto& current = web_.currentURL().get();
     if (opener_)
         opener_(current ? *current : server_.baseURL());
+}
+
+void ContentView::openOrTell(const std::string& uri)
+{
+    if (const OpenFailure failure = openReportingFailure(uri))
+        toast_.show(openFailureText(uri, *failure));
 }
 
 void ContentView::pickPage(StudioPage page)

@@ -6,6 +6,7 @@
 #include "ui/Notice.hpp"
 #include "ui/PagePreference.hpp"
 #include "ui/ServerCard.hpp"
+#include "ui/Toast.hpp"
 #include "ui/Toolbar.hpp"
 #include "web/WebView.hpp"
 
@@ -29,7 +30,7 @@ class WebViewModel;
 class ContentView : public Gtk::Overlay {
 public:
     ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-                PagePreference preference = PagePreference(), DesktopOpener opener = openWithDefaultApplication);
+                PagePreference preference = PagePreference(), DesktopOpener opener = {});
     ~ContentView() override;
 
     // Placed by the window as its title bar.
@@ -45,6 +46,9 @@ public:
     ServerCard& serverCard() { return serverCard_; }
     LoadErrorCard& loadErrorCard() { return loadErrorCard_; }
     Notice& notice() { return notice_; }
+    Toast& toast() { return toast_; }
+    // Opens `uri` with the desktop, and tells the user in a toast when nothing could open it.
+    void openOrTell(const std::string& uri);
 
 private:
     void show(StudioPage page);
@@ -67,6 +71,7 @@ private:
     ServerCard serverCard_;
     LoadErrorCard loadErrorCard_;
     Notice notice_;
+    Toast toast_;
 
     Glib::RefPtr<Gio::SimpleAction> reloadAction_;
     Glib::RefPtr<Gio::SimpleAction> openInBrowserAction_;

@@ -49,6 +49,9 @@ ServerCard::ServerCard(ServerProcess& server, DesktopOpener opener)
     message_.set_justify(Gtk::Justification::CENTER);
     message_.set_wrap(true);
     message_.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+    attempt_.add_css_class("card-footnote");
+    attempt_.add_css_class("attempt-line");
+
     message_.signal_realize().connect(sigc::mem_fun(*this, &ServerCard::fitMessageWidth));
 
     logView_.set_editable(false);
@@ -84,7 +87,7 @@ ServerCard::ServerCard(ServerProcess& server, DesktopOpener opener)
     buttons_.append(restart_);
     buttons_.append(showLog_);
 
-    for (Gtk::Widget* item : std::initializer_list<Gtk::Widget*>{&icon_, &headline_, &spinner_, &explanation_, &message_, &logBox_, &buttons_})
+    for (Gtk::Widget* item : std::initializer_list<Gtk::Widget*>{&icon_, &headline_, &spinner_, &explanation_, &message_, &attempt_, &logBox_, &buttons_})
         append(*item);
 
     stateChanged_ = server_.state().signalChanged().connect(sigc::mem_fun(*this, &ServerCard::refresh));
@@ -102,7 +105,8 @@ ServerCard::~ServerCard()
 void ServerCard::refresh()
 {
     logTimer_.disconnect();
-    showContent(serverCardContent(server_.state().get(), server_.logTail().get()));
+    attempts_.observe(server_.state().get());
+    showContent(serverCardContent(server_.state().get(), server_.logTail().get(), attempts_));
 }
 
 void ServerCard::scheduleLogRefresh()
@@ -131,6 +135,8 @@ void ServerCard::showContent(const ServerCardContent& content)
     explanation_.set_visible(warming);
     message_.set_text(content.message);
     message_.set_visible(dark);
+    attempt_.set_text(content.attempt);
+    attempt_.set_visible(dark && !content.attempt.empty());
     logBox_.set_visible(content.logText.has_value());
     buttons_.set_visible(content.buttons);
 

@@ -38,6 +38,7 @@ private:
     ServerProcess& server_;
     DesktopOpener opener_;
     ServerCardContent content_;
+    StartAttempts attempts_;
     bool followNewest_ = true;
 
     Gtk::Image icon_;
@@ -45,6 +46,7 @@ private:
     Gtk::Spinner spinner_;
     Gtk::Label explanation_;
     Gtk::Label message_;
+    Gtk::Label attempt_;
     Gtk::Box logBox_;
     Gtk::ScrolledWindow logScroll_;
     Gtk::TextView logView_;

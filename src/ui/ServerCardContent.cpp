@@ -41,4 +41,13 @@ ServerCardContent serverCardContent(const ServerState& state, const std::deque<s
     return content;
 }
 
+ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail,
+                                    const StartAttempts& attempts)
+{
+    ServerCardContent content = serverCardContent(state, logTail);
+    if (content.kind == ServerCardContent::Kind::Dark)
+        content.attempt = attempts.failureLine();
+    return content;
+}
+
 } // namespace quillbay

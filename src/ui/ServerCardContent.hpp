@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/ServerState.hpp"
+#include "ui/StartAttempts.hpp"
 
 #include <deque>
 #include <optional>
@@ -18,6 +19,7 @@ struct ServerCardContent {
     std::string message;                  // failure only, verbatim
     std::optional<std::string> logText;   // failure with output only
     bool buttons = false;                 // "Restart Server" and "Show Server Log"
+    std::string attempt;                  // failure only: "Attempt N at HH:MM:SS"
 
     bool operator==(const ServerCardContent&) const = default;
 };
@@ -28,5 +30,8 @@ inline constexpr std::size_t kLogBoxLines = 40;
 std::string logBoxText(const std::deque<std::string>& logTail);
 
 ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail);
+// The same, with the attempt line of a failure below the message.
+ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail,
+                                    const StartAttempts& attempts);
 
 } // namespace quillbay

@@ -44,6 +44,10 @@ std::string quillbayStyleSheet()
 
     css += ".notice { margin-top: 12px; padding: 8px 16px; border-radius: 6px; color: " + ivory +
            "; background-color: " + Palette::charcoal().css(0.92) + "; font-family: monospace; font-size: 11px; }\n";
+    css += ".server-card .attempt-line { color: " + Palette::ivory().css(0.7) + "; }\n";
+    css += ".toast { margin-bottom: 24px; padding: 6px 8px 6px 16px; border-radius: 8px; color: " + ivory +
+           "; background-color: rgba(20, 20, 20, 0.95); box-shadow: 0 2px 8px rgba(0, 0, 0, 0.5); }\n";
+    css += ".find-status.error { color: #ff8a80; }\n";
     return css;
 }
 

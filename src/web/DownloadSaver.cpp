@@ -1,11 +1,13 @@
 #include "web/DownloadSaver.hpp"
 
+#include "web/DownloadsFolder.hpp"
 #include "web/LoadFailure.hpp"
 
 #include <glib/gi18n.h>
 #include <glib/gstdio.h>
 #include <gtkmm/dialog.h>
 #include <gtkmm/filechoosernative.h>
+#include <giomm/file.h>
 #include <gtkmm/window.h>
 
 #include <utility>
@@ -17,6 +19,7 @@ struct DownloadSaver::State {
     ParentWindow parent;
     FailureSink onFailure;
     WebViewModel::DestinationChooser chooser;
+    DownloadEvents* events = nullptr;
 };
 
 namespace {
@@ -31,8 +34,8 @@ void destroyContext(gpointer data, GClosure*)
     delete static_cast<DownloadContext*>(data);
 }
 
-// Set on a download whose failure the engine has reported already.
-constexpr const char* kFailedKey = "quillbay-download-failed";
+// Set on a download that failed or was cancelled: its "finished" saved nothing.
+constexpr const char* kFailedMark = "quillbay-download-failed";
 
 // What the response of `download` declared, and how many bytes arrived.
 std::optional<std::string> shortDownloadText(WebKitDownload* download)
@@ -46,6 +49,27 @@ std::optional<std::string> shortDownloadText(WebKitDownload* download)
     return quillbay::shortDownloadText(webkit_uri_response_get_content_length(response),
                                        webkit_download_get_received_data_length(download),
                                        encoding ? encoding : "");
+}
+
+// The name the user knows the download by: the chosen file's, else the suggested one.
+std::string downloadName(WebKitDownload* download)
+{
+    if (const char* destination = webkit_download_get_destination(download)) {
+        gchar* base = g_path_get_basename(destination);
+        std::string name(base);
+        g_free(base);
+        return name;
+    }
+    WebKitURIResponse* response = webkit_download_get_response(download);
+    const char* suggested = response ? webkit_uri_response_get_suggested_filename(response) : nullptr;
+    return suggested ? suggested : "";
+}
+
+// The engine's reason alone, as the failure toast names the file itself.
+std::string withoutFailurePrefix(const std::string& text)
+{
+    const std::string prefix = _("Download failed: ");
+    return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
 }
 
 } // namespace
@@ -72,6 +96,11 @@ DownloadSaver::~DownloadSaver() = default;
 void DownloadSaver::setChooser(WebViewModel::DestinationChooser chooser)
 {
     state_->chooser = std::move(chooser);
+}
+
+void DownloadSaver::setEvents(DownloadEvents* events)
+{
+    state_->events = events;
 }
 
 void DownloadSaver::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download,
@@ -117,7 +146,7 @@ gboolean DownloadSaver::onDecideDestination(WebKitDownload* download, gchar* sug
 
 void DownloadSaver::onFailed(WebKitDownload* download, GError* error, gpointer context)
 {
-    g_object_set_data(G_OBJECT(download), kFailedKey, GINT_TO_POINTER(1));
+    g_object_set_data(G_OBJECT(download), kFailedMark, GINT_TO_POINTER(1));
     const auto state =
         std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
     if (!state || !error) {
@@ -127,6 +156,9 @@ void DownloadSaver::onFailed(WebKitDownload* download, GError* error, gpointer c
                                   error->message ? error->message : ""};
     if (const auto text = downloadFailureText(engineError)) {
         state->onFailure(*text);
+        if (state->events) {
+            state->events->failed.emit(downloadName(download), engineError.message);
+        }
     }
 }
 
@@ -134,21 +166,28 @@ void DownloadSaver::onFinished(WebKitDownload* download, gpointer context)
 {
     // The engine reports "finished" after a failure too, and a connection that
     // closed early as a success.
-    if (g_object_get_data(G_OBJECT(download), kFailedKey)) {
+    if (g_object_get_data(G_OBJECT(download), kFailedMark)) {
         return;
-    }
-    const auto text = shortDownloadText(download);
-    if (!text) {
-        return;
-    }
-    // A partial file is worse than none: it looks like the whole thing.
-    if (const char* path = webkit_download_get_destination(download)) {
-        g_unlink(path);
     }
     const auto state =
         std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
-    if (state) {
-        state->onFailure(*text);
+    const char* destination = webkit_download_get_destination(download);
+    if (const auto text = shortDownloadText(download)) {
+        const std::string name = downloadName(download);
+        // A partial file is worse than none: it looks like the whole thing.
+        if (destination) {
+            g_unlink(destination);
+        }
+        if (state) {
+            state->onFailure(*text);
+            if (state->events) {
+                state->events->failed.emit(name, withoutFailurePrefix(*text));
+            }
+        }
+        return;
+    }
+    if (state && state->events && destination) {
+        state->events->finished.emit(destination);
     }
 }
 
@@ -162,6 +201,7 @@ void DownloadSaver::chooseWithSaveDialog(Gtk::Window* parent, const std::string&
     }
     dialog->set_modal(true);
     dialog->set_create_folders(true);
+    dialog->set_current_folder(Gio::File::create_for_path(downloadsFolder()));
     dialog->set_current_name(suggestedName);
     // The handler keeps the dialog alive until it answers, then lets it go.
     auto connection = std::make_shared<sigc::connection>();

@@ -3,6 +3,7 @@
 // Internal to the web module: saves the downloads of one web view where the
 // user chooses.
 
+#include "web/DownloadEvents.hpp"
 #include "web/GObjectRef.hpp"
 #include "web/WebViewModel.hpp"
 
@@ -29,6 +30,8 @@ public:
     DownloadSaver& operator=(const DownloadSaver&) = delete;
 
     void setChooser(WebViewModel::DestinationChooser chooser);
+    // Where finished and failed downloads are announced; not owned, may be null.
+    void setEvents(DownloadEvents* events);
 
     // A native save dialog, modal to `parent` when there is one.
     static void chooseWithSaveDialog(Gtk::Window* parent, const std::string& suggestedName,

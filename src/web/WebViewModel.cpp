@@ -1,5 +1,6 @@
 #include "web/WebViewModel.hpp"
 
+#include "web/DownloadEvents.hpp"
 #include "web/DownloadSaver.hpp"
 #include "web/GObjectRef.hpp"
 #include "web/LoadFailure.hpp"
@@ -116,6 +117,7 @@ struct WebViewModel::Impl : sigc::trackable {
     std::unique_ptr<web::DownloadSaver> downloads;
     std::unique_ptr<web::StudioContentFilter> rules;
     std::vector<std::function<void()>> waitingForRules;
+    DownloadEvents downloadEvents;
 };
 
 WebViewModel::Impl::Impl()
@@ -130,6 +132,7 @@ WebViewModel::Impl::Impl()
     dialogs = std::make_unique<web::PageDialogs>(view.get(), parent);
     downloads = std::make_unique<web::DownloadSaver>(
         view.get(), parent, [this](const std::string& text) { loadError.set(text); });
+    downloads->setEvents(&downloadEvents);
     rules = std::make_unique<web::StudioContentFilter>(view.get());
     allowPort(std::nullopt);
     // Starts the web process now, while the studio server boots, rather than
@@ -502,5 +505,7 @@ void WebViewModel::setLoadTimeout(std::chrono::milliseconds timeout)
 {
     impl_->loadTimeout = timeout;
 }
+
+DownloadEvents& WebViewModel::downloadEvents() { return impl_->downloadEvents; }
 
 } // namespace quillbay

@@ -18,6 +18,8 @@ class Window;
 
 namespace quillbay {
 
+struct DownloadEvents;
+
 // Owns the one web view of the run and publishes its loading state.
 class WebViewModel {
 public:
@@ -62,6 +64,9 @@ public:
     void setOpener(Opener opener);
     void setDestinationChooser(DestinationChooser chooser);  // default: a native save dialog
     void setLoadTimeout(std::chrono::milliseconds timeout);  // default: 60 s
+
+    // Announces saved and failed downloads.
+    DownloadEvents& downloadEvents();
 
 private:
     struct Impl;

@@ -190,5 +190,27 @@ TEST_F(QuillbayRun, FailedStartKeepsTheWindowAndQuitsAtOnce)
     EXPECT_LT(std::chrono::steady_clock::now() - asked, 2500ms);
 }
 
+TEST_F(QuillbayRun, CtrlWClosesTheWindowLikeTheCloseButton)
+{
+    ShellRun shell(home_);
+    ASSERT_TRUE(shell.logShows("beacon page=desk", 60s)) << shell.output();
+    const auto servers = shell.servers();
+    ASSERT_EQ(servers.size(), 1u);
+    const auto windows = shellWindows();
+    ASSERT_FALSE(windows.empty());
+
+    // Without a window manager the keyboard follows the pointer.
+    const std::string window = std::to_string(windows.at(0));
+    ASSERT_EQ(std::system(("xdotool mousemove --window " + window + " 300 300 windowfocus " + window +
+                           " 2>/dev/null; xdotool key --clearmodifiers ctrl+w").c_str()),
+              0);
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_TRUE(runUntil([] { return shellWindows().empty(); }, 5s));
+    EXPECT_TRUE(shell.exitsCleanly(15s));
+    // The quit path: the server was asked to stop and given its grace period.
+    EXPECT_GE(std::chrono::steady_clock::now() - asked, 2000ms);
+    EXPECT_FALSE(processRuns(servers[0]));
+}
+
 } // namespace
 } // namespace quillbay

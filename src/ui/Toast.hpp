@@ -1,0 +1,41 @@
+#pragma once
+
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/label.h>
+#include <gtkmm/revealer.h>
+#include <sigc++/connection.h>
+
+#include <functional>
+#include <string>
+
+namespace quillbay {
+
+// A short message at the bottom of the content, with at most one button,
+// that leaves by itself. A new message replaces the one shown.
+class Toast : public Gtk::Revealer {
+public:
+    static constexpr unsigned kShownMs = 6000;
+
+    Toast();
+    ~Toast() override;
+
+    void show(const std::string& text);
+    // With a button labelled `actionLabel` that runs `action` and hides the toast.
+    void show(const std::string& text, const std::string& actionLabel, std::function<void()> action);
+    void dismiss();
+
+    bool shown() const { return get_reveal_child(); }
+    Glib::ustring text() const { return label_.get_text(); }
+    Gtk::Button& actionButton() { return action_; }
+
+private:
+    Gtk::Box row_;
+    Gtk::Label label_;
+    Gtk::Button action_;
+    Gtk::Button close_;
+    std::function<void()> run_;
+    sigc::connection hideTimer_;
+};
+
+} // namespace quillbay
