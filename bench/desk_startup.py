@@ -8,6 +8,8 @@ For each round it runs Quillbay (which boots its own studio server) and
 chromium --app (after booting the same studio server, with the same interpreter
 and script, inside its clock), alternating which goes first, and measures:
   * exec to the desk's beacon (the server logs "beacon page=desk t=<epoch>");
+  * the CPU time the whole tree (shell, web processes, server) has used by then:
+    less sensitive to the load of a shared machine than the wall clock;
   * PSS of the shell and its web processes with the desk loaded, server excluded;
   * CPU of the same processes over an idle window once the desk is loaded.
 It prints median, quartiles and range per side, and the ratio Quillbay/chromium
@@ -129,7 +131,9 @@ def listening_on_loopback():
 
 def note_timeline(log, root, start, timeline):
     now = time.time() - start
-    if root is not None:
+    # Walking /proc costs the machine too; a coarser look at the processes is enough.
+    if root is not None and now - timeline.get("_scanned", -1.0) >= 0.025:
+        timeline["_scanned"] = now
         for pid in tree(root):
             line = cmdline(pid)
             for mark, needle in TIMELINE_MARKS:
@@ -187,9 +191,11 @@ def run_quillbay(binary, idle_seconds, extra_env, timeline=False):
     proc = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     marks = {} if timeline else None
     beacon = wait_for_beacon(log, start + 60, proc.pid, start, marks)
-    result = {"startup": None if beacon is None else beacon - start}
+    result = {"startup": None if beacon is None else beacon - start,
+              "cpu_s": cpu_ticks(tree(proc.pid)) / CLK_TCK}
     if marks:
-        result["timeline"] = {k: round(v, 3) for k, v in sorted(marks.items(), key=lambda kv: kv[1])}
+        result["timeline"] = {k: round(v, 3) for k, v in sorted(marks.items(), key=lambda kv: kv[1])
+                              if not k.startswith("_")}
     if beacon is not None and idle_seconds >= 0:
         mem, cpu, n = measure_idle(proc.pid, lambda: server_pids(proc.pid), idle_seconds)
         result.update(pss_mb=mem, cpu_pct=cpu, procs=n)
@@ -230,9 +236,11 @@ def run_chromium(chromium, resources, idle_seconds, timeline=False):
     proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     marks = {"server": 0.0, "listening": listening} if timeline else None
     beacon = wait_for_beacon(log, start + 60, proc.pid, start, marks)
-    result = {"startup": None if beacon is None else beacon - start}
+    result = {"startup": None if beacon is None else beacon - start,
+              "cpu_s": (cpu_ticks(tree(proc.pid)) + cpu_ticks(tree(server.pid))) / CLK_TCK}
     if marks:
-        result["timeline"] = {k: round(v, 3) for k, v in sorted(marks.items(), key=lambda kv: kv[1])}
+        result["timeline"] = {k: round(v, 3) for k, v in sorted(marks.items(), key=lambda kv: kv[1])
+                              if not k.startswith("_")}
     if beacon is not None and idle_seconds >= 0:
         mem, cpu, n = measure_idle(proc.pid, lambda: set(), idle_seconds)
         result.update(pss_mb=mem, cpu_pct=cpu, procs=n)
@@ -268,6 +276,7 @@ def summarise(name, results):
         return [r[key] for r in results if r.get(key) is not None]
     print(f"{name}: {len(values('startup'))}/{len(results)} runs reached the desk")
     print(f"  exec -> desk beacon  {describe(values('startup'), ' s')}")
+    print(f"  CPU time by then     {describe(values('cpu_s'), ' s', digits=2)}")
     if values("pss_mb"):
         print(f"  PSS with the desk    {describe(values('pss_mb'), ' MB', digits=1)}")
     if values("cpu_pct"):
@@ -282,7 +291,8 @@ def compare(rows, reference="chromium --app"):
     for name, results in rows.items():
         if name == reference:
             continue
-        for key, label in (("startup", "exec -> desk beacon"), ("pss_mb", "PSS"), ("cpu_pct", "idle CPU")):
+        for key, label in (("startup", "exec -> desk beacon"), ("cpu_s", "CPU time to the desk"),
+                           ("pss_mb", "PSS"), ("cpu_pct", "idle CPU")):
             mine = [r.get(key) for r in results]
             theirs = [r.get(key) for r in base]
             a = [v for v in mine if v is not None]
@@ -291,7 +301,7 @@ def compare(rows, reference="chromium --app"):
                 continue
             line = f"{name} / chromium, {label}: {statistics.median(a) / statistics.median(b):.2f}x of medians"
             pairs = [x / y for x, y in zip(mine, theirs) if x is not None and y]
-            if key == "startup" and pairs:
+            if key in ("startup", "cpu_s") and pairs:
                 med, q1, q3, lo, hi = spread(pairs)
                 line += f"; per round {med:.2f}x (IQR {q1:.2f}-{q3:.2f}, range {lo:.2f}-{hi:.2f})"
             print(line)
@@ -309,6 +319,8 @@ def main():
                     help="seconds of idle CPU measurement; 0: memory only, -1: time to the desk only")
     ap.add_argument("--timeline", action="store_true", help="note when processes appear and GET / arrives")
     ap.add_argument("--no-chromium", action="store_true", help="Quillbay only")
+    ap.add_argument("--also", action="append", default=[], metavar="LABEL=BUILD",
+                    help="another Quillbay build (e.g. before a change) run in the same rounds")
     ap.add_argument("--build", default=os.path.join(REPO, "build"))
     ap.add_argument("--chromium", default=shutil.which("chromium") or "/usr/bin/chromium")
     ap.add_argument("--variants", default="auto", help="comma list of: auto, gl, cairo")
@@ -327,11 +339,15 @@ def main():
     print(f"load average at start: {load_average()} ({os.cpu_count()} CPUs)", flush=True)
     rows = {}
 
+    builds = [("", binary)] + [(label + " ", os.path.join(build, "bin", "quillbay"))
+                               for label, build in (a.split("=", 1) for a in args.also)]
+
     def quillbay(i):
-        for v in args.variants.split(","):
-            r = run_quillbay(binary, args.idle, variants[v], args.timeline)
-            rows.setdefault(f"quillbay ({v})", []).append(r)
-            print(f"run {i + 1} quillbay ({v}): {r}", flush=True)
+        for label, path in builds:
+            for v in args.variants.split(","):
+                r = run_quillbay(path, args.idle, variants[v], args.timeline)
+                rows.setdefault(f"quillbay {label}({v})", []).append(r)
+                print(f"run {i + 1} quillbay {label}({v}): {r}", flush=True)
 
     def chromium(i):
         r = run_chromium(args.chromium, resources, args.idle, args.timeline)
