@@ -129,6 +129,16 @@ def listening_on_loopback():
         return False
 
 
+def cpu_by_kind(root):
+    """CPU seconds so far of each kind of process in the tree (server, network, web, the rest)."""
+    kinds = {}
+    for pid in tree(root):
+        line = cmdline(pid)
+        kind = next((mark for mark, needle in TIMELINE_MARKS if needle in line), "shell and others")
+        kinds[kind] = round(kinds.get(kind, 0.0) + cpu_ticks([pid]) / CLK_TCK, 2)
+    return kinds
+
+
 def note_timeline(log, root, start, timeline):
     now = time.time() - start
     # Walking /proc costs the machine too; a coarser look at the processes is enough.
@@ -193,6 +203,8 @@ def run_quillbay(binary, idle_seconds, extra_env, timeline=False):
     beacon = wait_for_beacon(log, start + 60, proc.pid, start, marks)
     result = {"startup": None if beacon is None else beacon - start,
               "cpu_s": cpu_ticks(tree(proc.pid)) / CLK_TCK}
+    if marks is not None:
+        result["cpu_by"] = cpu_by_kind(proc.pid)
     if marks:
         result["timeline"] = {k: round(v, 3) for k, v in sorted(marks.items(), key=lambda kv: kv[1])
                               if not k.startswith("_")}
