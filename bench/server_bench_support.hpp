@@ -20,11 +20,10 @@ namespace bench {
 
 namespace fs = std::filesystem;
 
+// An absolute path, so the benchmarks run from any folder.
 inline std::string fakeServerPath()
 {
-    return (fs::path(__FILE__).parent_path() / ".." / "tests" / "fixtures" / "fake_studio_server.py")
-        .lexically_normal()
-        .string();
+    return (fs::path(QUILLBAY_FIXTURES_DIR) / "fake_studio_server.py").lexically_normal().string();
 }
 
 class BenchFolder {

@@ -33,6 +33,8 @@ QuillbayApp::~QuillbayApp() = default;
 
 void QuillbayApp::on_startup()
 {
+    // The server needs no display: it boots while GTK starts up.
+    startServer();
     Gtk::Application::on_startup();
     if (auto display = Gdk::Display::get_default())
         Gtk::IconTheme::get_for_display(display)->add_search_path(ServerProcess::defaultResourceDir() + "/icons");
@@ -44,17 +46,21 @@ void QuillbayApp::on_startup()
     signals_ = std::make_unique<QuitSignals>([this](int) { quitGracefully(); });
 }
 
-void QuillbayApp::createLongLivedObjects()
+void QuillbayApp::startServer()
 {
     const ServerProcess::Config config = ServerProcess::appConfig();
     server_ = std::make_shared<ServerProcess>(config);
     delegate_ = std::make_unique<AppDelegate>(config.timing.stopGrace);
     // Only the primary instance gets here, and activate (which creates and
     // shows the window) follows before the main loop runs, so nothing the
-    // server publishes can be missed. Starting it now lets it boot while the
-    // web processes start and GTK builds, realises and maps the window; the
-    // window's own appearance action then finds it starting.
+    // server publishes can be missed. Starting it now lets it boot while GTK
+    // starts, the web processes start and GTK builds, realises and maps the
+    // window; the window's own appearance action then finds it starting.
     delegate_->windowAppeared(server_);
+}
+
+void QuillbayApp::createLongLivedObjects()
+{
     // Creating the model starts WebKit's network and web processes.
     web_ = std::make_unique<WebViewModel>();
     themes_ = std::make_unique<ThemePacks>();

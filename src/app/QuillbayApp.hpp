@@ -40,6 +40,7 @@ protected:
     void on_shutdown() override;
 
 private:
+    void startServer();
     void createLongLivedObjects();
     void installMenus();
     void askForMicrophone();

@@ -81,6 +81,11 @@ std::string applyRendererDefaults()
         return "hardware GL: toolkit defaults";
     setenv("GSK_RENDERER", "cairo", 0);
     setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
+    // GDK still sets up GL when it opens the display (to pick a visual), which
+    // with a software rasteriser costs a large part of the start-up before the
+    // window; the cairo renderer never uses that context.
+    if (std::string_view(std::getenv("GSK_RENDERER")) == "cairo")
+        setenv("GDK_DEBUG", "gl-disable", 0);
     return "software GL only: cairo renderer, no DMA-BUF compositing";
 }
 

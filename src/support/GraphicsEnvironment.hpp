@@ -21,7 +21,8 @@ bool isSoftwareOnlyGraphics(const GraphicsFacts& facts);
 GraphicsFacts probeGraphics();
 
 // Before GTK starts: where GL is software only, selects GTK's cairo renderer
-// and WebKit's non-DMA-BUF compositing, unless the user chose otherwise.
+// (and then no GL in GDK at all) and WebKit's non-DMA-BUF compositing, unless
+// the user chose otherwise.
 // Returns a short description of the choice, for diagnostics.
 std::string applyRendererDefaults();
 

@@ -109,6 +109,9 @@ struct WebViewModel::Impl : sigc::trackable {
     // The address of the last load that neither committed nor was turned away
     // by the navigation policy: what a retry asks for again.
     std::string unfinishedLoad;
+    // True from the blank page that starts the web process until the first
+    // real load: until then nothing of the view's loading is published.
+    bool warmingUp = true;
     sigc::connection timeout;
     std::shared_ptr<Impl*> alive;  // weakly held by asynchronous completions
 
@@ -185,6 +188,9 @@ void WebViewModel::Impl::connectView()
 
 void WebViewModel::Impl::later(void (Impl::*publish)())
 {
+    if (warmingUp) {
+        return;
+    }
     // Bound to this trackable object: dropped if the model goes away first.
     Glib::signal_idle().connect_once(sigc::mem_fun(*this, publish), Glib::PRIORITY_DEFAULT);
 }
@@ -201,6 +207,7 @@ void WebViewModel::Impl::publishURL()
 
 void WebViewModel::Impl::startLoad(const std::string& url)
 {
+    warmingUp = false;
     unfinishedLoad = url;
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
     webkit_web_view_load_request(view.get(), request);

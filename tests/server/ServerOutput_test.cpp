@@ -25,6 +25,24 @@ TEST(ServerOutput, KeepsEveryByteInTheLogAndReadableLinesInTheTail)
         << "the log holds the raw bytes, nothing added";
 }
 
+// Output far beyond the pipe's size, written as fast as the child can: every byte, in order.
+TEST(ServerOutput, AFloodReachesTheLogByteForByte)
+{
+    constexpr std::size_t kBytes = 5'000'000;  // several pipes full, many reads
+    FakeResources resources({"--flood", std::to_string(kBytes)});
+    ServerProcess server(resources.config());
+    server.start();
+    ASSERT_TRUE(runUntil([&] { return server.state()->isFailed(); }, 30s));
+    EXPECT_EQ(server.state()->message(), "The studio server exited during startup (exit 0).");
+    const std::string log = readFile(server.serverLogPath());
+    ASSERT_EQ(log.size(), kBytes);
+    std::string line(99, 'x');
+    line += '\n';
+    for (std::size_t at = 0; at < log.size(); at += line.size())
+        ASSERT_EQ(log.compare(at, line.size(), line), 0) << "at byte " << at;
+    EXPECT_EQ(server.logTail()->back(), std::string(99, 'x'));
+}
+
 // The pipe is read to its end before an exit is handled (the tail keeps the newest lines), the exit is handled
 // even while a grandchild holds the pipe, and it ends that child's probe.
 TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterTheLastWords)

@@ -18,6 +18,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <sstream>
 
 namespace quillbay {
@@ -156,6 +157,28 @@ bool webProcessRunning()
     return false;
 }
 
+// The pids of the web processes below this process (inside their sandboxes, if any).
+std::set<std::string> webProcesses()
+{
+    std::set<std::string> found;
+    std::vector<std::string> todo{std::to_string(getpid())};
+    while (!todo.empty()) {
+        const std::string pid = todo.back();
+        todo.pop_back();
+        if (readFile("/proc/" + pid + "/comm").rfind("WebKitWebProc", 0) == 0) {
+            found.insert(pid);
+        }
+        std::error_code gone;  // the process may have ended meanwhile
+        for (const auto& task : fs::directory_iterator("/proc/" + pid + "/task", gone)) {
+            std::istringstream children(readFile(task.path() / "children"));
+            for (std::string child; children >> child;) {
+                todo.push_back(child);
+            }
+        }
+    }
+    return found;
+}
+
 class WebViewModelTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -218,6 +241,31 @@ TEST_F(WebViewModelTest, StartsItsWebProcessAtOnceAndPublishesLoading)
     EXPECT_EQ(model->loadError().get(), std::nullopt);
     // The engine appends our application name to its user agent.
     EXPECT_NE(sites->hits().find("QuillbayApp/1.0"), std::string::npos) << sites->hits();
+}
+
+TEST_F(WebViewModelTest, TheWarmUpIsNeverPublishedAndItsProcessShowsTheFirstPage)
+{
+    std::vector<std::string> published;
+    model->isLoading().signalChanged().connect([&] { published.push_back("isLoading"); });
+    model->progress().signalChanged().connect([&] { published.push_back("progress"); });
+    model->currentURL().signalChanged().connect([&] { published.push_back("currentURL"); });
+    model->loadError().signalChanged().connect([&] { published.push_back("loadError"); });
+    ASSERT_TRUE(pumpUntil([&] { return !webProcesses().empty() && !webkit_web_view_is_loading(view()); }));
+    pumpFor(300ms);
+    EXPECT_EQ(published, std::vector<std::string>{});
+    EXPECT_FALSE(model->isLoading().get());
+    EXPECT_EQ(model->progress().get(), 0.0);
+    EXPECT_EQ(model->currentURL().get(), std::nullopt);
+    EXPECT_TRUE(opened.empty());
+
+    // The first page goes to the process that is already running: no process
+    // swap, so no new one (one of an earlier view may still be ending).
+    const auto warm = webProcesses();
+    loadAndSettle(sites->studio("/"));
+    for (const auto& pid : webProcesses()) {
+        EXPECT_EQ(warm.count(pid), 1u) << "a new web process " << pid << " showed the page";
+    }
+    EXPECT_EQ(model->loadError().get(), std::nullopt);
 }
 
 TEST_F(WebViewModelTest, ForeignPagesGoToTheOpenerUnlessFramedAndNoWindowIsMade)
