@@ -25,7 +25,14 @@ struct StudioContentFilter::State {
 
 namespace {
 
-constexpr const char* kIdentifier = "studio-top-frame";
+// One compiled list per port: two compilations never write the same file,
+// whether two ports follow each other here or another Quillbay of this user
+// compiles its own port at the same time. The same port always compiles to
+// the same rules.
+std::string identifierFor(std::optional<long long> port)
+{
+    return "studio-top-frame-" + (port ? std::to_string(*port) : std::string("none"));
+}
 
 // Compiled rule lists live in the user's cache folder, private to the user.
 std::string storePath()
@@ -61,7 +68,7 @@ void StudioContentFilter::allow(std::optional<long long> port, std::function<voi
     GBytes* source = g_bytes_new(rules.data(), rules.size());
     auto* compilation = new State::Compilation{state_, generation, std::move(ready)};
     webkit_user_content_filter_store_save(
-        state_->store.get(), kIdentifier, source, state_->cancellable.get(),
+        state_->store.get(), identifierFor(port).c_str(), source, state_->cancellable.get(),
         +[](GObject* store, GAsyncResult* result, gpointer data) {
             std::unique_ptr<State::Compilation> done(static_cast<State::Compilation*>(data));
             WebKitUserContentFilter* filter = webkit_user_content_filter_store_save_finish(

@@ -207,11 +207,18 @@ void WebViewModel::Impl::publishURL()
 
 void WebViewModel::Impl::startLoad(const std::string& url)
 {
+    const bool firstLoad = warmingUp;
     warmingUp = false;
     unfinishedLoad = url;
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
     webkit_web_view_load_request(view.get(), request);
     g_object_unref(request);
+    if (firstLoad) {
+        // The view may still be loading the blank page, so it notifies no change
+        // of its loading state: publish what it is now.
+        later(&Impl::publishLoading);
+        later(&Impl::publishProgress);
+    }
     startTimeout();
 }
 
