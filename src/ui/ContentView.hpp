@@ -49,6 +49,7 @@ public:
 private:
     void show(StudioPage page);
     void onServerStateChanged();
+    void followShownPage();
     void enterReady();
     void refreshLayers();
     void focusDefault(Gtk::Button* button);
