@@ -60,6 +60,8 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
         if (const auto& message = themes_.lastMessage().get())
             notice_.show(*message);
     }));
+    keyboardPassage_ = std::make_unique<KeyboardPassage>(window_, toolbar_, page_, web_.widget(),
+                                                         [this] { return layers_.webOpacity > 0.0; });
     refreshLayers();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/DesktopOpener.hpp"
+#include "ui/KeyboardPassage.hpp"
 #include "ui/LayerChoice.hpp"
 #include "ui/LoadErrorCard.hpp"
 #include "ui/Notice.hpp"
@@ -15,6 +16,7 @@
 #include <gtkmm/overlay.h>
 #include <gtkmm/progressbar.h>
 
+#include <memory>
 #include <vector>
 
 namespace quillbay {
@@ -75,6 +77,7 @@ private:
     bool wasReady_ = false;
     Gtk::Button* defaultButton_ = nullptr;
     std::vector<sigc::connection> connections_;
+    std::unique_ptr<KeyboardPassage> keyboardPassage_;
 };
 
 } // namespace quillbay
