@@ -13,8 +13,8 @@ constexpr int kDefaultHeight = 820;
 
 } // namespace
 
-MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes)
-    : content_(*this, server, web, themes)
+MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes, PagePreference preference)
+    : content_(*this, server, web, themes, std::move(preference))
 {
     installQuillbayStyle();
     add_css_class("quillbay");

@@ -9,7 +9,7 @@ namespace quillbay {
 // The one window: "Quillbay", the toolbar as its title bar, ContentView inside.
 class MainWindow : public Gtk::ApplicationWindow {
 public:
-    MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes);
+    MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes, PagePreference preference = PagePreference());
 
     ContentView& content() { return content_; }
 
