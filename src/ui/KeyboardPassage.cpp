@@ -115,7 +115,8 @@ bool KeyboardPassage::focusOnView()
 bool KeyboardPassage::focusOnViewHelper()
 {
     Gtk::Widget* focus = window_.get_focus();
-    return focus && focus != &view_ && focus->is_ancestor(view_);
+    // Popovers the page opens (a <select>'s list) are surfaces of their own and keep their keys.
+    return focus && focus != &view_ && focus->is_ancestor(view_) && focus->get_native() == view_.get_native();
 }
 
 bool KeyboardPassage::focusInPage()
