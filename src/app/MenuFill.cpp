@@ -4,10 +4,22 @@
 
 namespace quillbay {
 
+std::string literalMenuLabel(const std::string& label)
+{
+    std::string literal;
+    literal.reserve(label.size());
+    for (char c : label) {
+        if (c == '_')
+            literal += '_';
+        literal += c;
+    }
+    return literal;
+}
+
 Glib::RefPtr<Gio::MenuItem> menuItem(const MenuEntry& entry)
 {
     std::string label = entry.mark.empty() ? entry.label : entry.label + "  " + entry.mark;
-    auto item = Gio::MenuItem::create(label, "");
+    auto item = Gio::MenuItem::create(literalMenuLabel(label), "");
     if (entry.kind == MenuEntry::Kind::Text) {
         item->set_action_and_target(actions::kTextLine, Glib::Variant<Glib::ustring>::create(""));
     } else if (!entry.enabled && entry.target) {

@@ -15,6 +15,10 @@ inline constexpr const char* kTextLine = "app.menu-text";           // string pa
 inline constexpr const char* kUnavailableTheme = "app.theme-unavailable";  // string parameter, never enabled
 } // namespace actions
 
+// `label` as GTK must be given it to show it verbatim: menu labels are
+// read with mnemonics, so every "_" is doubled.
+std::string literalMenuLabel(const std::string& label);
+
 // Empties `menu` and fills it with `entries`, one section per run of
 // entries between separators.
 void fillMenu(Gio::Menu& menu, const std::vector<MenuEntry>& entries);

@@ -60,7 +60,7 @@ void ThemeMenu::rebuild()
         });
         actions_.add_action(action);
         packActions_.push_back(name);
-        section->append(entry.label, "app." + name);
+        section->append(literalMenuLabel(entry.label), "app." + name);
     }
     menu_->append_section(section);
 }

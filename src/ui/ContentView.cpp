@@ -56,10 +56,13 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
     for (auto* signal : {&web_.isLoading().signalChanged(), &web_.progress().signalChanged()})
         connections_.push_back(signal->connect(sigc::mem_fun(*this, &ContentView::refreshLayers)));
     connections_.push_back(web_.loadError().signalChanged().connect(sigc::mem_fun(*this, &ContentView::refreshLayers)));
+    connections_.push_back(web_.currentURL().signalChanged().connect(sigc::mem_fun(*this, &ContentView::followShownPage)));
     connections_.push_back(themes_.lastMessage().signalChanged().connect([this] {
         if (const auto& message = themes_.lastMessage().get())
             notice_.show(*message);
     }));
+    keyboardPassage_ = std::make_unique<KeyboardPassage>(window_, toolbar_, page_, web_.widget(),
+                                                         [this] { return layers_.webOpacity > 0.0; });
     refreshLayers();
 }
 
@@ -101,6 +104,19 @@ void ContentView::show(StudioPage page)
     if (!server_.state()->isReady())
         return;
     web_.load(pageURL(server_.baseURL(), page));
+}
+
+// The page's own links move between the desk and the room too: the switch
+// and the remembered page follow whatever studio page is shown.
+void ContentView::followShownPage()
+{
+    const auto& url = web_.currentURL().get();
+    const auto page = url ? studioPageAt(*url, server_.baseURL()) : std::nullopt;
+    if (!page)
+        return;
+    toolbar_.showPage(*page);
+    if (preference_.raw() != rawValue(*page))
+        preference_.store(*page);
 }
 
 void ContentView::onServerStateChanged()

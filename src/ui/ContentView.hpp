@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/DesktopOpener.hpp"
+#include "ui/KeyboardPassage.hpp"
 #include "ui/LayerChoice.hpp"
 #include "ui/LoadErrorCard.hpp"
 #include "ui/Notice.hpp"
@@ -16,6 +17,7 @@
 #include <gtkmm/overlay.h>
 #include <gtkmm/progressbar.h>
 
+#include <memory>
 #include <vector>
 
 namespace quillbay {
@@ -53,6 +55,7 @@ public:
 private:
     void show(StudioPage page);
     void onServerStateChanged();
+    void followShownPage();
     void enterReady();
     void refreshLayers();
     void focusDefault(Gtk::Button* button);
@@ -79,6 +82,7 @@ private:
     bool wasReady_ = false;
     Gtk::Button* defaultButton_ = nullptr;
     std::vector<sigc::connection> connections_;
+    std::unique_ptr<KeyboardPassage> keyboardPassage_;
 };
 
 } // namespace quillbay

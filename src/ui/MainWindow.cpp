@@ -20,7 +20,8 @@ constexpr int kMinimumHeight = 620;
 } // namespace
 
 MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes, ViewPreferences preferences)
-    : web_(web), preferences_(std::move(preferences)), content_(*this, server, web, themes), findBar_(web)
+    : web_(web), preferences_(std::move(preferences)),
+      content_(*this, server, web, themes, PagePreference(preferences_.path())), findBar_(web)
 {
     installQuillbayStyle();
     add_css_class("quillbay");

@@ -1,5 +1,9 @@
 #include "ui/StudioPage.hpp"
 
+#include <glib.h>
+
+#include <memory>
+
 namespace quillbay {
 
 std::string_view rawValue(StudioPage page)
@@ -37,6 +41,29 @@ std::string pageURL(std::string_view baseURL, StudioPage page)
     while (!base.empty() && base.back() == '/')
         base.remove_suffix(1);
     return std::string(base) + std::string(pagePath(page));
+}
+
+std::optional<StudioPage> studioPageAt(std::string_view url, std::string_view baseURL)
+{
+    using Uri = std::unique_ptr<GUri, decltype(&g_uri_unref)>;
+    const auto parse = [](std::string_view text) {
+        return Uri(g_uri_parse(std::string(text).c_str(), G_URI_FLAGS_NONE, nullptr), g_uri_unref);
+    };
+    const Uri shown = parse(url), base = parse(baseURL);
+    if (!shown || !base)
+        return std::nullopt;
+    const auto same = [](const char* a, const char* b) { return a && b && g_ascii_strcasecmp(a, b) == 0; };
+    if (!same(g_uri_get_scheme(shown.get()), g_uri_get_scheme(base.get())) ||
+        !same(g_uri_get_host(shown.get()), g_uri_get_host(base.get())) ||
+        g_uri_get_port(shown.get()) != g_uri_get_port(base.get()))
+        return std::nullopt;
+
+    const std::string_view path = g_uri_get_path(shown.get());
+    if (path == "/" || path.empty())
+        return StudioPage::Desk;
+    if (path == "/room/" || path == "/room")
+        return StudioPage::Room;
+    return std::nullopt;
 }
 
 } // namespace quillbay

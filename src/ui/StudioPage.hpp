@@ -28,4 +28,9 @@ std::string_view pagePath(StudioPage page);
 // between them: the base itself for the desk, base + "room/" for the room.
 std::string pageURL(std::string_view baseURL, StudioPage page);
 
+// The page an address shows when it is on the studio server at `baseURL`
+// (same scheme, host and port): "/" is the desk, "/room/" and "/room" the
+// room. Any other address, or another path, names no page.
+std::optional<StudioPage> studioPageAt(std::string_view url, std::string_view baseURL);
+
 } // namespace quillbay

@@ -15,14 +15,30 @@ std::string quillbayStyleSheet()
     const std::string ivory = Palette::ivory().css();
     const std::string amber = Palette::amber().css();
     std::string css;
-    css += "window.quillbay, window.quillbay headerbar, window.quillbay popovermenubar, .quillbay-content { background: none; background-color: " +
+    css += "window.quillbay, window.quillbay headerbar, window.quillbay menubar, .quillbay-content { background: none; background-color: " +
            charcoal + "; }\n";
     css += "window.quillbay headerbar { box-shadow: none; border-bottom-color: transparent; }\n";
+
+    // The chrome is charcoal whatever the system theme, so its text and
+    // controls are coloured here too: a light theme would draw them dark.
+    css += "window.quillbay headerbar, window.quillbay menubar item { color: " + ivory + "; }\n";
+    css += "window.quillbay menubar item:hover, window.quillbay menubar item:selected { background-color: " +
+           Palette::ivory().css(0.16) + "; color: " + ivory + "; }\n";
+    css += "window.quillbay headerbar button { color: " + ivory + "; background: none; background-color: " +
+           Palette::ivory().css(0.08) + "; border-color: transparent; box-shadow: none; }\n";
+    css += "window.quillbay headerbar button:hover { background-color: " + Palette::ivory().css(0.16) + "; }\n";
+    css += "window.quillbay headerbar button:active { background-color: " + Palette::ivory().css(0.24) + "; }\n";
+    css += "window.quillbay headerbar button:disabled { color: " + Palette::ivory().css(0.4) + "; }\n";
+    css += "window.quillbay headerbar windowcontrols button { background-color: transparent; }\n";
+    css += "window.quillbay headerbar windowcontrols button:hover { background-color: " + Palette::ivory().css(0.16) + "; }\n";
+    // Keyboard focus must be seen at once on the dark chrome.
+    css += "window.quillbay headerbar button:focus-visible { outline: 2px solid " + amber + "; outline-offset: 2px; }\n";
 
     // The chosen page reads at a glance: amber, like the studio's own page tabs.
     css += "window.quillbay headerbar .page-switch > button { min-width: 64px; }\n";
     css += "window.quillbay headerbar .page-switch > button:checked { background: " + amber +
            "; background-image: none; color: " + charcoal + "; font-weight: 600; }\n";
+    css += "window.quillbay headerbar .page-switch > button:checked:focus-visible { outline-color: " + ivory + "; }\n";
 
     css += ".card-headline { font-family: monospace; font-size: 13px; font-weight: 600; }\n";
     css += ".card-footnote { font-family: monospace; font-size: 10px; }\n";

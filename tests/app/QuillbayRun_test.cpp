@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -79,18 +80,28 @@ public:
         const int fd = open((home_ + "/shell.out").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         pid_ = fork();
         if (pid_ == 0) {
+            // A group of its own, which the web engine's helper processes join.
+            setpgid(0, 0);
             dup2(fd, 1);
             dup2(fd, 2);
             char* argv[] = {const_cast<char*>(binary.c_str()), nullptr};
             execve(binary.c_str(), argv, envp.data());
             _exit(127);
         }
+        setpgid(pid_, pid_);
+        group_ = pid_;
         close(fd);
     }
+    // The web engine's helpers may outlive the shell for a moment, writing
+    // into its folders: the run is over only when the whole group has ended.
     ~ShellRun()
     {
-        if (pid_ > 0 && kill(pid_, SIGKILL) == 0)
+        if (pid_ > 0) {
+            kill(-group_, SIGKILL);
             waitpid(pid_, nullptr, 0);
+        }
+        const bool ended = runUntil([this] { return kill(-group_, 0) != 0 && errno == ESRCH; }, 10s);
+        EXPECT_TRUE(ended) << "processes of the shell's group still run";
     }
 
     std::string output() const { return readText(home_ + "/shell.out"); }
@@ -114,6 +125,7 @@ public:
     pid_t pid_ = -1;
 
 private:
+    pid_t group_ = -1;
     std::string home_;
 };
 
@@ -143,7 +155,11 @@ TEST_F(QuillbayRun, SecondLaunchStartsNothingAndClosingTheWindowStopsTheServerFi
     const std::string bus = "unix:path=" + home_ + "/bus";
     const auto busPid = numbersFrom("dbus-daemon --session --fork --address=" + bus + " --print-pid=1");
     ASSERT_EQ(busPid.size(), 1u);
-    std::shared_ptr<void> busGuard(nullptr, [&](void*) { kill(busPid[0], SIGTERM); });
+    // The daemon deletes its socket as it ends: the folder goes only after that.
+    std::shared_ptr<void> busGuard(nullptr, [&](void*) {
+        kill(busPid[0], SIGTERM);
+        EXPECT_TRUE(waitForEnd(busPid[0], 10s)) << "the private dbus-daemon did not end";
+    });
 
     ShellRun first(home_, kShell, bus);
     ASSERT_TRUE(first.logShows("beacon page=desk", 60s)) << first.output();

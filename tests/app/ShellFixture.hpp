@@ -14,8 +14,10 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace quillbay::testing {
@@ -67,12 +69,27 @@ inline bool runUntil(const std::function<bool()>& done, std::chrono::millisecond
 
 inline void runFor(std::chrono::milliseconds span) { runUntil([] { return false; }, span); }
 
-// True while `pid` runs (a zombie counts as ended).
+// True while `pid` runs (a zombie counts as ended). A process can end while
+// its /proc entry is being read; whatever cannot be read counts as ended.
 inline bool processRuns(pid_t pid)
 {
-    const std::string stat = readText("/proc/" + std::to_string(pid) + "/stat");
-    const auto close = stat.rfind(')');
-    return close != std::string::npos && stat.size() > close + 2 && stat[close + 2] != 'Z';
+    const int fd = open(("/proc/" + std::to_string(pid) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char buffer[1024];
+    const ssize_t length = read(fd, buffer, sizeof buffer);
+    close(fd);
+    if (length <= 0)
+        return false;
+    const std::string_view stat(buffer, static_cast<std::size_t>(length));
+    const auto paren = stat.rfind(')');
+    return paren != std::string_view::npos && stat.size() > paren + 2 && stat[paren + 2] != 'Z';
+}
+
+// Waits until `pid`, which need not be a child of this process, has ended.
+inline bool waitForEnd(pid_t pid, std::chrono::milliseconds limit)
+{
+    return runUntil([pid] { return !processRuns(pid); }, limit);
 }
 
 } // namespace quillbay::testing

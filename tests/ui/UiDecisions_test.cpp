@@ -63,6 +63,35 @@ TEST(StudioPage, RawValuesAndAddressesConvertExactly)
     EXPECT_EQ(pageURL("http://127.0.0.1:8770", StudioPage::Room), "http://127.0.0.1:8770/room/");
 }
 
+TEST(StudioPage, TheShownStudioAddressNamesThePage)
+{
+    const std::string base = "http://127.0.0.1:8765/";
+    const struct {
+        const char* url;
+        std::optional<StudioPage> page;
+    } cases[] = {
+        {"http://127.0.0.1:8765/", StudioPage::Desk},
+        {"http://127.0.0.1:8765", StudioPage::Desk},
+        {"http://127.0.0.1:8765/?take=2#mixer", StudioPage::Desk},
+        {"http://127.0.0.1:8765/room/", StudioPage::Room},
+        {"http://127.0.0.1:8765/room", StudioPage::Room},
+        {"HTTP://127.0.0.1:8765/room/#board", StudioPage::Room},
+        {"http://127.0.0.1:8765/room/deck", std::nullopt},
+        {"http://127.0.0.1:8765/ROOM/", std::nullopt},
+        {"http://127.0.0.1:8765/rooms", std::nullopt},
+        {"http://127.0.0.1:8765/api/pid", std::nullopt},
+        {"http://127.0.0.1:8766/room/", std::nullopt},
+        {"http://localhost:8765/", std::nullopt},
+        {"https://127.0.0.1:8765/", std::nullopt},
+        {"file:///room/", std::nullopt},
+        {"about:blank", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(studioPageAt(c.url, base), c.page) << c.url;
+    EXPECT_EQ(studioPageAt("http://127.0.0.1:8770/room/", "http://127.0.0.1:8770"), StudioPage::Room);
+}
+
 TEST(PagePreference, ReadsDeskUntilAPageIsStoredAndKeepsOtherKeys)
 {
     gchar* made = g_dir_make_tmp("quillbay-pref-XXXXXX", nullptr);

@@ -1,0 +1,290 @@
+// The whole window as a user meets it: the application's menus, the main
+// window and the real studio server, under Xvfb. What is checked is what GTK
+// renders (the labels and colours of realised widgets) and real key presses.
+
+#include "ShellFixture.hpp"
+
+#include "app/AppMenus.hpp"
+#include "server/ServerProcess.hpp"
+#include "themes/ThemePacks.hpp"
+#include "ui/MainWindow.hpp"
+#include "ui/Palette.hpp"
+#include "web/WebViewModel.hpp"
+
+#include <gtest/gtest.h>
+#include <gdk/x11/gdkx.h>
+#include <gtkmm/application.h>
+#include <webkit/webkit.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace quillbay {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace quillbay::testing;
+
+// Every widget under `root` (itself included), popovers too.
+std::vector<GtkWidget*> descendants(GtkWidget* root)
+{
+    std::vector<GtkWidget*> found{root};
+    for (std::size_t i = 0; i < found.size(); ++i)
+        for (GtkWidget* child = gtk_widget_get_first_child(found[i]); child; child = gtk_widget_get_next_sibling(child))
+            found.push_back(child);
+    return found;
+}
+
+GtkWidget* labelShowing(GtkWidget* root, const std::string& text)
+{
+    for (GtkWidget* widget : descendants(root))
+        if (GTK_IS_LABEL(widget) && text == gtk_label_get_text(GTK_LABEL(widget)))
+            return widget;
+    return nullptr;
+}
+
+GtkWidget* firstOfType(GtkWidget* root, GType type)
+{
+    for (GtkWidget* widget : descendants(root))
+        if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type))
+            return widget;
+    return nullptr;
+}
+
+// WCAG relative luminance of an sRGB colour.
+double luminance(double red, double green, double blue)
+{
+    const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(red) + 0.7152 * linear(green) + 0.0722 * linear(blue);
+}
+
+double contrastWithCharcoal(GtkWidget* widget)
+{
+    GdkRGBA colour;
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS  // the only way to read it before GTK 4.10
+    gtk_style_context_get_color(gtk_widget_get_style_context(widget), &colour);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    const Colour& charcoal = Palette::charcoal();
+    const double text = luminance(colour.red, colour.green, colour.blue) * colour.alpha +
+                        luminance(charcoal.red, charcoal.green, charcoal.blue) * (1.0 - colour.alpha);
+    const double ground = luminance(charcoal.red, charcoal.green, charcoal.blue);
+    return (std::max(text, ground) + 0.05) / (std::min(text, ground) + 0.05);
+}
+
+class StudioWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A pack and a payload whose texts hold underscores.
+        writeText(root_ + "/S/themes/night_owl/manifest.json", R"({"id": "night_owl", "name": "Night_Owl", "version": "1.0"})");
+        writeText(root_ + "/S/themes/night_owl/theme.css", "body { color: #eee; }\n");
+        writeText(root_ + "/payload/PAYLOAD.json", R"({"hub_commit": "re_lease", "dirty": false})");
+        writeText(root_ + "/config/preferences.ini", "[Preferences]\nstudio.page=desk\n");
+
+        app_ = Gtk::Application::create("org.quillbay.tests.StudioWindow", Gio::Application::Flags::NON_UNIQUE);
+        app_->register_application();
+        ServerProcess::Config config;
+        config.resourceDir = QUILLBAY_RESOURCE_DIR;
+        config.stateDir = root_ + "/S";
+        server_ = std::make_unique<ServerProcess>(config);
+        AppMenus::Hooks hooks;
+        hooks.resourceDir = root_ + "/payload";
+        hooks.openURI = [](const std::string&) {};
+        hooks.revealFolder = [](const std::string&) {};
+        menus_ = std::make_unique<AppMenus>(*app_, *server_, web_, themes_, hooks);
+        window_ = std::make_unique<MainWindow>(*server_, web_, themes_, ViewPreferences(preferencePath()));
+        app_->add_window(*window_);
+        window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
+        window_->present();
+    }
+
+    void TearDown() override
+    {
+        if (window_)
+            app_->remove_window(*window_);
+        window_.reset();
+        menus_.reset();
+        if (server_ && server_->hasChild()) {
+            bool stopped = false;
+            server_->stop([&] { stopped = true; });
+            runUntil([&] { return stopped; }, 10s);
+        }
+        server_.reset();
+        std::filesystem::remove_all(root_);
+    }
+
+    std::string preferencePath() const { return root_ + "/config/preferences.ini"; }
+    GtkWidget* windowWidget() { return GTK_WIDGET(window_->gobj()); }
+
+    // Starts the studio server and waits for the desk to be shown.
+    void startStudio()
+    {
+        server_->start();
+        ASSERT_TRUE(runUntil([&] { return server_->state()->isReady(); }, 60s)) << server_->state()->message();
+        ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == server_->baseURL() && !web_.isLoading().get(); }, 30s));
+    }
+
+    void runScript(const std::string& script)
+    {
+        webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(web_.widget().gobj()), script.c_str(), -1, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr);
+    }
+
+    // Real key presses, through the X server, to the window.
+    void press(const std::string& keys)
+    {
+        const auto xid = gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(window_->gobj())));
+        const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " key --delay 40 " + keys;
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        runFor(300ms);
+        // The window may pass focus through the view's helper on its way.
+        runUntil([&] { return !focusOnViewHelper(); }, 2s);
+    }
+
+    GtkWidget* focus() { return gtk_root_get_focus(GTK_ROOT(window_->gobj())); }
+    bool focusOnViewHelper()
+    {
+        GtkWidget* view = GTK_WIDGET(web_.widget().gobj());
+        return focus() && focus() != view && gtk_widget_is_ancestor(focus(), view);
+    }
+    bool focusInHeader()
+    {
+        GtkWidget* widget = focus();
+        return widget && gtk_widget_is_ancestor(widget, GTK_WIDGET(window_->content().toolbar().gobj()));
+    }
+
+    bool gtkReady_ = (ensureGtk(), true);  // before the web view is made
+    std::string root_ = makeTempFolder("quillbay-window-XXXXXX");
+    Glib::RefPtr<Gtk::Application> app_;
+    WebViewModel web_;
+    ThemePacks themes_;
+    std::unique_ptr<ServerProcess> server_;
+    std::unique_ptr<AppMenus> menus_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(StudioWindow, LabelsFromDataShowTheirUnderscores)
+{
+    ASSERT_NO_FATAL_FAILURE(startStudio());
+    ASSERT_TRUE(runUntil([&] {
+        const auto& catalog = themes_.catalog().get();
+        return catalog && catalog->packs.size() == 3;
+    }, 10s));
+    runFor(200ms);
+
+    GtkWidget* bar = firstOfType(windowWidget(), GTK_TYPE_POPOVER_MENU_BAR);
+    ASSERT_TRUE(bar);
+    GtkWidget* themeButton = GTK_WIDGET(window_->content().toolbar().themeButton().gobj());
+    GtkWidget* themePopover = GTK_WIDGET(gtk_menu_button_get_popover(GTK_MENU_BUTTON(themeButton)));
+    ASSERT_TRUE(themePopover);
+    gtk_menu_button_popup(GTK_MENU_BUTTON(themeButton));
+    runFor(300ms);
+
+    for (auto [where, root] : {std::pair{"menu bar", bar}, std::pair{"toolbar theme menu", themePopover}}) {
+        GtkWidget* label = labelShowing(root, "Night_Owl");
+        EXPECT_TRUE(label) << where;
+        EXPECT_FALSE(labelShowing(root, "NightOwl")) << where;
+    }
+    EXPECT_TRUE(gtk_widget_get_mapped(labelShowing(themePopover, "Night_Owl")));
+    EXPECT_TRUE(labelShowing(bar, "Hub re_lease"));
+    gtk_menu_button_popdown(GTK_MENU_BUTTON(themeButton));
+}
+
+TEST_F(StudioWindow, SwitchAndRememberedPageFollowThePageItself)
+{
+    ASSERT_NO_FATAL_FAILURE(startStudio());
+    Toolbar& toolbar = window_->content().toolbar();
+    const std::string base = server_->baseURL();
+    EXPECT_EQ(toolbar.shownPage(), StudioPage::Desk);
+
+    runScript("location.href = '/room/'");
+    ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == base + "room/" && !web_.isLoading().get(); }, 20s));
+    EXPECT_EQ(toolbar.shownPage(), StudioPage::Room);
+    EXPECT_EQ(PagePreference(preferencePath()).raw(), "room");
+
+    // The desk segment is no longer the selected one, so clicking it goes back.
+    gtk_widget_activate(GTK_WIDGET(toolbar.pageButton(StudioPage::Desk).gobj()));
+    ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == base && !web_.isLoading().get(); }, 20s));
+    EXPECT_EQ(PagePreference(preferencePath()).raw(), "desk");
+
+    // The server's redirect from /room ends on the room as well.
+    runScript("location.href = '/room'");
+    ASSERT_TRUE(runUntil([&] { return toolbar.shownPage() == StudioPage::Room; }, 20s));
+    EXPECT_EQ(PagePreference(preferencePath()).raw(), "room");
+}
+
+TEST_F(StudioWindow, ChromeTextStandsOutUnderALightSystemTheme)
+{
+    // The user's theme choice wins over an application's dark preference.
+    g_setenv("GTK_THEME", "Adwaita", TRUE);
+    g_object_set(gtk_settings_get_default(), "gtk-theme-name", "Adwaita", nullptr);
+    std::shared_ptr<void> restore(nullptr, [](void*) {
+        g_unsetenv("GTK_THEME");
+        g_object_set(gtk_settings_get_default(), "gtk-theme-name", "Adwaita", nullptr);
+    });
+    runFor(300ms);
+
+    GtkWidget* bar = firstOfType(windowWidget(), GTK_TYPE_POPOVER_MENU_BAR);
+    ASSERT_TRUE(bar);
+    std::vector<std::pair<std::string, GtkWidget*>> shown;
+    for (const char* title : {"File", "Theme", "Server"})
+        shown.emplace_back(title, labelShowing(bar, title));
+    for (GtkWidget* controls : descendants(windowWidget()))
+        if (GTK_IS_WINDOW_CONTROLS(controls))
+            for (GtkWidget* widget : descendants(controls))
+                if (GTK_IS_BUTTON(widget))
+                    shown.emplace_back("window button " + std::to_string(shown.size()), widget);
+    Toolbar& toolbar = window_->content().toolbar();
+    shown.emplace_back("Room segment", GTK_WIDGET(toolbar.pageButton(StudioPage::Room).gobj()));
+    shown.emplace_back("theme button", GTK_WIDGET(toolbar.themeButton().gobj()));
+    ASSERT_GE(shown.size(), 6u);
+    for (const auto& [what, widget] : shown) {
+        ASSERT_TRUE(widget) << what;
+        EXPECT_GE(contrastWithCharcoal(widget), 4.5) << what;
+    }
+}
+
+TEST_F(StudioWindow, TabLeavesThePageForTheHeaderBarBothWays)
+{
+    ASSERT_NO_FATAL_FAILURE(startStudio());
+    GtkWidget* desk = GTK_WIDGET(window_->content().toolbar().pageButton(StudioPage::Desk).gobj());
+    const auto header = [&] { return focusInHeader(); };
+    const auto page = [&] { return focus() == GTK_WIDGET(web_.widget().gobj()); };
+    // Presses `key` until `arrived` holds, at most `limit` times; the focus is
+    // always on the header bar or the page itself, never lost in between.
+    const auto pressUntil = [&](const char* key, const std::function<bool()>& arrived, int limit) {
+        for (int i = 0; i < limit; ++i) {
+            press(key);
+            EXPECT_TRUE(header() || page()) << key << " " << i << ": " << (focus() ? G_OBJECT_TYPE_NAME(focus()) : "none");
+            if (arrived())
+                return true;
+        }
+        return false;
+    };
+
+    gtk_widget_grab_focus(GTK_WIDGET(web_.widget().gobj()));
+    // The desk has five links; Tab past the last one reaches the shown page's segment.
+    ASSERT_TRUE(pressUntil("Tab", header, 12));
+    EXPECT_EQ(focus(), desk);
+    EXPECT_TRUE(gtk_widget_get_state_flags(desk) & GTK_STATE_FLAG_FOCUS_VISIBLE);
+
+    // Shift+Tab from there goes back into the page and on out through its top.
+    ASSERT_TRUE(pressUntil("shift+Tab", page, 2));
+    ASSERT_TRUE(pressUntil("shift+Tab", header, 12));
+    GtkWidget* openInBrowser = focus();
+    EXPECT_EQ(gtk_widget_get_tooltip_text(openInBrowser), std::string("Open in Browser"));
+
+    // F6 and Ctrl+Tab jump between the page and the header bar.
+    press("F6");
+    EXPECT_TRUE(page());
+    press("F6");
+    EXPECT_EQ(focus(), desk);
+    press("ctrl+Tab");
+    EXPECT_TRUE(page());
+    press("ctrl+shift+Tab");
+    EXPECT_EQ(focus(), openInBrowser);
+}
+
+} // namespace
+} // namespace quillbay
