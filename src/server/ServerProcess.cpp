@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 namespace quillbay {
 
@@ -59,6 +60,8 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     // A restart waiting for its stop's grace; further restarts join it, a stop cancels it.
     bool restartPending = false;
     std::uint64_t restarts = 0;  // which restart is pending
+    int gracesRunning = 0;       // stopped children not yet past their forced end
+    std::vector<std::function<void()>> afterGraces;  // stops that found no child meanwhile
     LogFile logHandle;
     ReadinessProbe readiness;
 
@@ -166,7 +169,10 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         restartPending = false;
         readiness.cancel();
         if (!process) {
-            if (then)
+            // A child stopped earlier may still be within its grace: wait for its forced end.
+            if (gracesRunning > 0 && then)
+                afterGraces.push_back(std::move(then));
+            else if (then)
                 then();
             return;
         }
@@ -174,13 +180,27 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         process.reset();
         child->closeInput();
         child->sendSignal(SIGTERM);
-        MainLoopTimer::runAfter(config.timing.stopGrace, [child, then = std::move(then)] {
+        ++gracesRunning;
+        std::weak_ptr<Impl> weak = weak_from_this();
+        MainLoopTimer::runAfter(config.timing.stopGrace, [weak, child, then = std::move(then)] {
             if (!child->hasEnded())
                 child->sendSignal(SIGKILL);
             if (then)
                 then();
+            if (auto self = weak.lock())
+                self->graceEnded();
         });
         state.set(State::idle());
+    }
+
+    void graceEnded()
+    {
+        if (--gracesRunning > 0)
+            return;
+        auto waiting = std::move(afterGraces);
+        afterGraces.clear();
+        for (auto& then : waiting)
+            then();
     }
 
     void restart()

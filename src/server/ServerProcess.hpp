@@ -65,8 +65,8 @@ public:
 
     void start();
     // Ends the child (end of input and SIGTERM, SIGKILL after the grace) and
-    // cancels a pending restart. `then` runs after the grace, or at once
-    // when there is no child.
+    // cancels a pending restart. `then` runs after the grace; without a child
+    // at once, or once the grace of a child stopped earlier is over.
     void stop(std::function<void()> then = {});
     // A stop whose grace is followed by a start; at once when there is no
     // child. Restarts while one waits for its grace join that one.

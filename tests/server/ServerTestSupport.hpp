@@ -16,6 +16,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace quillbay {
+
+// Readable states in failure messages.
+inline void PrintTo(const ServerState& state, std::ostream* out)
+{
+    static const char* const names[] = {"idle", "starting", "ready", "failed"};
+    *out << names[static_cast<int>(state.kind())] << (state.isFailed() ? " " + state.message() : "");
+}
+
+} // namespace quillbay
+
 namespace quillbay::testing {
 
 using namespace std::chrono_literals;
