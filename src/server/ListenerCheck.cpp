@@ -85,10 +85,15 @@ bool ListenerCheck::heldByTree(pid_t root, long long port)
     std::set<unsigned long> listening = loopbackListeners(port);
     if (root <= 0 || listening.empty())
         return false;
-    for (pid_t member : ProcessTable::treeOf(root)) {
+    auto release = [&](pid_t member) {
         for (unsigned long inode : ProcessTable::socketInodes(member))
             listening.erase(inode);
-        if (listening.empty())
+        return listening.empty();
+    };
+    if (release(root))
+        return true;  // the usual case: no need to walk the whole table
+    for (pid_t member : ProcessTable::treeOf(root)) {
+        if (member != root && release(member))
             return true;
     }
     return false;
