@@ -89,6 +89,8 @@ void AppDelegate::requestQuit(std::function<void()> exit)
     }
     if (plan.stopServer)
         server->stop([join] { QuitJoin::finishOne(join); });
+    else if (server)
+        server->stop();  // no child, but a restart may wait for its grace: cancel it
     QuitJoin::finishOne(join);
 }
 

@@ -1,11 +1,16 @@
 #include "server/ListenerCheck.hpp"
 
+#include "server/ProcessTable.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <climits>
-#include <filesystem>
-#include <fstream>
+#include <cstdint>
 #include <sstream>
 
-#include <sys/stat.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <unistd.h>
 
 namespace quillbay {
@@ -14,25 +19,51 @@ namespace {
 
 constexpr const char* kListenState = "0A";
 
-std::string readWhole(const std::string& path)
+std::optional<std::uint32_t> hexWord(std::string_view text)
 {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::uint32_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
 }
 
-// "0100007F:1E6D" -> 0x1E6D
-long long portOf(const std::string& localAddress)
+// The table prints each 32-bit word of the address as the kernel holds it
+// (network byte order read as a host integer), so htonl() gives the same form.
+bool takesLoopback(std::string_view address)
 {
-    auto colon = localAddress.rfind(':');
-    if (colon == std::string::npos)
-        return -1;
-    try {
-        return std::stoll(localAddress.substr(colon + 1), nullptr, 16);
-    } catch (...) {
-        return -1;
+    const std::uint32_t loopback = htonl(INADDR_LOOPBACK);
+    if (address.size() == 8) {
+        auto word = hexWord(address);
+        return word && (*word == loopback || *word == 0);
     }
+    if (address.size() != 32)
+        return false;
+    std::array<std::uint32_t, 4> words{};
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        auto word = hexWord(address.substr(i * 8, 8));
+        if (!word)
+            return false;
+        words[i] = *word;
+    }
+    const bool unspecified = std::all_of(words.begin(), words.end(), [](std::uint32_t w) { return w == 0; });
+    const bool mappedLoopback = words[0] == 0 && words[1] == 0 && words[2] == htonl(0xFFFF) && words[3] == loopback;
+    return unspecified || mappedLoopback;
+}
+
+// "0100007F:1E6D" -> address "0100007F", port 0x1E6D
+bool listensOn(std::string_view local, long long port)
+{
+    auto colon = local.rfind(':');
+    if (colon == std::string_view::npos)
+        return false;
+    auto localPort = hexWord(local.substr(colon + 1));
+    return localPort && *localPort == port && takesLoopback(local.substr(0, colon));
+}
+
+std::string tableText(const char* path)
+{
+    return ProcessTable::readText(path).value_or(std::string());
 }
 
 } // namespace
@@ -42,11 +73,37 @@ bool ListenerCheck::mayReclaim(long long pid, long long port)
     if (pid <= 0 || pid > INT_MAX)
         return false;
     auto process = static_cast<pid_t>(pid);
-    if (process == getpid() || !ownedByCurrentUser(process))
+    if (process == ::getpid() || ProcessTable::owner(process) != ::getuid())
         return false;
-    std::set<unsigned long> inodes = listeningInodes(readWhole("/proc/net/tcp"), port);
-    inodes.merge(listeningInodes(readWhole("/proc/net/tcp6"), port));
-    return !inodes.empty() && holdsAnyInode(process, inodes);
+    std::set<unsigned long> listening = loopbackListeners(port);
+    std::set<unsigned long> held = ProcessTable::socketInodes(process);
+    return std::any_of(listening.begin(), listening.end(), [&](unsigned long inode) { return held.count(inode); });
+}
+
+bool ListenerCheck::heldByTree(pid_t root, long long port)
+{
+    std::set<unsigned long> listening = loopbackListeners(port);
+    if (root <= 0 || listening.empty())
+        return false;
+    auto release = [&](pid_t member) {
+        for (unsigned long inode : ProcessTable::socketInodes(member))
+            listening.erase(inode);
+        return listening.empty();
+    };
+    if (release(root))
+        return true;  // the usual case: no need to walk the whole table
+    for (pid_t member : ProcessTable::treeOf(root)) {
+        if (member != root && release(member))
+            return true;
+    }
+    return false;
+}
+
+std::set<unsigned long> ListenerCheck::loopbackListeners(long long port)
+{
+    std::set<unsigned long> inodes = listeningInodes(tableText("/proc/net/tcp"), port);
+    inodes.merge(listeningInodes(tableText("/proc/net/tcp6"), port));
+    return inodes;
 }
 
 std::set<unsigned long> ListenerCheck::listeningInodes(const std::string& table, long long port)
@@ -62,35 +119,10 @@ std::set<unsigned long> ListenerCheck::listeningInodes(const std::string& table,
         unsigned long inode = 0;
         if (!(fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode))
             continue;
-        if (state == kListenState && portOf(local) == port && inode != 0)
+        if (state == kListenState && inode != 0 && listensOn(local, port))
             inodes.insert(inode);
     }
     return inodes;
-}
-
-bool ListenerCheck::ownedByCurrentUser(pid_t pid)
-{
-    struct stat info {};
-    std::string path = "/proc/" + std::to_string(pid);
-    return ::stat(path.c_str(), &info) == 0 && info.st_uid == getuid();
-}
-
-bool ListenerCheck::holdsAnyInode(pid_t pid, const std::set<unsigned long>& inodes)
-{
-    std::error_code error;
-    std::filesystem::directory_iterator entry("/proc/" + std::to_string(pid) + "/fd", error);
-    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-        std::error_code linkError;
-        std::string target = std::filesystem::read_symlink(entry->path(), linkError).string();
-        if (linkError || target.rfind("socket:[", 0) != 0)
-            continue;
-        try {
-            if (inodes.count(std::stoul(target.substr(8))))
-                return true;
-        } catch (...) {
-        }
-    }
-    return false;
 }
 
 } // namespace quillbay

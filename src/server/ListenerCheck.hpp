@@ -7,19 +7,26 @@
 
 namespace quillbay {
 
-// Whether a pid named by a server's identity answer may be signalled: it must
-// be a positive 32-bit value, a process of the current user, and the holder
-// of a listening TCP socket on `port`. The answer itself is untrusted.
+// Who holds the socket that takes connections to 127.0.0.1:port, from /proc.
+// An answer on the port says nothing about who gave it; these checks do.
 class ListenerCheck {
 public:
+    // Whether a pid named by a server's identity answer may be signalled: a
+    // positive 32-bit value, a process of the current user other than us, and
+    // the holder of a listening socket on `port`.
     static bool mayReclaim(long long pid, long long port);
 
-    // The socket inodes listening on `port` in a /proc/net/tcp style table.
+    // Whether `root` or a process below it holds every socket listening for
+    // 127.0.0.1:port, and there is at least one.
+    static bool heldByTree(pid_t root, long long port);
+
+    // The inodes of the sockets in a /proc/net/tcp or tcp6 table that listen
+    // on `port` at 127.0.0.1 or a wildcard address (those that would take a
+    // connection to 127.0.0.1:port).
     static std::set<unsigned long> listeningInodes(const std::string& table, long long port);
 
 private:
-    static bool ownedByCurrentUser(pid_t pid);
-    static bool holdsAnyInode(pid_t pid, const std::set<unsigned long>& inodes);
+    static std::set<unsigned long> loopbackListeners(long long port);
 };
 
 } // namespace quillbay

@@ -1,49 +1,127 @@
 #include "server/LogFile.hpp"
 
 #include <cerrno>
-#include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillbay {
+
+namespace {
+
+std::string describe(int error)
+{
+    if (error == ELOOP)
+        return "it is a symbolic link";
+    return std::strerror(error);
+}
+
+// Why an opened log must not be written, or an empty text when it may.
+std::string refusal(int fd)
+{
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return std::strerror(errno);
+    if (!S_ISREG(info.st_mode))
+        return "it is not a regular file";
+    if (info.st_uid != ::geteuid())
+        return "it belongs to another user";
+    if (info.st_nlink != 1)
+        return "it has another name elsewhere";
+    return {};
+}
+
+void removeEntry(int folder, const std::string& name)
+{
+    if (::unlinkat(folder, name.c_str(), 0) != 0 && errno == EISDIR)
+        ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);  // only when empty
+}
+
+} // namespace
 
 LogFile::~LogFile()
 {
     close();
 }
 
-LogFile::LogFile(LogFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+LogFile::LogFile(LogFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), notice_(std::exchange(other.notice_, {}))
+{
+}
 
 LogFile& LogFile::operator=(LogFile&& other) noexcept
 {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+        notice_ = std::exchange(other.notice_, {});
     }
     return *this;
 }
 
-LogFile LogFile::rotateAndOpen(const std::string& current, const std::string& previous)
+LogFile LogFile::rotateAndOpen(const std::string& folder, const std::string& current, const std::string& previous)
 {
-    std::remove(previous.c_str());
-    std::rename(current.c_str(), previous.c_str());
-    int fd = ::open(current.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    return LogFile(fd);
+    LogFile log(-1, folder + "/" + current);
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) {
+        log.fail(describe(errno));
+        return log;
+    }
+    removeEntry(dir, previous);
+    const bool rotated = ::renameat(dir, current.c_str(), dir, previous.c_str()) == 0 || errno == ENOENT;
+    const int rotateError = errno;
+    int flags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    if (rotated)
+        flags |= O_EXCL;
+    int fd = ::openat(dir, current.c_str(), flags, 0600);
+    int openError = errno;
+    ::close(dir);
+    if (fd < 0) {
+        log.fail(describe(openError));
+        return log;
+    }
+    if (std::string reason = refusal(fd); !reason.empty()) {
+        ::close(fd);
+        log.fail(reason);
+        return log;
+    }
+    ::fcntl(fd, F_SETFL, O_WRONLY | O_APPEND);  // O_NONBLOCK was only for the open (a FIFO would block it)
+    log.fd_ = fd;
+    if (!rotated) {
+        log.notice_ = "warning: the server log could not be rotated (" + describe(rotateError) +
+                      "); this start's output follows the last one in " + log.path_ + ".";
+    }
+    return log;
 }
 
 void LogFile::write(std::string_view bytes)
 {
     while (fd_ >= 0 && !bytes.empty()) {
         ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            fail(written < 0 ? std::strerror(errno) : "nothing was written");
             return;
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
+}
+
+std::optional<std::string> LogFile::takeNotice()
+{
+    return std::exchange(notice_, std::nullopt);
+}
+
+void LogFile::fail(const std::string& reason)
+{
+    close();
+    notice_ = "warning: the server log " + path_ + " is not being written (" + reason +
+              "). The server keeps running; its output is shown here only.";
 }
 
 void LogFile::close()

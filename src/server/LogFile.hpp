@@ -1,11 +1,14 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace quillbay {
 
-// The server log of one start: raw bytes, written as they arrive.
+// The server log of one start: raw bytes, written as they arrive. It is only
+// ever a regular file of ours with one name, opened without following links;
+// whatever goes wrong is kept as one notice for the log tail.
 class LogFile {
 public:
     LogFile() = default;
@@ -15,20 +18,27 @@ public:
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
-    // Keeps two generations: deletes `previous`, renames `current` to it,
-    // creates `current` empty and opens it. Failures are not reported; the
-    // result is then simply not open.
-    static LogFile rotateAndOpen(const std::string& current, const std::string& previous);
+    // Keeps two generations in `folder`: deletes `previous`, renames
+    // `current` to it and creates `current` afresh. When the rename fails,
+    // the new output is appended to `current` instead, so neither generation
+    // is lost. Never truncates anything.
+    static LogFile rotateAndOpen(const std::string& folder, const std::string& current, const std::string& previous);
 
     bool isOpen() const { return fd_ >= 0; }
-    // Appends all of `bytes`; a failed write is dropped.
+    // Appends all of `bytes`. After a failed write the log is closed: a log
+    // with a hole in it would look complete.
     void write(std::string_view bytes);
+    // A line for the user about the log (not written, not rotated), once.
+    std::optional<std::string> takeNotice();
 
 private:
-    explicit LogFile(int fd) : fd_(fd) {}
+    LogFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     void close();
+    void fail(const std::string& reason);
 
     int fd_ = -1;
+    std::string path_;
+    std::optional<std::string> notice_;
 };
 
 } // namespace quillbay

@@ -1,6 +1,7 @@
 #include "server/PortChooser.hpp"
 
 #include "server/ListenerCheck.hpp"
+#include "server/ShellParent.hpp"
 #include "support/HttpClient.hpp"
 #include "support/Json.hpp"
 
@@ -124,7 +125,10 @@ std::optional<pid_t> PortChooser::orphanPid(long long port, std::chrono::millise
     }
     if (!answer || !ListenerCheck::mayReclaim(*answer, port))
         return std::nullopt;
-    return static_cast<pid_t>(*answer);
+    auto pid = static_cast<pid_t>(*answer);
+    if (ShellParent::isSupervised(pid))
+        return std::nullopt;  // another shell's live server: a stranger to us
+    return pid;
 }
 
 } // namespace quillbay

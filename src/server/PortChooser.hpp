@@ -9,7 +9,7 @@
 namespace quillbay {
 
 // Picks the server's port on 127.0.0.1: the preferred one when free, else
-// the preferred one reclaimed from an earlier server of this application,
+// the preferred one reclaimed from an orphaned server of this application,
 // else the first free fallback (with a warning for the log tail), else the
 // preferred one anyway. Blocks the calling thread for the bounded waits.
 class PortChooser {
@@ -37,9 +37,10 @@ public:
 
     // True when a socket can be bound to 127.0.0.1:port right now.
     static bool isFree(long long port);
-    // The pid that an earlier server of this application on `port` names,
-    // only when that pid is ours to signal (see ListenerCheck). Waits at most
-    // `wait` for the answer; a later answer is ignored.
+    // The pid that an orphaned server of this application on `port` names,
+    // only when that pid is ours to signal (see ListenerCheck) and no running
+    // shell looks after it (see ShellParent). Waits at most `wait` for the
+    // answer; a later answer is ignored.
     static std::optional<pid_t> orphanPid(long long port, std::chrono::milliseconds requestTimeout,
                                           std::chrono::milliseconds wait);
 

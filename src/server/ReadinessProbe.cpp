@@ -12,10 +12,12 @@ ReadinessProbe::~ReadinessProbe()
     cancel();
 }
 
-void ReadinessProbe::start(std::string url, std::function<void()> onReady, std::function<void()> onGiveUp)
+void ReadinessProbe::start(std::string url, std::function<bool()> isOurs, std::function<void()> onReady,
+                           std::function<void()> onGiveUp)
 {
     cancel();
     url_ = std::move(url);
+    isOurs_ = std::move(isOurs);
     onReady_ = std::move(onReady);
     onGiveUp_ = std::move(onGiveUp);
     began_ = std::chrono::steady_clock::now();
@@ -31,6 +33,7 @@ void ReadinessProbe::cancel()
         call_->cancel();
         call_.reset();
     }
+    isOurs_ = nullptr;
     onReady_ = nullptr;
     onGiveUp_ = nullptr;
 }
@@ -55,7 +58,7 @@ void ReadinessProbe::attempt()
 void ReadinessProbe::onAnswer(const HttpResponse& response)
 {
     call_.reset();
-    if (countsAsReady(response)) {
+    if (countsAsReady(response) && (!isOurs_ || isOurs_())) {
         finish(onReady_);
         return;
     }

@@ -13,7 +13,8 @@ class HttpCall;
 struct HttpResponse;
 
 // Asks a server for its identity, again and again, until it names this
-// application or the time limit has passed. Runs on the main loop without
+// application and the answer came from the right process (`isOurs`), or the
+// time limit has passed. Runs on the main loop without
 // blocking it; cancelling (or destroying) it guarantees no callback runs.
 class ReadinessProbe {
 public:
@@ -29,7 +30,9 @@ public:
     ReadinessProbe& operator=(const ReadinessProbe&) = delete;
 
     // Cancels any running probe, then polls `url` (first attempt at once).
-    void start(std::string url, std::function<void()> onReady, std::function<void()> onGiveUp);
+    // An answer that counts as ready is taken only when `isOurs()` holds.
+    void start(std::string url, std::function<bool()> isOurs, std::function<void()> onReady,
+               std::function<void()> onGiveUp);
     void cancel();
     bool running() const { return running_; }
 
@@ -43,6 +46,7 @@ private:
 
     Timing timing_;
     std::string url_;
+    std::function<bool()> isOurs_;
     std::function<void()> onReady_;
     std::function<void()> onGiveUp_;
     std::chrono::steady_clock::time_point began_;

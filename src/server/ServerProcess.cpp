@@ -3,6 +3,7 @@
 #include "server/ChildProcess.hpp"
 #include "server/LaunchConfiguration.hpp"
 #include "server/LineAssembler.hpp"
+#include "server/ListenerCheck.hpp"
 #include "server/LogFile.hpp"
 #include "server/MainLoopTimer.hpp"
 #include "server/PortChooser.hpp"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 namespace quillbay {
 
@@ -55,6 +57,11 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     std::shared_ptr<ChildProcess> process;
     std::uint64_t processSerial = 0;  // which launch `process` holds
     std::uint64_t launches = 0;
+    // A restart waiting for its stop's grace; further restarts join it, a stop cancels it.
+    bool restartPending = false;
+    std::uint64_t restarts = 0;  // which restart is pending
+    int gracesRunning = 0;       // stopped children not yet past their forced end
+    std::vector<std::function<void()>> afterGraces;  // stops that found no child meanwhile
     LogFile logHandle;
     ReadinessProbe readiness;
 
@@ -70,6 +77,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     {
         if (process)
             return;
+        restartPending = false;  // this start is the one it waited for
         state.set(State::starting());
         logTail.set({});
         if (auto failure = files.prepare()) {
@@ -79,10 +87,13 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         auto choice = PortChooser({config.preferredPort, config.fallbackFirst, config.fallbackLast},
                                   portTiming(config.timing))
                           .choose();
-        if (choice.warning)
-            appendLine(*choice.warning);
         port.set(choice.port);
-        logHandle = LogFile::rotateAndOpen(files.serverLogPath(), files.previousLogPath());
+        logHandle = LogFile::rotateAndOpen(files.logsDir(), "server.log", "server.previous.log");
+        if (choice.warning) {
+            appendLine(*choice.warning);
+            logHandle.write(*choice.warning + "\n");
+        }
+        reportLogTrouble();
         launch(files.describe(port.get()));
     }
 
@@ -106,8 +117,10 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         }
         process = std::move(launched.child);
         processSerial = serial;
+        // Whoever answers on the port counts only while our child's tree holds its listener.
+        auto isOurs = [pid = process->pid(), listened = port.get()] { return ListenerCheck::heldByTree(pid, listened); };
         readiness.start(
-            baseURL() + "api/pid", [this] { state.set(State::ready()); },
+            baseURL() + "api/pid", isOurs, [this] { state.set(State::ready()); },
             [this] {
                 state.set(State::failed("The studio server did not answer within " +
                                         seconds(config.timing.probeLimit) + " s. See the server log."));
@@ -117,7 +130,14 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     void append(std::string_view bytes, LineAssembler& lines)
     {
         logHandle.write(bytes);
+        reportLogTrouble();
         lines.feed(bytes, [this](std::string&& line) { appendLine(std::move(line)); });
+    }
+
+    void reportLogTrouble()
+    {
+        if (auto notice = logHandle.takeNotice())
+            appendLine(std::move(*notice));
     }
 
     void appendLine(std::string line)
@@ -146,9 +166,13 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
 
     void stop(std::function<void()> then)
     {
+        restartPending = false;
         readiness.cancel();
         if (!process) {
-            if (then)
+            // A child stopped earlier may still be within its grace: wait for its forced end.
+            if (gracesRunning > 0 && then)
+                afterGraces.push_back(std::move(then));
+            else if (then)
                 then();
             return;
         }
@@ -156,22 +180,46 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         process.reset();
         child->closeInput();
         child->sendSignal(SIGTERM);
-        MainLoopTimer::runAfter(config.timing.stopGrace, [child, then = std::move(then)] {
+        ++gracesRunning;
+        std::weak_ptr<Impl> weak = weak_from_this();
+        MainLoopTimer::runAfter(config.timing.stopGrace, [weak, child, then = std::move(then)] {
             if (!child->hasEnded())
                 child->sendSignal(SIGKILL);
             if (then)
                 then();
+            if (auto self = weak.lock())
+                self->graceEnded();
         });
         state.set(State::idle());
     }
 
+    void graceEnded()
+    {
+        if (--gracesRunning > 0)
+            return;
+        auto waiting = std::move(afterGraces);
+        afterGraces.clear();
+        for (auto& then : waiting)
+            then();
+    }
+
     void restart()
     {
+        if (restartPending)
+            return;
+        if (!process) {
+            stop({});
+            start();
+            return;
+        }
         std::weak_ptr<Impl> weak = weak_from_this();
-        stop([weak] {
-            if (auto self = weak.lock())
+        std::uint64_t serial = ++restarts;
+        stop([weak, serial] {
+            auto self = weak.lock();
+            if (self && self->restartPending && self->restarts == serial)
                 self->start();
         });
+        restartPending = true;
     }
 };
 

@@ -64,7 +64,12 @@ public:
     const Published<LogTail>& logTail() const;
 
     void start();
+    // Ends the child (end of input and SIGTERM, SIGKILL after the grace) and
+    // cancels a pending restart. `then` runs after the grace; without a child
+    // at once, or once the grace of a child stopped earlier is over.
     void stop(std::function<void()> then = {});
+    // A stop whose grace is followed by a start; at once when there is no
+    // child. Restarts while one waits for its grace join that one.
     void restart();
 
     // True while a launched child is held (from launch until stop or its exit).
@@ -76,8 +81,9 @@ public:
     std::string serverLogPath() const;  // S/logs/server.log
 
     static bool isFree(long long port);
-    // The pid named by an earlier server of this application on `port`, only
-    // when that pid is ours to signal (see ListenerCheck). Blocks up to `wait`.
+    // The pid named by an orphaned server of this application on `port`, only
+    // when that pid is ours to signal and no running shell looks after it
+    // (see PortChooser). Blocks up to `wait`.
     static std::optional<pid_t> orphanPid(long long port,
                                           std::chrono::milliseconds requestTimeout = std::chrono::milliseconds(1500),
                                           std::chrono::milliseconds wait = std::chrono::milliseconds(2000));

@@ -42,8 +42,10 @@ TEST(ServerProbe, WaitsQuietlyForALateServerAndAStopWaitsOutTheGrace)
 
 TEST(ServerProbe, GivesUpOnAnswersThatAreNotOursAndKeepsTheChild)
 {
-    // Another application, our name with the wrong status, and an answer that never comes.
-    for (const auto& args : {Args{"--app", "Mixdown"}, Args{"--status", "503"}, Args{"--answer-delay", "60"}}) {
+    // Another application, our name with the wrong status, an answer that never comes, and a
+    // correct answer from a process outside the child's tree while the child never listens.
+    for (const auto& args : {Args{"--app", "Mixdown"}, Args{"--status", "503"}, Args{"--answer-delay", "60"},
+                             Args{"--stranger-listens"}}) {
         FakeResources resources(args);
         ServerProcess server(resources.config());
         auto began = std::chrono::steady_clock::now();
@@ -55,9 +57,13 @@ TEST(ServerProbe, GivesUpOnAnswersThatAreNotOursAndKeepsTheChild)
         EXPECT_TRUE(server.hasChild()) << "it still runs, so a start does nothing; a restart stops it first";
         server.start();
         EXPECT_TRUE(server.state()->isFailed());
+        const auto tail = server.logTail().get();
         bool stopped = false;
         server.stop([&] { stopped = true; });
         EXPECT_TRUE(server.state()->isIdle());
         ASSERT_TRUE(runUntil([&] { return stopped; }, 3s));
+        for (const auto& line : tail)
+            if (line.starts_with("stranger pid="))
+                ::kill(std::atoi(line.c_str() + 13), SIGKILL);
     }
 }

@@ -1,5 +1,8 @@
 #include "ServerTestSupport.hpp"
 
+#include "app/AppDelegate.hpp"
+#include "app/QuitDecision.hpp"
+
 #include <gtest/gtest.h>
 
 using namespace quillbay;
@@ -61,28 +64,65 @@ TEST(ServerStop, StopOrRestartWhileStarting)
     server.stop();
 }
 
-TEST(ServerStop, TwoRestartsWithinOneGraceLeaveOneHealthyServer)
+// Restarts that arrive while one waits for its grace join it: one new server, and the
+// previous log keeps the generation that was running.
+TEST(ServerStop, RestartsDuringAGraceJoinItAndKeepThePreviousLog)
 {
     FakeResources resources({"--ignore-term"});
     ServerProcess server(resources.config());
     pid_t first = startReady(server);
     ASSERT_GT(first, 0);
-    server.restart();  // stops the first; its start is due after the grace
-    EXPECT_TRUE(server.state()->isIdle());
-    server.restart();  // no child now: starts at once
+    Recorder seen(server);
+    for (int i = 0; i < 5; ++i)
+        server.restart();
+    EXPECT_TRUE(server.state()->isIdle() && !server.hasChild());
     ASSERT_TRUE(waitReady(server));
     pid_t second = fakePid(server.logTail().get());
-    EXPECT_NE(second, first);
-
-    // The first continuation finds a child and starts nothing; the first
-    // child's late end does not touch the new start.
-    Recorder seen(server);
-    runFor(kGrace + 700ms);
-    EXPECT_TRUE(seen.states.empty());
+    runFor(kGrace + 500ms);  // a straggling start would show by now
+    const std::vector<ServerState> oneStart{ServerState::idle(), ServerState::starting(), ServerState::ready()};
+    EXPECT_EQ(seen.states, oneStart);
     EXPECT_FALSE(processExists(first));
     EXPECT_TRUE(processExists(second));
+    EXPECT_EQ(fakePid(Args{readFile(resources.stateDir() + "/logs/server.previous.log")}), first);
+    EXPECT_EQ(fakePid(Args{readFile(server.serverLogPath())}), second);
     bool stopped = false;
     server.stop([&] { stopped = true; });
     ASSERT_TRUE(runUntil([&] { return stopped; }, 3s));
     EXPECT_TRUE(runUntil([&] { return !processExists(second); }, 1s));
+}
+
+// A stop, or the application's quit, while a restart waits for its grace cancels it: no
+// launch, no rotation, and the old child's forced end still comes.
+TEST(ServerStop, AStopOrQuitDuringARestartsGraceStartsNothing)
+{
+    for (bool quit : {false, true}) {
+        SCOPED_TRACE(quit);
+        FakeResources resources({"--ignore-term"});
+        auto server = std::make_shared<ServerProcess>(resources.config());
+        AppDelegate delegate(kGrace);
+        delegate.windowAppeared(server);
+        ASSERT_TRUE(waitReady(*server));
+        pid_t first = fakePid(server->logTail().get());
+        const std::string log = server->serverLogPath(), previous = resources.stateDir() + "/logs/server.previous.log";
+
+        Recorder seen(*server);
+        auto began = std::chrono::steady_clock::now();
+        server->restart();
+        runFor(kGrace / 4);
+        bool done = false;
+        if (quit)
+            delegate.requestQuit([&] { done = true; });
+        else
+            server->stop([&] { done = true; });
+        EXPECT_FALSE(done) << "the old child is still within its grace";
+        ASSERT_TRUE(runUntil([&] { return done; }, kGrace + 1s));
+        auto took = std::chrono::steady_clock::now() - began;
+        EXPECT_TRUE(took >= kGrace && took < kGrace + kForcedEndMargin + 400ms);
+        EXPECT_TRUE(runUntil([&] { return !processExists(first); }, 1s)) << "killed at the end of the grace";
+        runFor(300ms);
+        EXPECT_EQ(seen.states, std::vector<ServerState>{ServerState::idle()});
+        EXPECT_FALSE(server->hasChild());
+        EXPECT_EQ(fakePid(Args{readFile(log)}), first);
+        EXPECT_FALSE(fs::exists(previous));
+    }
 }

@@ -8,13 +8,24 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace quillbay {
+
+// Readable states in failure messages.
+inline void PrintTo(const ServerState& state, std::ostream* out)
+{
+    static const char* const names[] = {"idle", "starting", "ready", "failed"};
+    *out << names[static_cast<int>(state.kind())] << (state.isFailed() ? " " + state.message() : "");
+}
+
+} // namespace quillbay
 
 namespace quillbay::testing {
 
@@ -27,10 +38,18 @@ constexpr long long kTestPreferred = 28765;
 constexpr std::chrono::milliseconds kTestStopGrace{800};
 inline const std::string kFixture = QUILLBAY_FIXTURES_DIR "/fake_studio_server.py";
 
+// The whole file, or what could be read of it. With read(2): a stream's
+// buffer throws when a /proc file's process ends during the read (ESRCH).
 inline std::string readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    std::string text;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    char chunk[65536];
+    for (ssize_t count = 0; fd >= 0 && (count = ::read(fd, chunk, sizeof chunk)) > 0;)
+        text.append(chunk, static_cast<std::size_t>(count));
+    if (fd >= 0)
+        ::close(fd);
+    return text;
 }
 
 // A private folder holding a resource folder R, whose server script runs the fake studio
@@ -81,7 +100,7 @@ inline bool runUntil(const std::function<bool()>& done, std::chrono::millisecond
 inline void runFor(std::chrono::milliseconds duration) { runUntil([] { return false; }, duration); }
 inline bool waitReady(const ServerProcess& server) { return runUntil([&] { return server.state()->isReady(); }, 5s); }
 
-// A zombie no longer runs: it counts as gone.
+// A zombie no longer runs: it counts as gone, as does one that vanishes while we look.
 inline bool processExists(pid_t pid)
 {
     std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
@@ -189,5 +208,33 @@ inline std::unique_ptr<TestProcess> startFakeOn(long long port, Args extraArgs =
     process->readUntil("listening", 10s);
     return process;
 }
+
+// The fake studio server on `port` left behind by a shell that is gone: its
+// starter forks it and leaves, so init adopts it. It still reads the
+// starter's pipes. Killed at the end; init reaps it.
+class OrphanFake {
+public:
+    OrphanFake(long long port, Args extraArgs = {})
+    {
+        Args argv{"/usr/bin/python3", "-c",
+                  "import os, sys\nif os.fork() == 0: os.execv(sys.executable, [sys.executable] + sys.argv[1:])",
+                  kFixture, "--port", std::to_string(port)};
+        argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
+        starter_ = std::make_unique<TestProcess>(argv);
+        pid_ = fakePid(starter_->readUntil("listening", 10s));
+        starter_->waitForExit(5s);
+    }
+    ~OrphanFake()
+    {
+        if (processExists(pid_))
+            ::kill(pid_, SIGKILL);
+    }
+    pid_t pid() const { return pid_; }
+    Args readUntil(const std::string& prefix, std::chrono::milliseconds limit) { return starter_->readUntil(prefix, limit); }
+
+private:
+    std::unique_ptr<TestProcess> starter_;
+    pid_t pid_ = 0;
+};
 
 } // namespace quillbay::testing
