@@ -9,8 +9,8 @@ packages=(
   libgtest-dev googletest
   xvfb xauth imagemagick dbus-daemon xdotool
   adwaita-icon-theme fonts-dejavu-core
-  python3 python3-venv
-  gettext desktop-file-utils iproute2 util-linux
+  python3
+  gettext desktop-file-utils appstream librsvg2-bin file dpkg-dev iproute2 util-linux
 )
 
 missing=()

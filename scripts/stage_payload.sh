@@ -1,34 +1,56 @@
 #!/usr/bin/env bash
-# Stages the resource folder R: the bundled interpreter, the studio server and
+# Stages the resource folder R: the interpreter, the studio server and
 # PAYLOAD.json, plus the desktop resources. Safe to run again at any time.
-#   usage: stage_payload.sh DEST   (DEST is R, e.g. build/share/quillbay)
+#   usage: stage_payload.sh DEST [PYTHON]
+#   DEST is R (e.g. build/share/quillbay); PYTHON is the system Python 3 the
+#   studio server runs on (default /usr/bin/python3), 3.11 or newer.
 set -euo pipefail
 
-dest=${1:?usage: stage_payload.sh DEST}
+dest=${1:?usage: stage_payload.sh DEST [PYTHON]}
+python=${2:-/usr/bin/python3}
 repo=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$dest"
 
-# The interpreter: a venv of the host's python3 (3.11 or newer), named python3.12.
-host_python=/usr/bin/python3
-[ -x "$host_python" ] || host_python=$(command -v python3)
-if ! "$host_python" -c 'import sys; sys.exit(0 if sys.version_info >= (3, 11) else 1)'; then
-  echo "stage_payload: python3 3.11 or newer is needed (found $("$host_python" --version 2>&1))" >&2
+if ! "$python" -c 'import sys; sys.exit(0 if sys.version_info >= (3, 11) else 1)'; then
+  echo "stage_payload: $python must be Python 3.11 or newer (found $("$python" --version 2>&1))" >&2
   exit 1
 fi
-venv="$dest/python"
-if [ ! -x "$venv/bin/python3" ] || ! "$venv/bin/python3" -c 'import sys' 2>/dev/null; then
-  rm -rf "$venv"
-  "$host_python" -m venv --without-pip "$venv"
+
+# The interpreter R/python/bin/python3.12 is a small launcher of the system
+# Python rather than a venv: a venv records absolute paths and cannot move
+# with an installed or packaged copy of R, while this file works wherever R is.
+# -s -S keep the user's and the system's site packages (and their .pth hooks)
+# out of the server, which needs the standard library only. The shell's
+# PYTHON* variables still apply (unbuffered output, no bytecode writes).
+# A venv staged by an earlier version of this script is replaced.
+if [ -f "$dest/python/pyvenv.cfg" ]; then rm -rf "$dest/python"; fi
+mkdir -p "$dest/python/bin"
+launcher=$(cat <<LAUNCHER
+#!/bin/sh
+# Runs the studio server on the system Python, isolated from site packages.
+if [ ! -x "$python" ]; then
+  echo "Quillbay needs $python (Python 3.11 or newer); install the python3 package." >&2
+  exit 127
 fi
-[ -e "$venv/bin/python3.12" ] || ln -s python3 "$venv/bin/python3.12"
+exec "$python" -s -S "\$@"
+LAUNCHER
+)
+target="$dest/python/bin/python3.12"
+if [ ! -f "$target" ] || [ -L "$target" ] || [ "$(cat "$target")" != "$launcher" ]; then
+  rm -f "$target"
+  printf '%s\n' "$launcher" > "$target.tmp"
+  chmod 0755 "$target.tmp"
+  mv "$target.tmp" "$target"
+fi
 
 # The studio server and everything it ships with.
 mkdir -p "$dest/shim"
 cp -R "$repo/shim/." "$dest/shim/"
 find "$dest/shim" -name '__pycache__' -prune -exec rm -rf {} +
 # The server runs with PYTHONDONTWRITEBYTECODE, so compile it once here rather
-# than at every start.
-"$venv/bin/python3" -m compileall -q "$dest/shim" >/dev/null
+# than at every start. Hash-checked bytecode stays valid when an install or a
+# package changes the files' times.
+"$python" -m compileall -q --invalidation-mode checked-hash "$dest/shim" >/dev/null
 
 # Desktop resources (icon, .desktop, metainfo).
 if [ -d "$repo/resources" ]; then

@@ -5,8 +5,58 @@
 #include <glib/gi18n.h>
 
 #include <clocale>
+#include <cstdio>
+#include <optional>
+#include <string_view>
 
-int main(int, char** argv)
+#ifndef QUILLBAY_VERSION
+#define QUILLBAY_VERSION "unknown"
+#endif
+
+namespace {
+
+void printHelp()
+{
+    std::fputs(_("Usage: quillbay [--help | --version]\n"
+                 "\n"
+                 "Starts the studio server on this computer and shows its desk and room in one window.\n"
+                 "\n"
+                 "  -h, --help     show this help and exit\n"
+                 "      --version  show the version and exit\n"
+                 "\n"
+                 "STUDIO_HUB and STUDIO_TAKES, when set, are passed on to the studio server.\n"
+                 "The studio folder, with the server log in logs/server.log, is\n"
+                 "$XDG_DATA_HOME/Quillbay (by default ~/.local/share/Quillbay).\n"),
+               stdout);
+}
+
+// Answers --version and --help, or refuses anything else, before the
+// application object exists: no window, no server, no session-bus name and no
+// hand-off to a running instance. Returns the exit status, or nothing when the
+// window should start.
+std::optional<int> answerCommandLine(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--version") {
+            std::printf("Quillbay %s\n", QUILLBAY_VERSION);
+            return 0;
+        }
+        if (argument == "--help" || argument == "-h") {
+            printHelp();
+            return 0;
+        }
+    }
+    if (argc > 1) {
+        std::fprintf(stderr, _("quillbay: unknown argument \"%s\"\nTry \"quillbay --help\".\n"), argv[1]);
+        return 2;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
     const std::string locales = quillbay::ServerProcess::defaultResourceDir() + "/locale";
@@ -14,9 +64,11 @@ int main(int, char** argv)
     bind_textdomain_codeset("quillbay", "UTF-8");
     textdomain("quillbay");
 
+    if (const auto status = answerCommandLine(argc, argv))
+        return *status;
+
     quillbay::applyRendererDefaults();
 
-    // Quillbay takes no command-line arguments.
     char* arguments[] = {argv[0], nullptr};
     auto app = quillbay::QuillbayApp::create();
     return app->run(1, arguments);
