@@ -36,8 +36,12 @@ std::vector<unsigned long> numbersFrom(const std::string& command)
     return found;
 }
 
-// Shown windows titled Quillbay (GTK also keeps unmapped helper windows with that name).
-std::vector<unsigned long> shellWindows() { return numbersFrom("xdotool search --onlyvisible --name '^Quillbay$'"); }
+// Shown windows titled Quillbay of the shell `pid` (GTK also keeps unmapped helper
+// windows with that name, and other tests may show theirs on the same display).
+std::vector<unsigned long> shellWindows(pid_t pid)
+{
+    return numbersFrom("xdotool search --onlyvisible --pid " + std::to_string(pid) + " --name '^Quillbay$'");
+}
 
 // Asks `window` to close the way a window manager does.
 void askToClose(xcb_window_t window)
@@ -175,11 +179,12 @@ TEST_F(QuillbayRun, SecondLaunchStartsNothingAndClosingTheWindowStopsTheServerFi
     // The window goes at once; the process waits for the stop's grace period. Once in
     // about a dozen runs on a loaded machine the first close message went unanswered;
     // a second one, like a second click, must still work.
-    for (int attempt = 0; attempt < 2 && !shellWindows().empty(); ++attempt) {
-        askToClose(static_cast<xcb_window_t>(shellWindows().at(0)));
-        runUntil([] { return shellWindows().empty(); }, 1500ms);
+    const pid_t shown = first.pid_;
+    for (int attempt = 0; attempt < 2 && !shellWindows(shown).empty(); ++attempt) {
+        askToClose(static_cast<xcb_window_t>(shellWindows(shown).at(0)));
+        runUntil([&] { return shellWindows(shown).empty(); }, 1500ms);
     }
-    EXPECT_TRUE(shellWindows().empty());
+    EXPECT_TRUE(shellWindows(shown).empty());
     EXPECT_TRUE(first.exitsCleanly(10s));
     EXPECT_GE(std::chrono::steady_clock::now() - asked, 2500ms);
     EXPECT_FALSE(processRuns(servers[0]));
@@ -197,7 +202,7 @@ TEST_F(QuillbayRun, FailedStartKeepsTheWindowAndQuitsAtOnce)
     ASSERT_TRUE(shell.logShows("Traceback", 30s)) << shell.output();
     std::this_thread::sleep_for(1s);
     ASSERT_TRUE(processRuns(shell.pid_)) << "the shell ended after a failed start";
-    EXPECT_FALSE(shellWindows().empty());
+    EXPECT_FALSE(shellWindows(shell.pid_).empty());
 
     const auto asked = std::chrono::steady_clock::now();
     kill(shell.pid_, SIGTERM);
@@ -212,7 +217,8 @@ TEST_F(QuillbayRun, CtrlWClosesTheWindowLikeTheCloseButton)
     ASSERT_TRUE(shell.logShows("beacon page=desk", 60s)) << shell.output();
     const auto servers = shell.servers();
     ASSERT_EQ(servers.size(), 1u);
-    const auto windows = shellWindows();
+    const pid_t shown = shell.pid_;
+    const auto windows = shellWindows(shown);
     ASSERT_FALSE(windows.empty());
 
     // Without a window manager the keyboard follows the pointer.
@@ -221,7 +227,7 @@ TEST_F(QuillbayRun, CtrlWClosesTheWindowLikeTheCloseButton)
                            " 2>/dev/null; xdotool key --clearmodifiers ctrl+w").c_str()),
               0);
     const auto asked = std::chrono::steady_clock::now();
-    EXPECT_TRUE(runUntil([] { return shellWindows().empty(); }, 5s));
+    EXPECT_TRUE(runUntil([&] { return shellWindows(shown).empty(); }, 5s));
     EXPECT_TRUE(shell.exitsCleanly(15s));
     // The quit path: the server was asked to stop and given its grace period.
     EXPECT_GE(std::chrono::steady_clock::now() - asked, 2000ms);

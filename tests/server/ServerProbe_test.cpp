@@ -17,7 +17,7 @@ TEST(ServerProbe, WaitsQuietlyForALateServerAndAStopWaitsOutTheGrace)
     server.start();
     ASSERT_TRUE(waitReady(server));
     auto took = std::chrono::steady_clock::now() - began;
-    EXPECT_TRUE(took >= 1200ms && took < 2200ms);
+    EXPECT_TRUE(took >= 1200ms && took < 5s) << "ready soon after the late server listens";
     ASSERT_EQ(seen.states.size(), 2u) << "starting, then ready; nothing in between";
     EXPECT_EQ(server.baseURL(), "http://127.0.0.1:" + std::to_string(kTestPreferred) + "/");
 
@@ -47,13 +47,15 @@ TEST(ServerProbe, GivesUpOnAnswersThatAreNotOursAndKeepsTheChild)
     for (const auto& args : {Args{"--app", "Mixdown"}, Args{"--status", "503"}, Args{"--answer-delay", "60"},
                              Args{"--stranger-listens"}}) {
         FakeResources resources(args);
-        ServerProcess server(resources.config());
+        ServerProcess::Config config = resources.config();
+        config.timing.probeLimit = 3s;
+        ServerProcess server(config);
         auto began = std::chrono::steady_clock::now();
         server.start();
-        ASSERT_TRUE(runUntil([&] { return !server.state()->isStarting(); }, 6s)) << args[0];
+        ASSERT_TRUE(runUntil([&] { return !server.state()->isStarting(); }, 10s)) << args[0];
         auto took = std::chrono::steady_clock::now() - began;
         EXPECT_EQ(server.state()->message(), "The studio server did not answer within 3 s. See the server log.");
-        EXPECT_TRUE(took >= 3s && took < 4650ms) << args[0];
+        EXPECT_TRUE(took >= 3s && took < 8s) << args[0];
         EXPECT_TRUE(server.hasChild()) << "it still runs, so a start does nothing; a restart stops it first";
         server.start();
         EXPECT_TRUE(server.state()->isFailed());

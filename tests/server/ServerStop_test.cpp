@@ -44,7 +44,7 @@ TEST(ServerStop, StopOrRestartWhileStarting)
     ServerProcess server(resources.config());
     auto startChild = [&] {  // start clears the tail, so the pid seen is the new child's
         server.start();
-        return runUntil([&] { return fakePid(server.logTail().get()) > 0; }, 2s) && server.state()->isStarting();
+        return runUntil([&] { return fakePid(server.logTail().get()) > 0; }, 8s) && server.state()->isStarting();
     };
     ASSERT_TRUE(startChild());
     Recorder seen(server);

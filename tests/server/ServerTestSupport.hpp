@@ -73,11 +73,12 @@ public:
     std::string stateDir() const { return root_ + "/S"; }
     std::string scratch(const std::string& name) const { return root_ + "/" + name; }
 
-    // Short waits so the suite stays quick; the app uses the defaults.
+    // Short waits so the suite stays quick; the app uses the defaults. The probe's
+    // limit still leaves a loaded machine seconds to start Python.
     ServerProcess::Config config(long long preferred = kTestPreferred) const
     {
         return {resourceDir(), stateDir(), preferred, preferred + 1, preferred + 10,
-                {.probeLimit = 3000ms, .stopGrace = kTestStopGrace, .identityRequestTimeout = 500ms,
+                {.probeLimit = 6000ms, .stopGrace = kTestStopGrace, .identityRequestTimeout = 500ms,
                  .identityWait = 700ms, .politeStep = 20ms, .killWait = 200ms}};
     }
 
@@ -98,7 +99,7 @@ inline bool runUntil(const std::function<bool()>& done, std::chrono::millisecond
 }
 
 inline void runFor(std::chrono::milliseconds duration) { runUntil([] { return false; }, duration); }
-inline bool waitReady(const ServerProcess& server) { return runUntil([&] { return server.state()->isReady(); }, 5s); }
+inline bool waitReady(const ServerProcess& server) { return runUntil([&] { return server.state()->isReady(); }, 12s); }
 
 // A zombie no longer runs: it counts as gone, as does one that vanishes while we look.
 inline bool processExists(pid_t pid)
