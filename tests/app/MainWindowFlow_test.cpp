@@ -108,7 +108,9 @@ TEST_F(MainWindowFlow, ReadyShowsTheRememberedPageAndQuitAfterARestartOutlastsTh
 
     content_->pickPage(StudioPage::Desk);
     EXPECT_EQ(PagePreference(root_ + "/config/preferences.ini").raw(), "desk");
-    ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == base && !web_.isLoading().get(); }, 20s));
+    ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == base && !web_.isLoading().get(); }, 20s))
+        << "shown: " << web_.currentURL().get().value_or("none") << ", loading: " << web_.isLoading().get()
+        << ", error: " << web_.loadError().get().value_or("none");
     content_->openInBrowser();
     EXPECT_EQ(opened_, std::vector<std::string>{base});
 

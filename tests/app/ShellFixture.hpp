@@ -3,7 +3,10 @@
 // Helpers of the application tests: temporary folders, a resource folder whose
 // studio server is the misbehaving fake, and waits that turn the main loop.
 
+#include "server/ServerProcess.hpp"
+
 #include <glib.h>
+#include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <gtkmm/init.h>
 
@@ -91,5 +94,20 @@ inline bool waitForEnd(pid_t pid, std::chrono::milliseconds limit)
 {
     return runUntil([pid] { return !processRuns(pid); }, limit);
 }
+
+// Each test runs in a process of its own, and the servers of the test before
+// it end in their own time after that process has gone: a test starts only
+// once the studio ports are free again, or it would meet those servers.
+class StudioPortsFree : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        for (long long port = ServerProcess::kPreferredPort; port <= ServerProcess::kPreferredPort + 10; ++port)
+            for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                 !ServerProcess::isFree(port) && std::chrono::steady_clock::now() < end;)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+};
+inline ::testing::Environment* const kStudioPortsFree = ::testing::AddGlobalTestEnvironment(new StudioPortsFree);
 
 } // namespace quillbay::testing

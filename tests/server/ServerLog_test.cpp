@@ -72,7 +72,10 @@ TEST(ServerLog, NeverWritesThroughALinkAndKeepsTheLogWhenRotationFails)
         if (c.previousBlocked) {
             EXPECT_TRUE(fs::exists(logs + "/server.previous.log/kept"));
         }
+        // The next row starts on the same port: this child must be gone first.
+        const pid_t child = fakePid(tail);
         server.stop();
+        EXPECT_TRUE(runUntil([&] { return !processExists(child); }, 10s));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "server/ServerProcess.hpp"
 
 #include <glib.h>
+#include <gtest/gtest.h>
 #include <sigc++/connection.h>
 
 #include <csignal>
@@ -237,5 +238,21 @@ private:
     std::unique_ptr<TestProcess> starter_;
     pid_t pid_ = 0;
 };
+
+// Each test runs in a process of its own, and the children of the test before
+// it end in their own time after that process has gone: a test starts only once
+// the ports the tests use are free again, or it would meet those children.
+class TestPortsFree : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        for (long long first : {kTestPreferred, ServerProcess::kPreferredPort})
+            for (long long port = first; port <= first + 10; ++port)
+                for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                     !ServerProcess::isFree(port) && std::chrono::steady_clock::now() < end;)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+};
+inline ::testing::Environment* const kTestPortsFree = ::testing::AddGlobalTestEnvironment(new TestPortsFree);
 
 } // namespace quillbay::testing
