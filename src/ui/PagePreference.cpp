@@ -1,5 +1,7 @@
 #include "ui/PagePreference.hpp"
 
+#include "ui/PreferencesFile.hpp"
+
 #include <glib.h>
 #include <glib/gstdio.h>
 
@@ -9,24 +11,13 @@ namespace quillbay {
 
 namespace {
 
-constexpr const char* kGroup = "Preferences";
-
-struct KeyFileDeleter {
-    void operator()(GKeyFile* file) const { g_key_file_free(file); }
-};
-using KeyFile = std::unique_ptr<GKeyFile, KeyFileDeleter>;
+constexpr const char* kGroup = PreferencesFile::kGroup;
+using KeyFile = PreferencesFile::KeyFile;
 
 struct GFreeDeleter {
     void operator()(gchar* text) const { g_free(text); }
 };
 using GText = std::unique_ptr<gchar, GFreeDeleter>;
-
-KeyFile load(const std::string& path)
-{
-    KeyFile file(g_key_file_new());
-    g_key_file_load_from_file(file.get(), path.c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
-    return file;
-}
 
 } // namespace
 
@@ -40,7 +31,7 @@ PagePreference::PagePreference(std::string path) : path_(std::move(path)) {}
 
 std::string PagePreference::raw() const
 {
-    KeyFile file = load(path_);
+    KeyFile file = PreferencesFile::load(path_);
     GText value(g_key_file_get_string(file.get(), kGroup, kKey, nullptr));
     return value ? std::string(value.get()) : std::string("desk");
 }
@@ -52,14 +43,9 @@ StudioPage PagePreference::page() const
 
 bool PagePreference::store(StudioPage page)
 {
-    KeyFile file = load(path_);
+    KeyFile file = PreferencesFile::load(path_);
     g_key_file_set_string(file.get(), kGroup, kKey, std::string(rawValue(page)).c_str());
-
-    GText folder(g_path_get_dirname(path_.c_str()));
-    if (g_mkdir_with_parents(folder.get(), 0700) != 0)
-        return false;
-    // g_key_file_save_to_file writes a temporary file and renames it over the old one.
-    return g_key_file_save_to_file(file.get(), path_.c_str(), nullptr);
+    return PreferencesFile::save(file.get(), path_);
 }
 
 } // namespace quillbay
