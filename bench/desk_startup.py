@@ -160,6 +160,19 @@ def note_timeline(log, root, start, timeline):
             pass
 
 
+def read_trace(path, start):
+    """The shell's own start-up steps (QUILLBAY_STARTUP_TRACE), first of each, relative to `start`."""
+    steps = {}
+    try:
+        with open(path) as f:
+            for line in f:
+                step, _, when = line.partition(" ")
+                steps.setdefault(step, float(when) - start)
+    except (OSError, ValueError):
+        pass
+    return steps
+
+
 def server_pids(root):
     return {p for p in tree(root) if "quillbay_server.py" in cmdline(p)}
 
@@ -197,6 +210,9 @@ def run_quillbay(binary, idle_seconds, extra_env, timeline=False):
                XDG_CACHE_HOME=f"{home}/cache", **extra_env)
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
     log = f"{home}/data/Quillbay/logs/server.log"
+    trace = f"{home}/startup-trace"
+    if timeline:
+        env["QUILLBAY_STARTUP_TRACE"] = trace
     start = time.time()
     proc = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     marks = {} if timeline else None
@@ -206,6 +222,7 @@ def run_quillbay(binary, idle_seconds, extra_env, timeline=False):
     if marks is not None:
         result["cpu_by"] = cpu_by_kind(proc.pid)
     if marks:
+        marks.update(read_trace(trace, start))
         result["timeline"] = {k: round(v, 3) for k, v in sorted(marks.items(), key=lambda kv: kv[1])
                               if not k.startswith("_")}
     if beacon is not None and idle_seconds >= 0:

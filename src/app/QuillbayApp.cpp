@@ -5,11 +5,13 @@
 #include "app/DesktopMenus.hpp"
 #include "app/Microphone.hpp"
 #include "server/ServerProcess.hpp"
+#include "support/StartupTrace.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/MainWindow.hpp"
 #include "web/WebViewModel.hpp"
 
 #include <gdkmm/display.h>
+#include <glibmm/main.h>
 #include <glibmm/miscutils.h>
 #include <giomm/simpleaction.h>
 #include <gtkmm/icontheme.h>
@@ -34,8 +36,11 @@ QuillbayApp::~QuillbayApp() = default;
 void QuillbayApp::on_startup()
 {
     // The server needs no display: it boots while GTK starts up.
+    traceStartup("startup");
     startServer();
+    traceStartup("server-spawned");
     Gtk::Application::on_startup();
+    traceStartup("gtk-started");
     if (auto display = Gdk::Display::get_default())
         Gtk::IconTheme::get_for_display(display)->add_search_path(ServerProcess::defaultResourceDir() + "/icons");
     Gtk::Window::set_default_icon_name(kApplicationId);
@@ -51,11 +56,10 @@ void QuillbayApp::startServer()
     const ServerProcess::Config config = ServerProcess::appConfig();
     server_ = std::make_shared<ServerProcess>(config);
     delegate_ = std::make_unique<AppDelegate>(config.timing.stopGrace);
-    // Only the primary instance gets here, and activate (which creates and
-    // shows the window) follows before the main loop runs, so nothing the
-    // server publishes can be missed. Starting it now lets it boot while GTK
-    // starts, the web processes start and GTK builds, realises and maps the
-    // window; the window's own appearance action then finds it starting.
+    // Only the primary instance gets here. Starting the server now lets it
+    // boot while GTK starts, the web processes start and GTK builds, realises
+    // and maps the window; the window takes up whatever state the server has
+    // reached by then, and its own appearance action finds it started.
     delegate_->windowAppeared(server_);
 }
 
@@ -91,9 +95,29 @@ void QuillbayApp::on_activate()
     // A launch during the quit brings nothing back.
     if (delegate_->quitting())
         return;
-    if (!window_)
+    if (window_) {
+        window_->present();
+        return;
+    }
+    if (windowPending_)
+        return;
+    // The web process launched in startup hears from this process only once
+    // the main loop runs. Building the window a turn later lets that process
+    // start up while GTK builds, realises and maps the window.
+    windowPending_ = true;
+    hold();
+    Glib::signal_idle().connect_once([this] { showFirstWindow(); });
+}
+
+void QuillbayApp::showFirstWindow()
+{
+    windowPending_ = false;
+    if (!delegate_->quitting()) {
         createWindow();
-    window_->present();
+        traceStartup("window-built");
+        window_->present();
+    }
+    release();
 }
 
 void QuillbayApp::createWindow()
@@ -103,7 +127,14 @@ void QuillbayApp::createWindow()
     web_->setParentWindow(window_.get());
     window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
 
-    window_->signal_map().connect([this] { delegate_->windowAppeared(server_); });
+    window_->signal_map().connect([this] {
+        traceStartup("window-mapped");
+        delegate_->windowAppeared(server_);
+    });
+    window_->add_tick_callback([](const Glib::RefPtr<Gdk::FrameClock>&) {
+        traceStartup("first-frame");
+        return false;
+    });
     window_->signal_close_request().connect(
         [this] {
             quitGracefully();

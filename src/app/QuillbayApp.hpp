@@ -45,6 +45,7 @@ private:
     void installMenus();
     void askForMicrophone();
     void createWindow();
+    void showFirstWindow();
 
     std::shared_ptr<ServerProcess> server_;
     std::unique_ptr<WebViewModel> web_;
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<AppMenus> menus_;
     std::unique_ptr<DesktopCommands> desktop_;
     std::unique_ptr<MainWindow> window_;
+    bool windowPending_ = false;
 };
 
 } // namespace quillbay

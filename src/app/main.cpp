@@ -1,6 +1,7 @@
 #include "app/QuillbayApp.hpp"
 #include "server/ServerProcess.hpp"
 #include "support/GraphicsEnvironment.hpp"
+#include "support/StartupTrace.hpp"
 
 #include <glib/gi18n.h>
 
@@ -58,6 +59,7 @@ std::optional<int> answerCommandLine(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    quillbay::traceStartup("main");
     std::setlocale(LC_ALL, "");
     const std::string locales = quillbay::ServerProcess::defaultResourceDir() + "/locale";
     bindtextdomain("quillbay", locales.c_str());

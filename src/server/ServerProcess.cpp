@@ -1,4 +1,5 @@
 #include "server/ServerProcess.hpp"
+#include "support/StartupTrace.hpp"
 
 #include "server/ChildProcess.hpp"
 #include "server/LaunchConfiguration.hpp"
@@ -120,7 +121,11 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         // Whoever answers on the port counts only while our child's tree holds its listener.
         auto isOurs = [pid = process->pid(), listened = port.get()] { return ListenerCheck::heldByTree(pid, listened); };
         readiness.start(
-            baseURL() + "api/pid", isOurs, [this] { state.set(State::ready()); },
+            baseURL() + "api/pid", isOurs,
+            [this] {
+                traceStartup("server-ready");
+                state.set(State::ready());
+            },
             [this] {
                 state.set(State::failed("The studio server did not answer within " +
                                         seconds(config.timing.probeLimit) + " s. See the server log."));

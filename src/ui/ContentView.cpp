@@ -51,7 +51,6 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
     reloadAction_ = window_.add_action("reload", sigc::mem_fun(*this, &ContentView::reload));
     openInBrowserAction_ = window_.add_action("open-in-browser", sigc::mem_fun(*this, &ContentView::openInBrowser));
 
-    wasReady_ = server_.state()->isReady();
     connections_.push_back(server_.state().signalChanged().connect(sigc::mem_fun(*this, &ContentView::onServerStateChanged)));
     for (auto* signal : {&web_.isLoading().signalChanged(), &web_.progress().signalChanged()})
         connections_.push_back(signal->connect(sigc::mem_fun(*this, &ContentView::refreshLayers)));
@@ -63,7 +62,8 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
     }));
     keyboardPassage_ = std::make_unique<KeyboardPassage>(window_, toolbar_, page_, web_.widget(),
                                                          [this] { return layers_.webOpacity > 0.0; });
-    refreshLayers();
+    // A server that became ready before this view existed is entered now.
+    onServerStateChanged();
 }
 
 ContentView::~ContentView()

@@ -1,5 +1,6 @@
 #include "web/WebViewModel.hpp"
 
+#include "support/StartupTrace.hpp"
 #include "web/DownloadEvents.hpp"
 #include "web/DownloadSaver.hpp"
 #include "web/GObjectRef.hpp"
@@ -140,7 +141,9 @@ WebViewModel::Impl::Impl()
     allowPort(std::nullopt);
     // Starts the web process now, while the studio server boots, rather than
     // with the first page.
+    traceStartup("view-configured");
     webkit_web_view_load_uri(view.get(), kBlankPage);
+    traceStartup("web-process-asked");
 }
 
 WebViewModel::Impl::~Impl()
@@ -208,6 +211,8 @@ void WebViewModel::Impl::publishURL()
 void WebViewModel::Impl::startLoad(const std::string& url)
 {
     const bool firstLoad = warmingUp;
+    if (firstLoad)
+        traceStartup("page-requested");
     warmingUp = false;
     unfinishedLoad = url;
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
@@ -358,12 +363,15 @@ void WebViewModel::Impl::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gp
     auto* impl = static_cast<Impl*>(self);
     const char* uri = webkit_web_view_get_uri(impl->view.get());
     if (uri && std::string(uri) == kBlankPage) {
+        if (event == WEBKIT_LOAD_FINISHED)
+            traceStartup("blank-loaded");
         return;  // the blank page that started the web process may commit late
     }
     // Only a commit ends the wait. The end of a load that was stopped or
     // replaced may arrive after the next load has started, and must not take
     // that load's timeout or retry address with it.
     if (event == WEBKIT_LOAD_COMMITTED) {
+        traceStartup("page-committed");
         impl->stopTimeout();
         impl->unfinishedLoad.clear();
     }

@@ -38,12 +38,22 @@ protected:
     // The window with room as the remembered page and a fake server run with `fakeOption`.
     void build(const std::string& fakeOption)
     {
+        prepareServer(fakeOption);
+        makeWindow();
+    }
+
+    void prepareServer(const std::string& fakeOption)
+    {
         makeFakeResources(root_ + "/R", fakeOption);
         writeText(root_ + "/config/preferences.ini", "[Preferences]\nstudio.page=room\n");
         ServerProcess::Config config;
         config.resourceDir = root_ + "/R";
         config.stateDir = root_ + "/S";
         server_ = std::make_shared<ServerProcess>(config);
+    }
+
+    void makeWindow()
+    {
         window_ = std::make_unique<Gtk::ApplicationWindow>();
         content_ = std::make_unique<ContentView>(*window_, *server_, web_, themes_, PagePreference(root_ + "/config/preferences.ini"),
                                                  [this](const std::string& uri) { opened_.push_back(uri); });
@@ -93,6 +103,19 @@ TEST_F(MainWindowFlow, FailedStartShowsTheDarkCardWithTheOutput)
     watch.disconnect();
     ASSERT_FALSE(headlines.empty());
     EXPECT_EQ(headlines[0], "WARMING UP THE ROOM");
+}
+
+// The app builds its window a main-loop turn after starting the server, which
+// may be ready by then.
+TEST_F(MainWindowFlow, AWindowMadeAfterTheServerIsReadyShowsTheRememberedPage)
+{
+    prepareServer("--delay=0");
+    server_->start();
+    ASSERT_TRUE(runUntil([&] { return server_->state()->isReady(); }, 30s));
+    makeWindow();
+    ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == server_->baseURL() + "room/"; }, 20s))
+        << "shown: " << web_.currentURL().get().value_or("none");
+    EXPECT_TRUE(content_->toolbar().themeButton().get_sensitive());
 }
 
 // The fake ignores SIGTERM, so the quit after a restart must outlast the old child's forced end.
