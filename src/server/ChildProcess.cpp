@@ -16,7 +16,7 @@ namespace quillbay {
 
 namespace {
 
-constexpr gsize kReadSize = 256 * 1024;
+constexpr gsize kReadSize = 1024 * 1024;
 constexpr int kPipeSize = 1024 * 1024;
 
 // Runs in the child between fork and exec.

@@ -60,6 +60,32 @@ void LineAssembler::feed(std::string_view bytes, const LineSink& sink)
     }
 }
 
+void LineAssembler::feedTail(std::string_view bytes, std::size_t keep, const LineSink& sink)
+{
+    const std::size_t start = keep == 0 ? 0 : startOfLastLines(bytes, keep);
+    if (start > 0) {
+        // A line feed ends whatever was pending, and every line before `start`
+        // comes out ahead of at least `keep` later ones.
+        pending_.clear();
+        bytes.remove_prefix(start);
+    }
+    feed(bytes, sink);
+}
+
+std::size_t LineAssembler::startOfLastLines(std::string_view bytes, std::size_t count)
+{
+    std::size_t end = bytes.rfind('\n');
+    std::size_t found = 0;
+    while (end != std::string_view::npos && end > 0) {
+        const std::size_t previous = bytes.rfind('\n', end - 1);
+        const std::size_t lineStart = previous == std::string_view::npos ? 0 : previous + 1;
+        if (end > lineStart && ++found == count)
+            return lineStart;
+        end = previous;
+    }
+    return 0;
+}
+
 void LineAssembler::finish(const LineSink& sink)
 {
     emit(pending_, sink);

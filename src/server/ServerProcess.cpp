@@ -55,6 +55,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     Published<State> state;
     Published<long long> port;
     Published<LogTail> logTail;
+    std::uint64_t logLineCount = 0;  // every line of this run, also those skipped in a flood
     std::shared_ptr<ChildProcess> process;
     std::uint64_t processSerial = 0;  // which launch `process` holds
     std::uint64_t launches = 0;
@@ -80,6 +81,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
             return;
         restartPending = false;  // this start is the one it waited for
         state.set(State::starting());
+        logLineCount = 0;
         logTail.set({});
         if (auto failure = files.prepare()) {
             state.set(State::failed(*failure));
@@ -136,7 +138,9 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     {
         logHandle.write(bytes);
         reportLogTrouble();
-        lines.feed(bytes, [this](std::string&& line) { appendLine(std::move(line)); });
+        std::vector<std::string> fresh;
+        lines.feedTail(bytes, kLogTailLimit, [&fresh](std::string&& line) { fresh.push_back(std::move(line)); });
+        appendLines(std::move(fresh));
     }
 
     void reportLogTrouble()
@@ -147,13 +151,23 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
 
     void appendLine(std::string line)
     {
-        logTail.modify([&](LogTail& tail) { tail.push_back(std::move(line)); });
-        if (logTail->size() > kLogTailLimit) {
-            logTail.modify([](LogTail& tail) {
-                while (tail.size() > kLogTailLimit)
-                    tail.pop_front();
-            });
-        }
+        std::vector<std::string> one;
+        one.push_back(std::move(line));
+        appendLines(std::move(one));
+    }
+
+    // One notification for all the lines of a read.
+    void appendLines(std::vector<std::string> lines)
+    {
+        if (lines.empty())
+            return;
+        logLineCount += lines.size();
+        logTail.modify([&](LogTail& tail) {
+            for (auto& line : lines)
+                tail.push_back(std::move(line));
+            while (tail.size() > kLogTailLimit)
+                tail.pop_front();
+        });
     }
 
     // Called once the child's output has been read to its end.
@@ -268,6 +282,11 @@ const Published<long long>& ServerProcess::port() const
 const Published<ServerProcess::LogTail>& ServerProcess::logTail() const
 {
     return impl_->logTail;
+}
+
+std::uint64_t ServerProcess::logLineCount() const
+{
+    return impl_->logLineCount;
 }
 
 void ServerProcess::start()

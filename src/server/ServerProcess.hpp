@@ -4,6 +4,7 @@
 #include "support/Published.hpp"
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -61,7 +62,10 @@ public:
     // Published values; only ServerProcess writes them, always on the main loop.
     const Published<State>& state() const;
     const Published<long long>& port() const;
+    // The last kLogTailLimit lines of the output. A change may add several
+    // lines at once; logLineCount() tells how many came in all.
     const Published<LogTail>& logTail() const;
+    std::uint64_t logLineCount() const;
 
     void start();
     // Ends the child (end of input and SIGTERM, SIGKILL after the grace) and

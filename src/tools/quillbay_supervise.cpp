@@ -8,6 +8,7 @@
 #include <glib-unix.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,7 +20,7 @@ namespace {
 struct Supervisor {
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
     ServerProcess server;
-    std::size_t tailSize = 0;
+    std::uint64_t printed = 0;  // lines of this run already printed or skipped
     bool quitting = false;
 
     explicit Supervisor(ServerProcess::Config config) : server(std::move(config)) {}
@@ -43,21 +44,28 @@ struct Supervisor {
         }
     }
 
-    // The tail notifies once per added line and once more when it trims, so
-    // a new line is exactly a growth by one.
-    void printNewLine()
+    // A change of the tail may bring several lines; in a flood some of them
+    // never reach the tail and are only in the server log.
+    void printNewLines()
     {
         const auto& tail = server.logTail().get();
-        if (tail.size() == tailSize + 1)
-            say("log " + tail.back());
-        tailSize = tail.size();
+        const std::uint64_t count = server.logLineCount();
+        if (count < printed)
+            printed = 0;  // a new run
+        const std::uint64_t added = count - printed;
+        const std::size_t shown = added < tail.size() ? static_cast<std::size_t>(added) : tail.size();
+        if (added > shown)
+            say("log (" + std::to_string(added - shown) + " lines only in the server log)");
+        for (std::size_t i = tail.size() - shown; i < tail.size(); ++i)
+            say("log " + tail[i]);
+        printed = count;
     }
 
     void connect()
     {
         server.state().signalChanged().connect([this] { printState(); });
         server.port().signalChanged().connect([this] { say("port " + std::to_string(server.port().get())); });
-        server.logTail().signalChanged().connect([this] { printNewLine(); });
+        server.logTail().signalChanged().connect([this] { printNewLines(); });
     }
 
     void quit()
