@@ -35,8 +35,11 @@ QuillbayApp::~QuillbayApp() = default;
 
 void QuillbayApp::on_startup()
 {
-    // The server needs no display: it boots while GTK starts up.
     traceStartup("startup");
+    // Before anything is started: a signal during start-up takes the quit
+    // path too, once the main loop runs.
+    signals_ = std::make_unique<QuitSignals>([this](int) { quitGracefully(); });
+    // The server needs no display: it boots while GTK starts up.
     startServer();
     traceStartup("server-spawned");
     Gtk::Application::on_startup();
@@ -48,7 +51,6 @@ void QuillbayApp::on_startup()
     createLongLivedObjects();
     installMenus();
     askForMicrophone();
-    signals_ = std::make_unique<QuitSignals>([this](int) { quitGracefully(); });
 }
 
 void QuillbayApp::startServer()

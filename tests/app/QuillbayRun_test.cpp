@@ -63,6 +63,7 @@ public:
         std::vector<std::string> entries{"HOME=" + home_, "XDG_DATA_HOME=" + home_ + "/data",
                                          "XDG_CONFIG_HOME=" + home_ + "/config", "XDG_CACHE_HOME=" + home_ + "/cache",
                                          "PATH=/usr/bin:/bin", "LANG=C.UTF-8", "NO_AT_BRIDGE=1",
+                                         "QUILLBAY_STARTUP_TRACE=" + home_ + "/startup-trace",
                                          "DBUS_SESSION_BUS_ADDRESS=" + (bus.empty() ? "unix:path=" + home_ + "/none" : bus)};
         for (const char* name : {"DISPLAY", "XAUTHORITY"})
             if (const char* value = std::getenv(name))
@@ -104,6 +105,11 @@ public:
     {
         return runUntil([&] { return readText(home_ + "/data/Quillbay/logs/server.log").find(text) != std::string::npos; }, limit);
     }
+    // True once the shell has noted start-up `step` (see QUILLBAY_STARTUP_TRACE).
+    bool reached(const std::string& step, std::chrono::milliseconds limit) const
+    {
+        return runUntil([&] { return readText(home_ + "/startup-trace").find(step + " ") != std::string::npos; }, limit);
+    }
     // The studio servers this shell started.
     std::vector<unsigned long> servers() const { return numbersFrom("pgrep -P " + std::to_string(pid_) + " -f quillbay_server.py"); }
 
@@ -142,6 +148,14 @@ TEST_F(QuillbayRun, EveryQuitSignalLeavesNoServer)
         EXPECT_TRUE(shell.exitsCleanly(15s));
         EXPECT_FALSE(processRuns(servers[0]));
     }
+    // Also while it starts: just after the server is launched, before any window.
+    ShellRun early(home_ + "/early");
+    ASSERT_TRUE(early.reached("server-spawned", 30s)) << early.output();
+    const auto servers = early.servers();
+    ASSERT_EQ(kill(early.pid_, SIGTERM), 0);
+    EXPECT_TRUE(early.exitsCleanly(15s)) << "the quit path, not the signal, ends the shell";
+    for (const auto server : servers)
+        EXPECT_FALSE(processRuns(server));
 }
 
 TEST_F(QuillbayRun, SecondLaunchStartsNothingAndClosingTheWindowStopsTheServerFirst)
