@@ -1,5 +1,4 @@
 #include "server/ServerProcess.hpp"
-#include "support/StartupTrace.hpp"
 
 #include "server/ChildProcess.hpp"
 #include "server/LaunchConfiguration.hpp"
@@ -9,6 +8,7 @@
 #include "server/MainLoopTimer.hpp"
 #include "server/PortChooser.hpp"
 #include "server/ReadinessProbe.hpp"
+#include "support/StartupTrace.hpp"
 
 #include <glib.h>
 
