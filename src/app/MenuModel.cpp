@@ -4,45 +4,45 @@
 
 namespace quillbay {
 
-namespace {
-
-MenuEntry command(std::string label, const char* action, bool enabled = true, std::string accelerator = {})
+MenuEntry MenuEntry::command(std::string label, std::string action, std::string accelerator, bool enabled)
 {
     MenuEntry entry;
     entry.label = std::move(label);
-    entry.action = action;
-    entry.enabled = enabled;
+    entry.action = std::move(action);
     entry.accelerator = std::move(accelerator);
+    entry.enabled = enabled;
     return entry;
 }
 
-MenuEntry text(std::string label)
+MenuEntry MenuEntry::text(std::string label)
 {
     MenuEntry entry;
-    entry.kind = MenuEntry::Kind::Text;
+    entry.kind = Kind::Text;
     entry.label = std::move(label);
     entry.enabled = false;
     return entry;
 }
 
-MenuEntry separator()
+MenuEntry MenuEntry::separator()
 {
     MenuEntry entry;
-    entry.kind = MenuEntry::Kind::Separator;
+    entry.kind = Kind::Separator;
     entry.enabled = false;
     return entry;
 }
+
+namespace {
 
 MenuEntry installEntry(bool enabled)
 {
-    return command(_("Install Theme Pack\u2026"), actions::kInstallTheme, enabled, "<Primary><Shift>i");
+    return MenuEntry::command(_("Install Theme Pack\u2026"), actions::kInstallTheme, "<Primary><Shift>i", enabled);
 }
 
 std::vector<MenuEntry> packEntries(const ThemeCatalog& catalog)
 {
     std::vector<MenuEntry> entries;
     for (const ThemePack& pack : catalog.packs) {
-        MenuEntry entry = command(pack.label(), actions::kActivateTheme, !pack.error.has_value());
+        MenuEntry entry = MenuEntry::command(pack.label(), actions::kActivateTheme, {}, !pack.error.has_value());
         entry.target = pack.id;
         entry.checked = pack.id == catalog.active;
         if (entry.checked)
@@ -67,23 +67,24 @@ std::vector<MenuDescription> describeMenuBar(const MenuInputs& inputs)
     const bool ready = inputs.state.isReady();
 
     MenuDescription file{_("File"), {}};
-    file.entries = {installEntry(ready), separator(),
-                    command(_("Reveal Studio Folder"), actions::kRevealStudioFolder),
-                    command(_("Show Server Log"), actions::kShowServerLog), separator(),
-                    command(_("Quit"), actions::kQuit, true, "<Primary>q")};
+    file.entries = {installEntry(ready), MenuEntry::separator(),
+                    MenuEntry::command(_("Reveal Studio Folder"), actions::kRevealStudioFolder),
+                    MenuEntry::command(_("Show Server Log"), actions::kShowServerLog), MenuEntry::separator(),
+                    MenuEntry::command(_("Quit"), actions::kQuit, "<Primary>q")};
 
     MenuDescription theme{_("Theme"), {}};
     if (inputs.catalog)
         theme.entries = packEntries(*inputs.catalog);
     else
-        theme.entries.push_back(text(_("No packs loaded yet")));
-    theme.entries.push_back(separator());
-    theme.entries.push_back(command(_("Refresh Pack List"), actions::kRefreshThemes));
+        theme.entries.push_back(MenuEntry::text(_("No packs loaded yet")));
+    theme.entries.push_back(MenuEntry::separator());
+    theme.entries.push_back(MenuEntry::command(_("Refresh Pack List"), actions::kRefreshThemes));
 
     MenuDescription server{_("Server"), {}};
-    server.entries = {command(_("Restart Server"), actions::kRestartServer),
-                      command(_("Open Desk in Browser"), actions::kOpenDeskInBrowser, ready), separator(),
-                      text(portLine(inputs.port)), text(inputs.payloadLine)};
+    server.entries = {MenuEntry::command(_("Restart Server"), actions::kRestartServer),
+                      MenuEntry::command(_("Open Desk in Browser"), actions::kOpenDeskInBrowser, {}, ready),
+                      MenuEntry::separator(),
+                      MenuEntry::text(portLine(inputs.port)), MenuEntry::text(inputs.payloadLine)};
 
     return {std::move(file), std::move(theme), std::move(server)};
 }
@@ -93,7 +94,7 @@ std::vector<MenuEntry> describeToolbarThemeMenu(const std::optional<ThemeCatalog
     std::vector<MenuEntry> entries;
     if (catalog) {
         entries = packEntries(*catalog);
-        entries.push_back(separator());
+        entries.push_back(MenuEntry::separator());
     }
     // The toolbar's menu button is disabled as a whole unless the server is ready.
     entries.push_back(installEntry(true));

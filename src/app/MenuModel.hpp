@@ -34,6 +34,11 @@ struct MenuEntry {
     bool checked = false;               // the active pack
     std::string mark;                   // text after the label, e.g. "✓"
 
+    static MenuEntry command(std::string label, std::string action, std::string accelerator = {},
+                             bool enabled = true);
+    static MenuEntry text(std::string label);  // shown, never chosen
+    static MenuEntry separator();
+
     bool operator==(const MenuEntry&) const = default;
 };
 
