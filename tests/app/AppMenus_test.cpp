@@ -1,10 +1,6 @@
-#include "ShellFixture.hpp"
+#include "MenuTestParts.hpp"
 
 #include "app/AppMenus.hpp"
-
-#include "server/ServerProcess.hpp"
-#include "themes/ThemePacks.hpp"
-#include "web/WebViewModel.hpp"
 
 #include <gtkmm/application.h>
 #include <gtest/gtest.h>
@@ -30,17 +26,8 @@ std::vector<std::string> serverTextLines(const Glib::RefPtr<Gio::MenuModel>& bar
 
 TEST(AppMenus, BuildsTheBarAndWiresItsActions)
 {
-    ensureGtk();
-    const std::string dir = makeTempFolder("quillbay-menus-XXXXXX");
-    writeText(dir + "/PAYLOAD.json", R"({"hub_commit":"0123456789abcdef","dirty":true})");
-    ServerProcess::Config config;
-    config.resourceDir = dir;
-    config.stateDir = dir + "/state";
-    ServerProcess server(config);
-    WebViewModel web;
-    ThemePacks themes;
-    auto app = Gtk::Application::create("org.quillbay.tests.AppMenus", Gio::Application::Flags::NON_UNIQUE);
-    app->register_application();  // as at start-up
+    MenuTestParts parts("org.quillbay.tests.AppMenus");
+    auto& [dir, server, web, themes, app] = parts;
 
     int quits = 0;
     std::vector<std::string> opened, revealed;
@@ -74,5 +61,4 @@ TEST(AppMenus, BuildsTheBarAndWiresItsActions)
 
     menus.reset();
     EXPECT_FALSE(app->has_action("install-theme"));
-    std::filesystem::remove_all(dir);
 }

@@ -1,7 +1,7 @@
 // The desktop commands on a real application: the keys it installs, the
 // menus that show them, the shortcuts window and the About dialog.
 
-#include "ShellFixture.hpp"
+#include "MenuTestParts.hpp"
 
 #include "app/AboutQuillbay.hpp"
 #include "app/AppMenus.hpp"
@@ -10,9 +10,6 @@
 #include "app/DesktopMenus.hpp"
 #include "app/ShortcutList.hpp"
 #include "app/ShortcutsWindow.hpp"
-#include "server/ServerProcess.hpp"
-#include "themes/ThemePacks.hpp"
-#include "web/WebViewModel.hpp"
 
 #include <gtest/gtest.h>
 #include <gtkmm/application.h>
@@ -53,17 +50,8 @@ std::vector<std::pair<guint, int>> parsed(const std::vector<Text>& accels)
 
 TEST(DesktopCommands, EveryKeyIsListedInstalledAndShownInTheMenus)
 {
-    ensureGtk();
-    const std::string dir = makeTempFolder("quillbay-desktop-XXXXXX");
-    writeText(dir + "/PAYLOAD.json", R"({"hub_commit":"0123456789abcdef","dirty":true})");
-    ServerProcess::Config config;
-    config.resourceDir = dir;
-    config.stateDir = dir + "/state";
-    ServerProcess server(config);
-    WebViewModel web;
-    ThemePacks themes;
-    auto app = Gtk::Application::create("org.quillbay.tests.DesktopCommands", Gio::Application::Flags::NON_UNIQUE);
-    app->register_application();
+    MenuTestParts parts("org.quillbay.tests.DesktopCommands");
+    auto& [dir, server, web, themes, app] = parts;
 
     AppMenus::Hooks hooks;
     hooks.quit = [] {};
@@ -131,5 +119,4 @@ TEST(DesktopCommands, EveryKeyIsListedInstalledAndShownInTheMenus)
     EXPECT_FALSE(about->get_license().empty());
     about->set_visible(false);
     commands.shortcutsWindow()->set_visible(false);
-    std::filesystem::remove_all(dir);
 }

@@ -26,12 +26,7 @@ protected:
     {
         content_.reset();
         window_.reset();
-        if (server_ && server_->hasChild()) {
-            bool stopped = false;
-            server_->stop([&] { stopped = true; });
-            runUntil([&] { return stopped; }, 10s);
-        }
-        server_.reset();
+        stopAndRelease(server_);
         std::filesystem::remove_all(root_);
     }
 

@@ -95,6 +95,18 @@ inline bool waitForEnd(pid_t pid, std::chrono::milliseconds limit)
     return runUntil([pid] { return !processRuns(pid); }, limit);
 }
 
+// Stops a test's server, if it still has a child, waits for the stop's grace and lets it go.
+template <typename Pointer>  // a shared or unique pointer to a ServerProcess
+void stopAndRelease(Pointer& server)
+{
+    if (server && server->hasChild()) {
+        bool stopped = false;
+        server->stop([&] { stopped = true; });
+        runUntil([&] { return stopped; }, std::chrono::seconds(10));
+    }
+    server.reset();
+}
+
 // Each test runs in a process of its own, and the servers of the test before
 // it end in their own time after that process has gone: a test starts only
 // once the studio ports are free again, or it would meet those servers.

@@ -105,12 +105,7 @@ protected:
             app_->remove_window(*window_);
         window_.reset();
         menus_.reset();
-        if (server_ && server_->hasChild()) {
-            bool stopped = false;
-            server_->stop([&] { stopped = true; });
-            runUntil([&] { return stopped; }, 10s);
-        }
-        server_.reset();
+        stopAndRelease(server_);
         std::filesystem::remove_all(root_);
     }
 
