@@ -1,5 +1,6 @@
-#include "app/QuillbayApp.hpp"
+#include "app/lifecycle/QuillbayApp.hpp"
 #include "server/ServerProcess.hpp"
+#include "support/Config.hpp"
 #include "support/GraphicsEnvironment.hpp"
 #include "support/StartupTrace.hpp"
 
@@ -10,9 +11,6 @@
 #include <optional>
 #include <string_view>
 
-#ifndef QUILLBAY_VERSION
-#define QUILLBAY_VERSION "unknown"
-#endif
 
 namespace {
 

@@ -4,7 +4,7 @@
 // user chooses.
 
 #include "web/DownloadEvents.hpp"
-#include "web/GObjectRef.hpp"
+#include "support/GObjectRef.hpp"
 #include "web/WebViewModel.hpp"
 
 #include <webkit/webkit.h>

@@ -3,7 +3,7 @@
 // Internal to the web module: the dialogs that pages of one web view ask for
 // (script alerts and confirmations, prompts, file inputs).
 
-#include "web/GObjectRef.hpp"
+#include "support/GObjectRef.hpp"
 
 #include <webkit/webkit.h>
 

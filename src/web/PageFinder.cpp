@@ -1,6 +1,6 @@
 #include "web/PageFinder.hpp"
 
-#include "web/GObjectRef.hpp"
+#include "support/GObjectRef.hpp"
 #include "web/WebViewModel.hpp"
 
 #include <gtkmm/widget.h>

@@ -1,6 +1,6 @@
 #include "web/StudioContentFilter.hpp"
 
-#include "web/GObjectRef.hpp"
+#include "support/GObjectRef.hpp"
 #include "web/NavigationPolicy.hpp"
 
 #include <glib/gstdio.h>

@@ -3,7 +3,7 @@
 #include "support/StartupTrace.hpp"
 #include "web/DownloadEvents.hpp"
 #include "web/DownloadSaver.hpp"
-#include "web/GObjectRef.hpp"
+#include "support/GObjectRef.hpp"
 #include "web/LoadFailure.hpp"
 #include "web/NavigationPolicy.hpp"
 #include "web/PageDialogs.hpp"

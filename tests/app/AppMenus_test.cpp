@@ -1,6 +1,6 @@
 #include "MenuTestParts.hpp"
 
-#include "app/AppMenus.hpp"
+#include "app/commands/AppMenus.hpp"
 
 #include <gtkmm/application.h>
 #include <gtest/gtest.h>

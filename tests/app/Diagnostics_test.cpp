@@ -2,8 +2,8 @@
 
 #include "ShellFixture.hpp"
 
-#include "app/CappedFileRead.hpp"
-#include "app/DiagnosticsReport.hpp"
+#include "app/diagnostics/CappedFileRead.hpp"
+#include "app/diagnostics/DiagnosticsReport.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -3,10 +3,10 @@
 
 #include "ShellFixture.hpp"
 
-#include "app/AppDelegate.hpp"
+#include "app/lifecycle/AppDelegate.hpp"
 #include "server/ServerProcess.hpp"
 #include "themes/ThemePacks.hpp"
-#include "ui/ContentView.hpp"
+#include "ui/window/ContentView.hpp"
 #include "web/WebViewModel.hpp"
 
 #include <gtest/gtest.h>

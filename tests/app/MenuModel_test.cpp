@@ -1,4 +1,4 @@
-#include "app/MenuModel.hpp"
+#include "app/commands/MenuModel.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "ShellFixture.hpp"
 
-#include "app/Microphone.hpp"
+#include "app/lifecycle/Microphone.hpp"
 
 #include <gtkmm/button.h>
 #include <gtkmm/messagedialog.h>

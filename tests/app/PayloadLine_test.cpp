@@ -1,4 +1,4 @@
-#include "app/PayloadLine.hpp"
+#include "app/about/PayloadLine.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/QuitDecision.hpp"
+#include "app/lifecycle/QuitDecision.hpp"
 
 #include <gtest/gtest.h>
 

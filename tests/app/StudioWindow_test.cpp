@@ -4,11 +4,11 @@
 
 #include "ShellFixture.hpp"
 
-#include "app/AppMenus.hpp"
+#include "app/commands/AppMenus.hpp"
 #include "server/ServerProcess.hpp"
 #include "themes/ThemePacks.hpp"
-#include "ui/MainWindow.hpp"
-#include "ui/Palette.hpp"
+#include "ui/window/MainWindow.hpp"
+#include "ui/window/Palette.hpp"
 #include "web/WebViewModel.hpp"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/ThemeMenu.hpp"
+#include "app/commands/ThemeMenu.hpp"
 
 #include <giomm/init.h>
 #include <giomm/simpleactiongroup.h>

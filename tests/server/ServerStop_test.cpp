@@ -1,7 +1,7 @@
 #include "ServerTestSupport.hpp"
 
-#include "app/AppDelegate.hpp"
-#include "app/QuitDecision.hpp"
+#include "app/lifecycle/AppDelegate.hpp"
+#include "app/lifecycle/QuitDecision.hpp"
 
 #include <gtest/gtest.h>
 

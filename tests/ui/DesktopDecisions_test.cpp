@@ -1,11 +1,11 @@
 // The plain decisions behind the window's desktop features.
 
-#include "ui/DownloadToastText.hpp"
-#include "ui/FindBarLogic.hpp"
-#include "ui/ServerCardContent.hpp"
-#include "ui/StartAttempts.hpp"
-#include "ui/ViewPreferences.hpp"
-#include "ui/ZoomLevel.hpp"
+#include "ui/messages/DownloadToastText.hpp"
+#include "ui/find/FindBarLogic.hpp"
+#include "ui/cards/ServerCardContent.hpp"
+#include "ui/cards/StartAttempts.hpp"
+#include "ui/preferences/ViewPreferences.hpp"
+#include "ui/preferences/ZoomLevel.hpp"
 #include "web/DownloadsFolder.hpp"
 
 #include <gdk/gdkkeysyms.h>

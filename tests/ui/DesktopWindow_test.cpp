@@ -4,7 +4,7 @@
 
 #include "server/ServerProcess.hpp"
 #include "themes/ThemePacks.hpp"
-#include "ui/MainWindow.hpp"
+#include "ui/window/MainWindow.hpp"
 #include "web/PageZoom.hpp"
 #include "web/WebViewModel.hpp"
 

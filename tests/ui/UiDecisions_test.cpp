@@ -1,7 +1,7 @@
-#include "ui/LayerChoice.hpp"
-#include "ui/PagePreference.hpp"
-#include "ui/ServerCardContent.hpp"
-#include "ui/StudioPage.hpp"
+#include "ui/window/LayerChoice.hpp"
+#include "ui/preferences/PagePreference.hpp"
+#include "ui/cards/ServerCardContent.hpp"
+#include "ui/preferences/StudioPage.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,32 @@
+#include "app/about/AboutQuillbay.hpp"
+
+#include <glib.h>
+#include <glib/gi18n.h>
+
+namespace quillbay {
+
+std::string AboutQuillbay::details(const std::string& payloadLine, long long port, const std::string& logPath)
+{
+    gchar* server = g_strdup_printf(_("Studio server on port %lld"), port);
+    gchar* log = g_strdup_printf(_("Server log: %s"), logPath.c_str());
+    std::string text = payloadLine + "\n" + server + "\n" + log;
+    g_free(server);
+    g_free(log);
+    return text;
+}
+
+AboutQuillbay::AboutQuillbay(const std::string& version, const std::string& payloadLine, long long port,
+                             const std::string& logPath)
+{
+    set_program_name("Quillbay");
+    set_logo_icon_name("org.quillbay.Quillbay");
+    set_version(version);
+    set_comments(_("Desktop shell of a local music studio") + std::string("\n\n") + details(payloadLine, port, logPath));
+    set_license_type(Gtk::License::CUSTOM);
+    set_license(kLicence);
+    set_wrap_license(true);
+    set_modal(true);
+    set_hide_on_close(true);
+}
+
+} // namespace quillbay

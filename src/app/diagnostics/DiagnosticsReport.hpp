@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/diagnostics/ZipArchive.hpp"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillbay {
+
+// What a bug report needs, gathered into one zip: both server logs,
+// PAYLOAD.json, and a summary (version, graphics, server, last load error),
+// with the user's home folder shown as "~" everywhere.
+struct DiagnosticsReport {
+    static constexpr std::size_t kLogCap = 4 * 1024 * 1024;    // the newest part of each log
+    static constexpr std::size_t kPayloadCap = 256 * 1024;
+
+    std::string stateDir;      // holds logs/server.log and logs/server.previous.log
+    std::string resourceDir;   // holds PAYLOAD.json
+    std::string version;
+    std::string graphics;
+    std::string serverState;
+    long long port = 0;
+    std::string lastLoadError;  // empty: none this run
+    std::vector<std::string> homes;  // the home folders to mask
+
+    ZipArchive build() const;
+
+    // Builds the report and writes it to `path` atomically (a temporary file
+    // renamed over it). The reason when it could not be written.
+    std::optional<std::string> save(const std::string& path) const;
+};
+
+// `text` with every occurrence of one of `homes` that ends at a path boundary
+// replaced by "~". Longer homes are replaced first.
+std::string maskHomes(std::string text, std::vector<std::string> homes);
+
+// The user's home folders: the account's (password database) and $HOME, when they differ.
+std::vector<std::string> userHomes();
+
+} // namespace quillbay

@@ -1,0 +1,97 @@
+#include "app/lifecycle/Microphone.hpp"
+
+#include "support/ModalAlert.hpp"
+
+#include <glibmm/main.h>
+
+#include <giomm/desktopappinfo.h>
+#include <gio/gio.h>
+#include <glib.h>
+#include <glib/gi18n.h>
+
+#include <memory>
+
+namespace quillbay {
+
+namespace {
+
+constexpr int kOpenSettings = 1000;
+constexpr int kLater = 1001;
+
+// Desktop entries of settings pages that govern the microphone, most
+// specific first.
+const char* const kSettingsEntries[] = {
+    "gnome-microphone-panel.desktop",
+    "gnome-privacy-panel.desktop",
+    "gnome-sound-panel.desktop",
+    "kcm_pulseaudio.desktop",
+};
+
+// Runs `work` on the main loop; safe to call from any thread.
+void onMainLoop(std::function<void()> work)
+{
+    auto* pending = new std::function<void()>(std::move(work));
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer data) -> gboolean {
+            (*static_cast<std::function<void()>*>(data))();
+            return G_SOURCE_REMOVE;
+        },
+        pending, [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+}
+
+} // namespace
+
+Microphone::Request Microphone::platformRequest()
+{
+    // Plain Linux desktops have no per-application microphone consent: any
+    // program of the user may open the capture device, so the answer is
+    // always "granted". (Sandboxed runs get their say through the portal when
+    // the page itself asks, which the web view's permission policy handles.)
+    return [](Answer answer) { answer(true); };
+}
+
+Microphone::SettingsOpener Microphone::desktopSettingsOpener()
+{
+    return [] {
+        for (const char* entry : kSettingsEntries) {
+            auto info = Gio::DesktopAppInfo::create(entry);
+            if (!info)
+                continue;
+            // Launch failures are ignored: there is nothing better to offer.
+            g_app_info_launch(G_APP_INFO(info->gobj()), nullptr, nullptr, nullptr);
+            return;
+        }
+    };
+}
+
+void Microphone::ask(Platform platform)
+{
+    if (!platform.request)
+        platform.request = platformRequest();
+    if (!platform.openSettings)
+        platform.openSettings = desktopSettingsOpener();
+    auto openSettings = std::move(platform.openSettings);
+    auto parent = std::move(platform.parent);
+    platform.request([openSettings, parent](bool granted) {
+        if (granted)
+            return;
+        onMainLoop([openSettings, parent] { showRefusalAlert(parent ? parent() : nullptr, openSettings); });
+    });
+}
+
+void Microphone::showRefusalAlert(Gtk::Window* parent, SettingsOpener openSettings)
+{
+    Alert alert;
+    alert.message = _("Microphone access is off for Quillbay");
+    alert.detail = _("The live room cannot hear the desk until it is allowed in System Settings "
+                     "\u203A Privacy & Security \u203A Microphone.");
+    alert.buttons = {{_("Open System Settings"), kOpenSettings}, {_("Later"), kLater}};
+    alert.defaultResponse = kOpenSettings;
+    showModalAlert(parent, alert, [openSettings](int response) {
+        if (response == kOpenSettings && openSettings)
+            openSettings();
+    });
+}
+
+} // namespace quillbay

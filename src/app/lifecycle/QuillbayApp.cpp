@@ -1,0 +1,175 @@
+#include "app/lifecycle/QuillbayApp.hpp"
+
+#include "app/commands/AppMenus.hpp"
+#include "app/commands/DesktopCommands.hpp"
+#include "app/commands/DesktopMenus.hpp"
+#include "app/lifecycle/Microphone.hpp"
+#include "server/ServerProcess.hpp"
+#include "support/StartupTrace.hpp"
+#include "themes/ThemePacks.hpp"
+#include "ui/window/MainWindow.hpp"
+#include "web/WebViewModel.hpp"
+
+#include <gdkmm/display.h>
+#include <glibmm/main.h>
+#include <glibmm/miscutils.h>
+#include <giomm/simpleaction.h>
+#include <gtkmm/icontheme.h>
+
+namespace quillbay {
+
+Glib::RefPtr<QuillbayApp> QuillbayApp::create()
+{
+    return Glib::make_refptr_for_instance<QuillbayApp>(new QuillbayApp());
+}
+
+// Default flags: the first launch in a session owns the name, a second one
+// only asks it to activate (present its window) and then ends. Without a
+// session bus GApplication runs as a non-unique instance.
+QuillbayApp::QuillbayApp() : Gtk::Application(kApplicationId, Gio::Application::Flags::NONE)
+{
+    Glib::set_application_name("Quillbay");
+}
+
+QuillbayApp::~QuillbayApp() = default;
+
+void QuillbayApp::on_startup()
+{
+    traceStartup("startup");
+    // Before anything is started: a signal during start-up takes the quit
+    // path too, once the main loop runs.
+    signals_ = std::make_unique<QuitSignals>([this](int) { quitGracefully(); });
+    // The server needs no display: it boots while GTK starts up.
+    startServer();
+    traceStartup("server-spawned");
+    Gtk::Application::on_startup();
+    traceStartup("gtk-started");
+    if (auto display = Gdk::Display::get_default())
+        Gtk::IconTheme::get_for_display(display)->add_search_path(ServerProcess::defaultResourceDir() + "/icons");
+    Gtk::Window::set_default_icon_name(kApplicationId);
+
+    createLongLivedObjects();
+    installMenus();
+    askForMicrophone();
+}
+
+void QuillbayApp::startServer()
+{
+    const ServerProcess::Config config = ServerProcess::appConfig();
+    server_ = std::make_shared<ServerProcess>(config);
+    delegate_ = std::make_unique<AppDelegate>(config.timing.stopGrace);
+    // Only the primary instance gets here. Starting the server now lets it
+    // boot while GTK starts, the web processes start and GTK builds, realises
+    // and maps the window; the window takes up whatever state the server has
+    // reached by then, and its own appearance action finds it started.
+    delegate_->windowAppeared(server_);
+}
+
+void QuillbayApp::createLongLivedObjects()
+{
+    // Creating the model starts WebKit's network and web processes.
+    web_ = std::make_unique<WebViewModel>();
+    themes_ = std::make_unique<ThemePacks>();
+}
+
+void QuillbayApp::installMenus()
+{
+    AppMenus::Hooks hooks;
+    hooks.quit = [this] { quitGracefully(); };
+    hooks.parent = [this]() -> Gtk::Window* { return window_.get(); };
+    desktop_ = std::make_unique<DesktopCommands>(*this, *server_, *web_, [this] { return window_.get(); });
+    hooks.openURI = [this](const std::string& uri) { desktop_->openOrTell(uri); };
+    hooks.revealFolder = [this](const std::string& folder) { desktop_->revealOrTell(folder); };
+    hooks.extendMenuBar = addDesktopMenus;
+    menus_ = std::make_unique<AppMenus>(*this, *server_, *web_, *themes_, std::move(hooks));
+    set_accel_for_action("win.reload", "<Primary>r");
+}
+
+void QuillbayApp::askForMicrophone()
+{
+    Microphone::Platform platform;
+    platform.parent = [this]() -> Gtk::Window* { return window_.get(); };
+    Microphone::ask(std::move(platform));
+}
+
+void QuillbayApp::on_activate()
+{
+    // A launch during the quit brings nothing back.
+    if (delegate_->quitting())
+        return;
+    if (window_) {
+        window_->present();
+        return;
+    }
+    if (windowPending_)
+        return;
+    // The web process launched in startup hears from this process only once
+    // the main loop runs. Building the window a turn later lets that process
+    // start up while GTK builds, realises and maps the window.
+    windowPending_ = true;
+    hold();
+    Glib::signal_idle().connect_once([this] { showFirstWindow(); });
+}
+
+void QuillbayApp::showFirstWindow()
+{
+    windowPending_ = false;
+    if (!delegate_->quitting()) {
+        createWindow();
+        traceStartup("window-built");
+        window_->present();
+    }
+    release();
+}
+
+void QuillbayApp::createWindow()
+{
+    window_ = std::make_unique<MainWindow>(*server_, *web_, *themes_);
+    add_window(*window_);
+    web_->setParentWindow(window_.get());
+    window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
+
+    window_->signal_map().connect([this] {
+        traceStartup("window-mapped");
+        delegate_->windowAppeared(server_);
+    });
+    window_->add_tick_callback([](const Glib::RefPtr<Gdk::FrameClock>&) {
+        traceStartup("first-frame");
+        return false;
+    });
+    window_->signal_close_request().connect(
+        [this] {
+            quitGracefully();
+            return true;
+        },
+        false);
+}
+
+void QuillbayApp::quitGracefully()
+{
+    if (!delegate_ || delegate_->quitting())
+        return;
+    if (window_)
+        window_->set_visible(false);
+    // Hidden, the window no longer keeps the application; the hold does until the server is stopped.
+    hold();
+    delegate_->requestQuit([this] {
+        release();
+        quit();
+    });
+}
+
+void QuillbayApp::on_shutdown()
+{
+    signals_.reset();
+    menus_.reset();
+    desktop_.reset();
+    if (window_) {
+        web_->setParentWindow(nullptr);
+        remove_window(*window_);
+        window_.reset();
+    }
+    Gtk::Application::on_shutdown();
+}
+
+} // namespace quillbay

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "support/DesktopOpener.hpp"
+#include "ui/cards/ServerCardContent.hpp"
+
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/image.h>
+#include <gtkmm/label.h>
+#include <gtkmm/scrolledwindow.h>
+#include <gtkmm/spinner.h>
+#include <gtkmm/textview.h>
+#include <sigc++/connection.h>
+
+namespace quillbay {
+
+class ServerProcess;
+
+// The card shown while the server is not ready: warming up, or dark with the
+// failure, the newest output and the two ways out.
+class ServerCard : public Gtk::Box {
+public:
+    ServerCard(ServerProcess& server, DesktopOpener opener);
+    ~ServerCard() override;
+
+    // "Restart Server": the window's default button while the card is dark.
+    Gtk::Button& restartButton() { return restart_; }
+    Gtk::Button& showLogButton() { return showLog_; }
+    bool logBoxShown() const { return logBox_.get_visible(); }
+    const ServerCardContent& content() const { return content_; }
+
+private:
+    void refresh();
+    void scheduleLogRefresh();
+    void showContent(const ServerCardContent& content);
+    void fitMessageWidth();
+
+    ServerProcess& server_;
+    DesktopOpener opener_;
+    ServerCardContent content_;
+    StartAttempts attempts_;
+    bool followNewest_ = true;
+
+    Gtk::Image icon_;
+    Gtk::Label headline_;
+    Gtk::Spinner spinner_;
+    Gtk::Label explanation_;
+    Gtk::Label message_;
+    Gtk::Label attempt_;
+    Gtk::Box logBox_;
+    Gtk::ScrolledWindow logScroll_;
+    Gtk::TextView logView_;
+    Gtk::Box buttons_;
+    Gtk::Button restart_;
+    Gtk::Button showLog_;
+
+    sigc::connection stateChanged_;
+    sigc::connection logChanged_;
+    sigc::connection logTimer_;
+};
+
+} // namespace quillbay

@@ -1,0 +1,53 @@
+#include "ui/cards/ServerCardContent.hpp"
+
+#include <glib/gi18n.h>
+
+namespace quillbay {
+
+std::string logBoxText(const std::deque<std::string>& logTail)
+{
+    const std::size_t first = logTail.size() > kLogBoxLines ? logTail.size() - kLogBoxLines : 0;
+    std::string text;
+    for (std::size_t i = first; i < logTail.size(); ++i) {
+        if (i != first)
+            text += '\n';
+        text += logTail[i];
+    }
+    return text;
+}
+
+ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail)
+{
+    ServerCardContent content;
+    switch (state.kind()) {
+    case ServerState::Kind::Idle:
+    case ServerState::Kind::Starting:
+        content.kind = ServerCardContent::Kind::Warming;
+        content.headline = _("WARMING UP THE ROOM");
+        content.explanation = _("Building the cart packs and checking ffmpeg. First launch takes a little longer.");
+        break;
+    case ServerState::Kind::Failed:
+        content.kind = ServerCardContent::Kind::Dark;
+        content.headline = _("THE ROOM IS DARK");
+        content.message = state.message();
+        if (!logTail.empty())
+            content.logText = logBoxText(logTail);
+        content.buttons = true;
+        break;
+    case ServerState::Kind::Ready:
+        content.kind = ServerCardContent::Kind::IconOnly;
+        break;
+    }
+    return content;
+}
+
+ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail,
+                                    const StartAttempts& attempts)
+{
+    ServerCardContent content = serverCardContent(state, logTail);
+    if (content.kind == ServerCardContent::Kind::Dark)
+        content.attempt = attempts.failureLine();
+    return content;
+}
+
+} // namespace quillbay

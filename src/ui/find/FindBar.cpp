@@ -1,0 +1,109 @@
+#include "ui/find/FindBar.hpp"
+
+#include <glib/gi18n.h>
+#include <gtkmm/eventcontrollerkey.h>
+
+namespace quillbay {
+
+FindBar::FindBar(WebViewModel& web) : finder_(web), row_(Gtk::Orientation::HORIZONTAL, 6)
+{
+    add_css_class("find-bar");
+    set_show_close_button(true);
+    set_valign(Gtk::Align::START);
+
+    g_object_set(G_OBJECT(entry_.gobj()), "placeholder-text", _("Find in page"), nullptr);
+    entry_.set_size_request(260, -1);
+    statusLabel_.add_css_class("find-status");
+    statusLabel_.set_width_chars(14);
+    statusLabel_.set_xalign(0.0);
+    previous_.set_icon_name("go-up-symbolic");
+    previous_.set_tooltip_text(_("Previous Match (Shift+Enter)"));
+    next_.set_icon_name("go-down-symbolic");
+    next_.set_tooltip_text(_("Next Match (Enter)"));
+    for (Gtk::Widget* item : std::initializer_list<Gtk::Widget*>{&entry_, &previous_, &next_, &statusLabel_})
+        row_.append(*item);
+    set_child(row_);
+    connect_entry(entry_);
+
+    entry_.signal_search_changed().connect(sigc::mem_fun(*this, &FindBar::onTextChanged));
+    entry_.signal_next_match().connect([this] { finder_.next(); });
+    entry_.signal_previous_match().connect([this] { finder_.previous(); });
+    entry_.signal_stop_search().connect(sigc::mem_fun(*this, &FindBar::close));
+    previous_.signal_clicked().connect([this] { finder_.previous(); });
+    next_.signal_clicked().connect([this] { finder_.next(); });
+    // Before the entry: Shift+Enter would otherwise only "activate" it.
+    auto keys = Gtk::EventControllerKey::create();
+    keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    keys->signal_key_pressed().connect(sigc::mem_fun(*this, &FindBar::onKey), false);
+    entry_.add_controller(keys);
+
+    finder_.signalResult().connect(sigc::mem_fun(*this, &FindBar::onResult));
+    property_search_mode_enabled().signal_changed().connect([this] {
+        if (!get_search_mode())
+            finder_.finish();
+    });
+}
+
+void FindBar::open()
+{
+    const bool wasOpen = isOpen();
+    set_search_mode(true);
+    entry_.grab_focus();
+    entry_.select_region(0, -1);
+    if (!wasOpen && !entry_.get_text().empty())
+        onTextChanged();
+}
+
+void FindBar::close()
+{
+    set_search_mode(false);
+    finder_.finish();
+    showStatus({});
+}
+
+void FindBar::onTextChanged()
+{
+    const std::string text = entry_.get_text();
+    if (text.empty())
+        showStatus({});
+    finder_.search(text);
+}
+
+void FindBar::onResult(std::optional<unsigned> matches)
+{
+    showStatus(FindBarLogic::status(entry_.get_text(), matches, PageFinder::kMaxCount));
+}
+
+void FindBar::showStatus(const FindBarLogic::Status& status)
+{
+    status_ = status;
+    statusLabel_.set_text(status.text);
+    if (status.noMatches) {
+        entry_.add_css_class("error");
+        statusLabel_.add_css_class("error");
+    } else {
+        entry_.remove_css_class("error");
+        statusLabel_.remove_css_class("error");
+    }
+}
+
+bool FindBar::onKey(unsigned keyval, unsigned, Gdk::ModifierType state)
+{
+    const bool shift = (state & Gdk::ModifierType::SHIFT_MASK) == Gdk::ModifierType::SHIFT_MASK;
+    switch (FindBarLogic::keyAction(keyval, shift)) {
+    case FindBarLogic::KeyAction::Next:
+        finder_.next();
+        return true;
+    case FindBarLogic::KeyAction::Previous:
+        finder_.previous();
+        return true;
+    case FindBarLogic::KeyAction::Close:
+        close();
+        return true;
+    case FindBarLogic::KeyAction::None:
+        return false;
+    }
+    return false;
+}
+
+} // namespace quillbay

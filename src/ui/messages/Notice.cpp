@@ -1,0 +1,38 @@
+#include "ui/messages/Notice.hpp"
+
+#include <glibmm/main.h>
+
+namespace quillbay {
+
+Notice::Notice()
+{
+    set_halign(Gtk::Align::CENTER);
+    set_valign(Gtk::Align::START);
+    set_transition_type(Gtk::RevealerTransitionType::SLIDE_DOWN);
+    set_can_target(false);
+    label_.add_css_class("notice");
+    label_.set_wrap(true);
+    label_.set_max_width_chars(80);
+    set_child(label_);
+    set_reveal_child(false);
+}
+
+Notice::~Notice()
+{
+    hideTimer_.disconnect();
+}
+
+void Notice::show(const std::string& text)
+{
+    label_.set_text(text);
+    set_reveal_child(true);
+    hideTimer_.disconnect();
+    hideTimer_ = Glib::signal_timeout().connect(
+        [this] {
+            set_reveal_child(false);
+            return false;
+        },
+        kShownMs);
+}
+
+} // namespace quillbay

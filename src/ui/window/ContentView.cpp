@@ -1,0 +1,183 @@
+#include "ui/window/ContentView.hpp"
+
+#include "server/ServerProcess.hpp"
+#include "themes/ThemePacks.hpp"
+#include "web/WebViewModel.hpp"
+
+namespace quillbay {
+
+namespace {
+
+constexpr int kMinimumWidth = 960;
+constexpr int kMinimumHeight = 620;
+
+} // namespace
+
+ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
+                         PagePreference preference, DesktopOpener opener)
+    : window_(window),
+      server_(server),
+      web_(web),
+      themes_(themes),
+      preference_(std::move(preference)),
+      opener_(opener ? std::move(opener) : DesktopOpener([this](const std::string& uri) { openOrTell(uri); })),
+      page_(web),
+      cardLayer_(Gtk::Orientation::VERTICAL, 0),
+      serverCard_(server, opener_),
+      loadErrorCard_([this] { reload(); })
+{
+    add_css_class("quillbay-content");
+    set_size_request(kMinimumWidth, kMinimumHeight);
+
+    set_child(page_);
+
+    loadingBar_.add_css_class("loading-bar");
+    loadingBar_.set_valign(Gtk::Align::START);
+    loadingBar_.set_hexpand(true);
+    loadingBar_.set_can_target(false);
+    add_overlay(loadingBar_);
+
+    cardLayer_.set_halign(Gtk::Align::CENTER);
+    cardLayer_.set_valign(Gtk::Align::CENTER);
+    cardLayer_.append(serverCard_);
+    cardLayer_.append(loadErrorCard_);
+    add_overlay(cardLayer_);
+    add_overlay(notice_);
+    add_overlay(toast_);
+
+    toolbar_.showPage(preference_.page());
+    toolbar_.signalPagePicked().connect(sigc::mem_fun(*this, &ContentView::pickPage));
+
+    reloadAction_ = window_.add_action("reload", sigc::mem_fun(*this, &ContentView::reload));
+    openInBrowserAction_ = window_.add_action("open-in-browser", sigc::mem_fun(*this, &ContentView::openInBrowser));
+
+    connections_.push_back(server_.state().signalChanged().connect(sigc::mem_fun(*this, &ContentView::onServerStateChanged)));
+    for (auto* signal : {&web_.isLoading().signalChanged(), &web_.progress().signalChanged()})
+        connections_.push_back(signal->connect(sigc::mem_fun(*this, &ContentView::refreshLayers)));
+    connections_.push_back(web_.loadError().signalChanged().connect(sigc::mem_fun(*this, &ContentView::refreshLayers)));
+    connections_.push_back(web_.currentURL().signalChanged().connect(sigc::mem_fun(*this, &ContentView::followShownPage)));
+    connections_.push_back(themes_.lastMessage().signalChanged().connect([this] {
+        if (const auto& message = themes_.lastMessage().get())
+            notice_.show(*message);
+    }));
+    keyboardPassage_ = std::make_unique<KeyboardPassage>(window_, toolbar_, page_, web_.widget(),
+                                                         [this] { return layers_.webOpacity > 0.0; });
+    // A server that became ready before this view existed is entered now.
+    onServerStateChanged();
+}
+
+ContentView::~ContentView()
+{
+    for (auto& connection : connections_)
+        connection.disconnect();
+}
+
+void ContentView::reload()
+{
+    if (!server_.state()->isReady())
+        return;
+    web_.reload();
+}
+
+void ContentView::openInBrowser()
+{
+    const auto& current = web_.currentURL().get();
+    if (opener_)
+        opener_(current ? *current : server_.baseURL());
+}
+
+void ContentView::openOrTell(const std::string& uri)
+{
+    if (const OpenFailure failure = openReportingFailure(uri))
+        toast_.show(openFailureText(uri, *failure));
+}
+
+void ContentView::pickPage(StudioPage page)
+{
+    preference_.store(page);
+    toolbar_.showPage(page);
+    show(page);
+}
+
+void ContentView::show(StudioPage page)
+{
+    if (!server_.state()->isReady())
+        return;
+    web_.load(pageURL(server_.baseURL(), page));
+}
+
+// The page's own links move between the desk and the room too: the switch
+// and the remembered page follow whatever studio page is shown.
+void ContentView::followShownPage()
+{
+    const auto& url = web_.currentURL().get();
+    const auto page = url ? studioPageAt(*url, server_.baseURL()) : std::nullopt;
+    if (!page)
+        return;
+    toolbar_.showPage(*page);
+    if (preference_.raw() != rawValue(*page))
+        preference_.store(*page);
+}
+
+void ContentView::onServerStateChanged()
+{
+    const bool ready = server_.state()->isReady();
+    const bool enteringReady = ready && !wasReady_;
+    wasReady_ = ready;
+    refreshLayers();
+    if (enteringReady)
+        enterReady();
+}
+
+void ContentView::enterReady()
+{
+    web_.setAllowedPort(server_.port().get());
+    show(preference_.page());
+    themes_.refresh(server_.baseURL());
+}
+
+void ContentView::refreshLayers()
+{
+    const bool ready = server_.state()->isReady();
+    layers_ = chooseLayers(server_.state().get(), web_.loadError().get(), web_.isLoading().get());
+
+    page_.set_opacity(layers_.webOpacity);
+    page_.set_can_target(layers_.webOpacity > 0.0);
+
+    loadingBar_.set_visible(layers_.loadingBar);
+    loadingBar_.set_fraction(web_.progress().get());
+
+    const bool serverCard = layers_.card == LayerChoice::Card::Server;
+    const bool loadErrorCard = layers_.card == LayerChoice::Card::LoadError;
+    serverCard_.set_visible(serverCard);
+    loadErrorCard_.set_visible(loadErrorCard);
+    loadErrorCard_.setMessage(layers_.loadErrorMessage);
+    cardLayer_.set_visible(serverCard || loadErrorCard);
+
+    reloadAction_->set_enabled(ready);
+    openInBrowserAction_->set_enabled(ready);
+    toolbar_.setServerReady(ready);
+
+    Gtk::Button* wanted = nullptr;
+    if (serverCard && server_.state()->isFailed())
+        wanted = &serverCard_.restartButton();
+    else if (loadErrorCard)
+        wanted = &loadErrorCard_.retryButton();
+    if (wanted != defaultButton_) {
+        defaultButton_ = wanted;
+        focusDefault(wanted);
+    }
+}
+
+void ContentView::focusDefault(Gtk::Button* button)
+{
+    if (!button) {
+        window_.unset_default_widget();
+        return;
+    }
+    // Return presses the default button; focus on it keeps the page from taking the key.
+    window_.set_default_widget(*button);
+    button->grab_focus();
+}
+
+} // namespace quillbay

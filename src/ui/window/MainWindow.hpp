@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ui/window/ContentView.hpp"
+#include "ui/find/FindBar.hpp"
+#include "ui/preferences/ViewPreferences.hpp"
+
+#include <gtkmm/applicationwindow.h>
+
+#include <memory>
+#include <vector>
+
+namespace quillbay {
+
+// The one window: "Quillbay", the toolbar as its title bar, ContentView inside,
+// the find bar over the page. Remembers its size, maximised state and the page
+// zoom in `preferences`. Installs "win.find", "win.zoom-in", "win.zoom-out"
+// and "win.zoom-reset".
+class MainWindow : public Gtk::ApplicationWindow {
+public:
+    MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes,
+               ViewPreferences preferences = ViewPreferences());
+    ~MainWindow() override;
+
+    ContentView& content() { return content_; }
+    FindBar& findBar() { return findBar_; }
+
+    // Zoom steps; each is applied to the page and stored at once.
+    void zoomIn();
+    void zoomOut();
+    void zoomReset();
+
+    // Stores the size and maximised state (done when the window is hidden).
+    void saveWindowState();
+
+    // Shows `path` in the file manager; a toast says so when nothing could show it.
+    void revealOrTell(const std::string& path);
+
+private:
+    void restoreWindowState();
+    void applyZoom(double level);
+    void onDownloadSaved(const std::string& path);
+
+    WebViewModel& web_;
+    ViewPreferences preferences_;
+    ContentView content_;
+    FindBar findBar_;
+    std::vector<sigc::connection> downloads_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+} // namespace quillbay
