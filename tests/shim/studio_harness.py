@@ -11,9 +11,60 @@ import tempfile
 import threading
 import time
 import unittest
+import zipfile
 from pathlib import Path
 
 SHIM_DIR = Path(os.environ.get("QUILLBAY_SHIM_DIR") or Path(__file__).resolve().parents[2] / "shim")
+OTHER_USER = 65534  # nobody
+# The interpreter running the tests may sit in a home folder only we can enter.
+OTHER_USER_PYTHON = shutil.which("python3", path="/usr/bin:/bin") or sys.executable
+needs_root = unittest.skipUnless(os.geteuid() == 0, "connecting as another user needs root")
+
+# Run as another user: sends each [method, path, body] of argv[2] to the port
+# of argv[1] and prints [status, body] of each; with argv[3] > 0, first opens
+# that many connections that ask for the active stylesheet and never read,
+# and holds them until standard input ends.
+OTHER_USER_CLIENT = r"""
+import http.client, json, socket, sys
+port, requests, hold = int(sys.argv[1]), json.loads(sys.argv[2]), int(sys.argv[3])
+held = []
+for _ in range(hold):
+    connection = socket.socket()
+    connection.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+    connection.connect(("127.0.0.1", port))
+    connection.sendall(b"GET /themes/active.css HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % port)
+    held.append(connection)
+answers = []
+for method, path, body in requests:
+    client = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
+    client.request(method, path, body if body is None else json.dumps(body), {"Host": f"127.0.0.1:{port}"})
+    answer = client.getresponse()
+    answers.append([answer.status, answer.read().decode()])
+print(json.dumps(answers), flush=True)
+sys.stdin.read()
+"""
+
+
+def manifest(pack_id="ember", version="2.1") -> bytes:
+    return json.dumps({"id": pack_id, "name": pack_id.title(), "version": version}).encode()
+
+
+def write_pack(folder: Path, pack_id="ember", css="/* ember */") -> Path:
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / "manifest.json").write_bytes(manifest(pack_id))
+    (folder / "theme.css").write_text(css)
+    return folder
+
+
+def write_zip(path: Path, entries) -> Path:
+    """Entries are (name, data) or (name, data, mode)."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
+        for name, data, *mode in entries:
+            info = zipfile.ZipInfo(name)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            info.external_attr = (mode[0] if mode else 0o100644) << 16
+            archive.writestr(info, data)
+    return path
 
 
 class StudioTestCase(unittest.TestCase):
@@ -28,7 +79,7 @@ class StudioTestCase(unittest.TestCase):
         self.start_server()
         self.addCleanup(self.stop_server)
 
-    def start_server(self, descriptor_limit: int | None = None) -> None:
+    def start_server(self, descriptor_limit: int | None = None, environment: dict | None = None) -> None:
         limit_descriptors = None
         if descriptor_limit:
             def limit_descriptors():
@@ -39,7 +90,7 @@ class StudioTestCase(unittest.TestCase):
                 self.port = probe.getsockname()[1]
             env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "STUDIO_PORT": str(self.port),
                    "STUDIO_STATE": str(self.state_dir), "QUILLBAY_BUNDLED": "1", "PYTHONUNBUFFERED": "1",
-                   "PYTHONDONTWRITEBYTECODE": "1", "LANG": "C.UTF-8"}
+                   "PYTHONDONTWRITEBYTECODE": "1", "LANG": "C.UTF-8", **(environment or {})}
             self.lines = []
             self.process = subprocess.Popen(
                 [sys.executable, str(SHIM_DIR / "quillbay_server.py")], cwd=self.studio_dir, env=env,
@@ -98,6 +149,18 @@ class StudioTestCase(unittest.TestCase):
 
     def install(self, path, activate=True) -> dict:
         return self.post_json("/api/themes/install", {"path": str(path), "activate": activate}).json()
+
+    def as_other_user(self, requests, hold: int = 0) -> list:
+        """The answers another user gets; connections it holds stay open until the test ends."""
+        client = subprocess.Popen(
+            [OTHER_USER_PYTHON, "-c", OTHER_USER_CLIENT, str(self.port), json.dumps(requests), str(hold)],
+            user=OTHER_USER, group=OTHER_USER, extra_groups=[], cwd="/",
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.addCleanup(client.communicate, timeout=10)
+        line = client.stdout.readline()
+        if not line:
+            self.fail("the other user's client failed: " + client.stderr.read().decode())
+        return json.loads(line)
 
     def process_status(self, field: str) -> int:
         """A number from /proc/PID/status of the server, such as VmHWM (peak memory in kB)."""

@@ -1,25 +1,15 @@
 """Malformed requests and archives: each gets a one-sentence 400 and one log
 line, never a 500, a dropped connection, a traceback or a memory spike."""
-import json
 import random
 import struct
-import zipfile
-from pathlib import Path
 
-from studio_harness import StudioTestCase
+from studio_harness import StudioTestCase, manifest, write_zip
 
 CENTRAL_ENTRY = b"PK\x01\x02"
 
 
-def manifest(pack_id="ember", name="Ember") -> bytes:
-    return json.dumps({"id": pack_id, "name": name, "version": "1.0"}).encode()
-
-
-def zip_bytes(path: Path, entries) -> bytes:
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
-        for name, data in entries:
-            archive.writestr(zipfile.ZipInfo(name) if not name else name, data)
-    return path.read_bytes()
+def zip_bytes(path, entries) -> bytes:
+    return write_zip(path, entries).read_bytes()
 
 
 def patched(data: bytes, entry: int, flags: int = 0, name: bytes | None = None, offset: int | None = None) -> bytes:
@@ -35,7 +25,7 @@ def patched(data: bytes, entry: int, flags: int = 0, name: bytes | None = None, 
     return bytes(data)
 
 
-def many_entries_zip(path: Path, count: int, claimed: int) -> Path:
+def many_entries_zip(path, count: int, claimed: int):
     """A zip64 archive whose directory lists `count` one-byte-named entries and claims `claimed`."""
     entry = struct.pack("<4s4B4HL2L5H2L", CENTRAL_ENTRY, 20, 3, 20, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0) + b"a"
     size = len(entry) * count
