@@ -1,4 +1,5 @@
 """Gives each test a fresh data folder and the real studio server as a child process."""
+import contextlib
 import http.client
 import json
 import os
@@ -16,33 +17,57 @@ from pathlib import Path
 
 SHIM_DIR = Path(os.environ.get("QUILLBAY_SHIM_DIR") or Path(__file__).resolve().parents[2] / "shim")
 OTHER_USER = 65534  # nobody
-# The interpreter running the tests may sit in a home folder only we can enter.
-OTHER_USER_PYTHON = shutil.which("python3", path="/usr/bin:/bin") or sys.executable
-needs_root = unittest.skipUnless(os.geteuid() == 0, "connecting as another user needs root")
+needs_root = unittest.skipUnless(os.geteuid() == 0, "acting as another user needs root")
 
-# Run as another user: sends each [method, path, body] of argv[2] to the port
-# of argv[1] and prints [status, body] of each; with argv[3] > 0, first opens
-# that many connections that ask for the active stylesheet and never read,
-# and holds them until standard input ends.
-OTHER_USER_CLIENT = r"""
-import http.client, json, socket, sys
-port, requests, hold = int(sys.argv[1]), json.loads(sys.argv[2]), int(sys.argv[3])
-held = []
-for _ in range(hold):
-    connection = socket.socket()
-    connection.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
-    connection.connect(("127.0.0.1", port))
-    connection.sendall(b"GET /themes/active.css HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % port)
-    held.append(connection)
-answers = []
-for method, path, body in requests:
-    client = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
-    client.request(method, path, body if body is None else json.dumps(body), {"Host": f"127.0.0.1:{port}"})
-    answer = client.getresponse()
-    answers.append([answer.status, answer.read().decode()])
-print(json.dumps(answers), flush=True)
-sys.stdin.read()
-"""
+
+@contextlib.contextmanager
+def as_user(user: int, work):
+    """Runs work() in a child process as `user`; gives what it returns (as JSON)
+    while the child, and any connection it opened, lives on."""
+    answer_pipe, end_pipe = os.pipe(), os.pipe()
+    pid = os.fork()
+    if pid == 0:
+        try:
+            os.close(end_pipe[1])
+            os.setgroups([])
+            os.setgid(user)
+            os.setuid(user)
+            os.write(answer_pipe[1], json.dumps(work()).encode() + b"\n")
+            os.read(end_pipe[0], 1)
+        finally:
+            os._exit(0)
+    os.close(answer_pipe[1])
+    os.close(end_pipe[0])
+    try:
+        with os.fdopen(answer_pipe[0]) as answer:
+            line = answer.readline()
+        if not line:
+            raise AssertionError(f"the child acting as user {user} failed")
+        yield json.loads(line)
+    finally:
+        os.close(end_pipe[1])
+        os.waitpid(pid, 0)
+
+
+@contextlib.contextmanager
+def repeating(step, threads: int = 1):
+    """Calls step() over and over on `threads` threads while the block runs; gives the list of ended calls."""
+    stop, ended = threading.Event(), []
+
+    def run() -> None:
+        while not stop.is_set():
+            step()
+            ended.append(1)
+
+    workers = [threading.Thread(target=run, daemon=True) for _ in range(threads)]
+    for worker in workers:
+        worker.start()
+    try:
+        yield ended
+    finally:
+        stop.set()
+        for worker in workers:
+            worker.join()
 
 
 def manifest(pack_id="ember", version="2.1") -> bytes:
@@ -76,6 +101,7 @@ class StudioTestCase(unittest.TestCase):
         self.state_dir, self.studio_dir = self.temp / "state", self.temp / "studio"
         self.installed_dir = self.state_dir / "themes"
         self.studio_dir.mkdir()
+        self.addCleanup(lambda: self.assertFalse([line for line in self.lines if "Traceback" in line], self.lines))
         self.start_server()
         self.addCleanup(self.stop_server)
 
@@ -149,18 +175,6 @@ class StudioTestCase(unittest.TestCase):
 
     def install(self, path, activate=True) -> dict:
         return self.post_json("/api/themes/install", {"path": str(path), "activate": activate}).json()
-
-    def as_other_user(self, requests, hold: int = 0) -> list:
-        """The answers another user gets; connections it holds stay open until the test ends."""
-        client = subprocess.Popen(
-            [OTHER_USER_PYTHON, "-c", OTHER_USER_CLIENT, str(self.port), json.dumps(requests), str(hold)],
-            user=OTHER_USER, group=OTHER_USER, extra_groups=[], cwd="/",
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        self.addCleanup(client.communicate, timeout=10)
-        line = client.stdout.readline()
-        if not line:
-            self.fail("the other user's client failed: " + client.stderr.read().decode())
-        return json.loads(line)
 
     def process_status(self, field: str) -> int:
         """A number from /proc/PID/status of the server, such as VmHWM (peak memory in kB)."""

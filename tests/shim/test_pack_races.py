@@ -1,35 +1,20 @@
 """Packs changed by someone else while the server reads them, and readers
 that ask for the active pack while it is being replaced."""
 import os
-import threading
 
-from studio_harness import StudioTestCase, write_pack
+from studio_harness import StudioTestCase, repeating, write_pack
 
 
-class Swapper:
-    """Replaces a pack's theme.css with something else and with a plain file, in turn, until stopped."""
+def swap(stylesheet, make_other):
+    """A step that replaces theme.css with something else, then with a plain file again."""
+    temporary = stylesheet.parent.parent / "swap.tmp"  # outside the pack
 
-    def __init__(self, stylesheet, make_other):
-        self.stop = threading.Event()
-        self.swaps = 0
-        self.thread = threading.Thread(target=self._run, args=(stylesheet, make_other), daemon=True)
-
-    def _run(self, stylesheet, make_other) -> None:
-        temporary = stylesheet.parent.parent / "swap.tmp"  # outside the pack
-        while not self.stop.is_set():
-            make_other(temporary)
-            os.replace(temporary, stylesheet)
-            temporary.write_text("/* ember */")
-            os.replace(temporary, stylesheet)
-            self.swaps += 1
-
-    def __enter__(self):
-        self.thread.start()
-        return self
-
-    def __exit__(self, *exc) -> None:
-        self.stop.set()
-        self.thread.join()
+    def step() -> None:
+        make_other(temporary)
+        os.replace(temporary, stylesheet)
+        temporary.write_text("/* ember */")
+        os.replace(temporary, stylesheet)
+    return step
 
 
 class PackSwapTest(StudioTestCase):
@@ -41,12 +26,12 @@ class PackSwapTest(StudioTestCase):
         installed = self.installed_dir / "ember" / "theme.css"
         for label, make_other in (("link to a private file", lambda path: path.symlink_to(secret)),
                                   ("fifo", os.mkfifo)):
-            with self.subTest(label), Swapper(pack / "theme.css", make_other) as swapper:
+            with self.subTest(label), repeating(swap(pack / "theme.css", make_other)) as swaps:
                 for _ in range(60):
                     answer = self.post_json("/api/themes/install", {"path": str(pack), "activate": True})
                     self.assertIn(answer.status, (200, 400), answer.text)  # each within the 5 s timeout
                     self.assertEqual(installed.read_text() if installed.exists() else "/* ember */", "/* ember */")
-            self.assertGreater(swapper.swaps, 0)
+            self.assertTrue(swaps)
             # Each install may have met the swap; once it stops, one succeeds.
             self.assertIs(self.install(pack)["ok"], True)
             self.assertEqual(self.get("/themes/active.css").text, "/* ember */", label)
@@ -55,23 +40,15 @@ class PackSwapTest(StudioTestCase):
     def test_readers_see_the_old_or_the_new_pack_while_the_active_pack_is_reinstalled(self):
         versions = [write_pack(self.temp / name, css=f"/* {name} */") for name in ("one", "two")]
         self.assertIs(self.install(versions[0])["ok"], True)
-        seen, done = [], threading.Event()
+        seen = []
 
         def read() -> None:
-            while not done.is_set():
-                css, catalog = self.get("/themes/active.css"), self.get("/api/themes")
-                seen.append((css.status, css.text, catalog.status, catalog.json().get("active")))
+            css, catalog = self.get("/themes/active.css"), self.get("/api/themes")
+            seen.append((css.status, css.text, catalog.status, catalog.json().get("active")))
 
-        readers = [threading.Thread(target=read) for _ in range(2)]
-        for reader in readers:
-            reader.start()
-        try:
+        with repeating(read, threads=2):
             for round_number in range(40):
                 self.assertIs(self.install(versions[round_number % 2])["ok"], True)
-        finally:
-            done.set()
-            for reader in readers:
-                reader.join()
         self.assertGreater(len(seen), 10)
         self.assertEqual({entry for entry in seen if entry[0] != 200 or entry[1] not in ("/* one */", "/* two */")
                           or entry[2:] != (200, "ember")}, set())
