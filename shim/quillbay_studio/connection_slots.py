@@ -5,6 +5,7 @@ can open them. Up to `limit` are served; when all slots are taken, the oldest
 connection still waiting for its request is closed to make room, so idle
 connections cannot keep a real request (such as the shell's identity probe)
 out. When every slot is busy with a request, the newcomer is closed at once.
+Connections of other users share a few slots of their own.
 """
 from __future__ import annotations
 
@@ -31,23 +32,25 @@ def limit_for_descriptors() -> int:
 class ConnectionSlots:
     def __init__(self, limit: int):
         self.limit = limit
+        # Other users and peers whose user is unknown: they never take the room
+        # our own user's requests need.
+        self.foreign_limit = max(2, limit // 8)
         self._lock = threading.Lock()
         self._waiting: dict[socket.socket, float] = {}  # no request read yet, by arrival
         self._busy: set[socket.socket] = set()
+        self._foreign: set[socket.socket] = set()
         self._closing = 0  # evicted, their threads not yet ended
 
-    def admit(self, connection: socket.socket) -> bool:
+    def admit(self, connection: socket.socket, foreign: bool) -> bool:
         """Takes a slot for a new connection, evicting an idle one if need be."""
         with self._lock:
-            held = len(self._waiting) + len(self._busy)
-            if held >= self.limit:
-                if not self._waiting or self._closing >= self.limit:
-                    return False
-                oldest = min(self._waiting, key=self._waiting.get)
-                del self._waiting[oldest]
-                self._closing += 1
-                _shut(oldest)
+            if foreign and len(self._foreign) >= self.foreign_limit and not self._evict_oldest(self._foreign):
+                return False
+            if len(self._waiting) + len(self._busy) >= self.limit and not self._evict_oldest(self._waiting):
+                return False
             self._waiting[connection] = time.monotonic()
+            if foreign:
+                self._foreign.add(connection)
             return True
 
     def mark_busy(self, connection: socket.socket) -> None:
@@ -61,6 +64,19 @@ class ConnectionSlots:
             if self._waiting.pop(connection, None) is None and connection not in self._busy:
                 self._closing -= 1
             self._busy.discard(connection)
+            self._foreign.discard(connection)
+
+    def _evict_oldest(self, among) -> bool:
+        """Closes the longest-waiting connection of `among` that has sent no request yet."""
+        candidates = [connection for connection in self._waiting if connection in among]
+        if not candidates or self._closing >= self.limit:
+            return False
+        oldest = min(candidates, key=self._waiting.get)
+        del self._waiting[oldest]
+        self._foreign.discard(oldest)
+        self._closing += 1
+        _shut(oldest)
+        return True
 
 
 def _shut(connection: socket.socket) -> None:

@@ -3,13 +3,16 @@ from __future__ import annotations
 
 import errno
 import json
+import os
 import sys
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from typing import NamedTuple
 from urllib.parse import urlsplit
 
 from .connection_slots import ConnectionSlots, limit_for_descriptors
 from .log import printable
+from .peer_owner import PeerOwners
 from .routes import (GET_ROUTES, POST_ROUTES, Response, StudioContext, failure,
                      parse_query)
 from .security import MAX_BODY_BYTES, host_allowed, post_refusal
@@ -18,6 +21,16 @@ from .security import MAX_BODY_BYTES, host_allowed, post_refusal
 # once would spin, because the listener stays readable.
 RESOURCE_ERRORS = (errno.EMFILE, errno.ENFILE, errno.ENOBUFS, errno.ENOMEM)
 ACCEPT_PAUSE_SECONDS = 0.25
+# Other users of the machine may learn only whether this is the studio server.
+OPEN_TO_OTHER_USERS = ("GET", "/api/pid")
+OTHER_USER_REFUSAL = "This studio server serves only the user who started it."
+
+
+class Peer(NamedTuple):
+    """A client's address, and whether the kernel says its socket is held by our own user."""
+    host: str
+    port: int
+    own_user: bool
 
 
 class StudioHTTPServer(ThreadingHTTPServer):
@@ -30,6 +43,7 @@ class StudioHTTPServer(ThreadingHTTPServer):
         self.slots = ConnectionSlots(connection_limit or limit_for_descriptors())
         self._accept_failure_logged = 0.0
         super().__init__(("127.0.0.1", port), StudioRequestHandler)
+        self.owners = PeerOwners(self.socket)
 
     def get_request(self):
         try:
@@ -47,10 +61,11 @@ class StudioHTTPServer(ThreadingHTTPServer):
             self.studio.log.line(f"http: cannot accept connections for now ({error.strerror}).")
 
     def process_request(self, request, client_address) -> None:
-        if not self.slots.admit(request):
+        own_user = self.owners.of_peer(request) == os.geteuid()
+        if not self.slots.admit(request, foreign=not own_user):
             self.shutdown_request(request)
             return
-        super().process_request(request, client_address)
+        super().process_request(request, Peer(*client_address[:2], own_user))
 
     def process_request_thread(self, request, client_address) -> None:
         try:
@@ -72,6 +87,8 @@ class StudioRequestHandler(BaseHTTPRequestHandler):
         return self.server.studio
 
     def do_GET(self) -> None:
+        if not self._user_checked():
+            return
         self.server.slots.mark_busy(self.connection)
         if not self._host_checked():
             return
@@ -90,7 +107,7 @@ class StudioRequestHandler(BaseHTTPRequestHandler):
         self._send(self._run(route, query))
 
     def do_POST(self) -> None:
-        if not self._host_checked():
+        if not self._user_checked() or not self._host_checked():
             return
         refusal = post_refusal(self.headers, self.studio.config)
         if refusal:
@@ -116,6 +133,17 @@ class StudioRequestHandler(BaseHTTPRequestHandler):
         if target is None:
             self._send(failure(400, "The address of the request is malformed."))
         return target
+
+    def _user_checked(self) -> bool:
+        """Answers another user's request, or one whose user is unknown, with a refusal alone."""
+        if self.client_address.own_user:
+            return True
+        target = parsed_target(self.path)
+        if target is not None and (self.command, target.path) == OPEN_TO_OTHER_USERS:
+            return True
+        self.close_connection = True
+        self._send(failure(403, OTHER_USER_REFUSAL))
+        return False
 
     def _host_checked(self) -> bool:
         if host_allowed(self.headers, self.studio.config):

@@ -43,7 +43,7 @@ def install_pack(store: ThemeStore, path_text: str, activate: bool) -> PackManif
                 _copy_folder(descriptor, staging)
             else:
                 _copy_zip(descriptor, path, staging)
-            return _put_in_place(store, staging.root, work, activate)
+            return _put_in_place(store, staging, work, activate)
         finally:
             shutil.rmtree(work, ignore_errors=True)
     finally:
@@ -105,13 +105,14 @@ def _copy_zip(descriptor: int, path: Path, staging: Staging) -> None:
         raise PackError(f"{shown} is a damaged .zip archive.") from None
 
 
-def _put_in_place(store: ThemeStore, staged: Path, work: Path, activate: bool) -> PackManifest:
-    manifest = read_pack_folder(staged)
+def _put_in_place(store: ThemeStore, staging: Staging, work: Path, activate: bool) -> PackManifest:
+    manifest = read_pack_folder(staging.root)
     if manifest.id in store.stock_ids():
         raise PackError(f"The id {manifest.id} belongs to a stock pack and cannot be replaced.")
     with store.write_lock:
+        store.check_room(manifest.id, staging.total)
         try:
-            store.replace_pack(manifest.id, staged, work / "replaced")
+            store.replace_pack(manifest.id, staging.root, work / "replaced")
         except OSError as error:
             raise PackError(f"The pack could not be written ({error.strerror or error}).") from None
         if activate:

@@ -3,6 +3,7 @@ from __future__ import annotations
 
 import html
 import os
+import re
 from pathlib import Path
 from string import Template
 
@@ -10,6 +11,7 @@ from .config import StudioConfig
 from .packs import ThemePack
 
 PAGE_TEMPLATES = {"desk": "desk.html", "room": "room.html"}
+CREDENTIALS = re.compile(r"(?P<scheme>[A-Za-z][A-Za-z0-9+.-]*://)?.*@(?P<rest>[^@]*)", re.DOTALL)
 
 
 def render_page(page: str, config: StudioConfig, theme: ThemePack | None) -> str:
@@ -32,12 +34,22 @@ def server_facts_html(config: StudioConfig) -> str:
         ("Interpreter", "bundled with Quillbay" if config.bundled else "started by hand"),
     ]
     if config.hub is not None:
-        rows.append(("Hub", config.hub or "(empty)"))
+        rows.append(("Hub", without_credentials(config.hub) or "(empty)"))
     if config.takes is not None:
         rows.append(("Takes", config.takes or "(empty)"))
     return "\n".join(
         f'<div class="fact"><dt>{html.escape(label)}</dt><dd>{html.escape(value)}</dd></div>'
         for label, value in rows)
+
+
+def without_credentials(address: str) -> str:
+    """The address with any user name and password before its host masked.
+
+    Everything up to the last "@" counts as credentials, since a password may
+    hold "/" or "@" that were not escaped; an "@" in a path is masked too.
+    """
+    match = CREDENTIALS.fullmatch(address)
+    return f"{match['scheme'] or ''}***@{match['rest']}" if match else address
 
 
 def read_asset(config: StudioConfig, name: str) -> bytes | None:

@@ -16,6 +16,8 @@ from .packs import PackError, ThemePack, load_pack
 DEFAULT_PACK_ID = "studio-night"
 ACTIVE_FILE_NAME = "active-theme.json"
 WORK_FOLDER_PREFIX = ".work-"
+MAX_INSTALLED_PACKS = 32
+MAX_INSTALLED_BYTES = 64 * 1024 * 1024
 
 
 class ThemeStore:
@@ -109,6 +111,15 @@ class ThemeStore:
         write_json_atomically(self.active_file, {"active": pack.id})
         return pack
 
+    def check_room(self, pack_id: str, size: int) -> None:
+        """Refuses a pack of `size` bytes that would take the installed packs past their limits."""
+        others = [folder for folder in _subfolders(self.installed_dir) if folder.name != pack_id]
+        if len(others) >= MAX_INSTALLED_PACKS:
+            raise PackError(f"The themes folder already holds {MAX_INSTALLED_PACKS} packs, the most it takes.")
+        if size + sum(_bytes_under(folder) for folder in others) > MAX_INSTALLED_BYTES:
+            raise PackError(f"The installed packs would take more than "
+                            f"{MAX_INSTALLED_BYTES // (1024 * 1024)} MB with this one.")
+
     def replace_pack(self, pack_id: str, staged: Path, spare: Path) -> None:
         """Moves a staged pack folder into place, keeping the replaced one at `spare`."""
         target = self.installed_dir / pack_id
@@ -141,6 +152,22 @@ def _subfolders(folder: Path) -> list[Path]:
         (entry for entry in entries
          if not entry.name.startswith(".") and entry.is_dir() and not entry.is_symlink()),
         key=lambda entry: entry.name)
+
+
+def _bytes_under(folder: Path) -> int:
+    """The size of the files in a folder and its subfolders, links not followed."""
+    total, pending = 0, [folder]
+    while pending:
+        try:
+            with os.scandir(pending.pop()) as scan:
+                for entry in scan:
+                    if entry.is_dir(follow_symlinks=False):
+                        pending.append(entry.path)
+                    else:
+                        total += entry.stat(follow_symlinks=False).st_size
+        except OSError:
+            continue
+    return total
 
 
 def write_json_atomically(path: Path, document: dict) -> None:

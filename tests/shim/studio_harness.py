@@ -1,4 +1,5 @@
 """Gives each test a fresh data folder and the real studio server as a child process."""
+import contextlib
 import http.client
 import json
 import os
@@ -11,9 +12,84 @@ import tempfile
 import threading
 import time
 import unittest
+import zipfile
 from pathlib import Path
 
 SHIM_DIR = Path(os.environ.get("QUILLBAY_SHIM_DIR") or Path(__file__).resolve().parents[2] / "shim")
+OTHER_USER = 65534  # nobody
+needs_root = unittest.skipUnless(os.geteuid() == 0, "acting as another user needs root")
+
+
+@contextlib.contextmanager
+def as_user(user: int, work):
+    """Runs work() in a child process as `user`; gives what it returns (as JSON)
+    while the child, and any connection it opened, lives on."""
+    answer_pipe, end_pipe = os.pipe(), os.pipe()
+    pid = os.fork()
+    if pid == 0:
+        try:
+            os.close(end_pipe[1])
+            os.setgroups([])
+            os.setgid(user)
+            os.setuid(user)
+            os.write(answer_pipe[1], json.dumps(work()).encode() + b"\n")
+            os.read(end_pipe[0], 1)
+        finally:
+            os._exit(0)
+    os.close(answer_pipe[1])
+    os.close(end_pipe[0])
+    try:
+        with os.fdopen(answer_pipe[0]) as answer:
+            line = answer.readline()
+        if not line:
+            raise AssertionError(f"the child acting as user {user} failed")
+        yield json.loads(line)
+    finally:
+        os.close(end_pipe[1])
+        os.waitpid(pid, 0)
+
+
+@contextlib.contextmanager
+def repeating(step, threads: int = 1):
+    """Calls step() over and over on `threads` threads while the block runs; gives the list of ended calls."""
+    stop, ended = threading.Event(), []
+
+    def run() -> None:
+        while not stop.is_set():
+            step()
+            ended.append(1)
+
+    workers = [threading.Thread(target=run, daemon=True) for _ in range(threads)]
+    for worker in workers:
+        worker.start()
+    try:
+        yield ended
+    finally:
+        stop.set()
+        for worker in workers:
+            worker.join()
+
+
+def manifest(pack_id="ember", version="2.1") -> bytes:
+    return json.dumps({"id": pack_id, "name": pack_id.title(), "version": version}).encode()
+
+
+def write_pack(folder: Path, pack_id="ember", css="/* ember */") -> Path:
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / "manifest.json").write_bytes(manifest(pack_id))
+    (folder / "theme.css").write_text(css)
+    return folder
+
+
+def write_zip(path: Path, entries) -> Path:
+    """Entries are (name, data) or (name, data, mode)."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
+        for name, data, *mode in entries:
+            info = zipfile.ZipInfo(name)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            info.external_attr = (mode[0] if mode else 0o100644) << 16
+            archive.writestr(info, data)
+    return path
 
 
 class StudioTestCase(unittest.TestCase):
@@ -25,10 +101,11 @@ class StudioTestCase(unittest.TestCase):
         self.state_dir, self.studio_dir = self.temp / "state", self.temp / "studio"
         self.installed_dir = self.state_dir / "themes"
         self.studio_dir.mkdir()
+        self.addCleanup(lambda: self.assertFalse([line for line in self.lines if "Traceback" in line], self.lines))
         self.start_server()
         self.addCleanup(self.stop_server)
 
-    def start_server(self, descriptor_limit: int | None = None) -> None:
+    def start_server(self, descriptor_limit: int | None = None, environment: dict | None = None) -> None:
         limit_descriptors = None
         if descriptor_limit:
             def limit_descriptors():
@@ -39,7 +116,7 @@ class StudioTestCase(unittest.TestCase):
                 self.port = probe.getsockname()[1]
             env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "STUDIO_PORT": str(self.port),
                    "STUDIO_STATE": str(self.state_dir), "QUILLBAY_BUNDLED": "1", "PYTHONUNBUFFERED": "1",
-                   "PYTHONDONTWRITEBYTECODE": "1", "LANG": "C.UTF-8"}
+                   "PYTHONDONTWRITEBYTECODE": "1", "LANG": "C.UTF-8", **(environment or {})}
             self.lines = []
             self.process = subprocess.Popen(
                 [sys.executable, str(SHIM_DIR / "quillbay_server.py")], cwd=self.studio_dir, env=env,

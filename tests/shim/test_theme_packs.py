@@ -1,34 +1,13 @@
 """Theme catalog, activation, persistence and installation from folders and zips."""
 import json
 import os
+import shutil
 import stat
-import zipfile
-from pathlib import Path
 
-from studio_harness import StudioTestCase
+from studio_harness import StudioTestCase, manifest, write_pack, write_zip
 
 STOCK = [{"id": "studio-night", "name": "Studio Night", "version": "1.0", "stock": True},
          {"id": "daylight", "name": "Daylight", "version": "1.0", "stock": True}]
-
-
-def manifest(pack_id="ember", version="2.1") -> bytes:
-    return json.dumps({"id": pack_id, "name": pack_id.title(), "version": version}).encode()
-
-
-def write_pack(folder: Path, pack_id="ember") -> Path:
-    folder.mkdir(parents=True, exist_ok=True)
-    (folder / "manifest.json").write_bytes(manifest(pack_id))
-    (folder / "theme.css").write_text("/* ember */")
-    return folder
-
-
-def write_zip(path: Path, entries) -> Path:
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
-        for name, data, *mode in entries:
-            info = zipfile.ZipInfo(name)
-            info.external_attr = (mode[0] if mode else 0o100644) << 16
-            archive.writestr(info, data)
-    return path
 
 
 class ThemePacksTest(StudioTestCase):
@@ -119,3 +98,19 @@ class ThemePacksTest(StudioTestCase):
                 self.assertEqual((self.installed_dir / "ember" / "theme.css").read_text(), "/* flat */")
         self.assertEqual(self.catalog()["active"], "ember")
         self.assertFalse((self.temp / "evil.css").exists())
+
+    def test_installed_packs_are_limited_in_number_and_total_size(self):
+        for number in range(32):
+            write_pack(self.installed_dir / f"p{number}", f"p{number}")
+        refused = self.install(write_pack(self.temp / "ember"))["error"]
+        self.assertOneSentence(refused)
+        self.assertIn("32 packs", refused)
+        self.assertIs(self.install(write_pack(self.temp / "p5", "p5"))["ok"], True)  # a replacement takes no room
+        shutil.rmtree(self.installed_dir / "p5")
+        with open(self.installed_dir / "p0" / "sparse.bin", "wb") as sparse:
+            sparse.truncate(63 * 1024 * 1024)
+        big = write_pack(self.temp / "big", "big")
+        (big / "data.bin").write_bytes(bytes(2 * 1024 * 1024))
+        self.assertIn("64 MB", self.install(big)["error"])
+        self.assertIs(self.install(write_pack(self.temp / "ember"))["ok"], True)
+        self.assertEqual(len(os.listdir(self.installed_dir)), 32)
