@@ -224,7 +224,6 @@ TEST(Commands, EveryKeyParsesIsInstalledOnceAndIsListed)
                       command.keys.size() + command.twinKeys.size());
         }
     }
-    EXPECT_EQ(listed.at("Move Between Page and Header Bar"), "F6 <Primary>Tab");
 }
 
 TEST(Commands, AppMenusWireTheirActionsAndRereadThePayload)

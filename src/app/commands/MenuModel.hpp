@@ -19,7 +19,7 @@ struct MenuEntry {
     bool mnemonic = false;              // `label` marks its mnemonic with "_"
     std::string action;                 // for commands, e.g. "app.activate-theme"
     std::optional<std::string> target;  // the action's parameter (a pack id)
-    std::string accelerator;            // GTK syntax, e.g. "<Primary><Shift>i"
+    std::string accelerator;            // GTK syntax, shown beside the label
     bool enabled = true;
     bool checked = false;               // the active pack
     std::string mark;                   // text after the label, e.g. "✓"
