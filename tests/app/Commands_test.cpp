@@ -91,30 +91,23 @@ void collectShortcuts(GtkWidget* widget, std::map<std::string, std::string>& fou
 // client and a registered application, as at start-up.
 struct CommandParts {
     CommandParts()
-        : dir(preparedFolder()),
-          server(configIn(dir)),
+        : server(configIn(dir)),
           app(Gtk::Application::create("org.quillbay.tests.Commands", Gio::Application::Flags::NON_UNIQUE))
     {
         app->register_application();
     }
-    ~CommandParts() { std::filesystem::remove_all(dir); }
 
-    static std::string preparedFolder()
+    static ServerProcess::Config configIn(const TempDir& folder)
     {
         ensureGtk();  // before the web view is made
-        std::string folder = makeTempFolder("quillbay-menus-XXXXXX");
-        writeText(folder + "/PAYLOAD.json", R"({"hub_commit":"0123456789abcdef","dirty":true})");
-        return folder;
-    }
-    static ServerProcess::Config configIn(const std::string& folder)
-    {
+        writeFile(folder / "PAYLOAD.json", R"({"hub_commit":"0123456789abcdef","dirty":true})");
         ServerProcess::Config config;
-        config.resourceDir = folder;
-        config.stateDir = folder + "/state";
+        config.resourceDir = folder.path();
+        config.stateDir = folder / "state";
         return config;
     }
 
-    std::string dir;
+    TempDir dir{"quillbay-menus"};
     ServerProcess server;
     WebViewModel web;
     ThemePacks themes;
@@ -190,9 +183,9 @@ TEST(Commands, EveryKeyParsesIsInstalledOnceAndIsListed)
 {
     CommandParts parts;
     AppMenus::Hooks hooks;
-    hooks.resourceDir = parts.dir;
+    hooks.resourceDir = parts.dir.path();
     AppMenus menus(*parts.app, parts.server, parts.web, parts.themes, hooks);
-    DesktopCommands commands(*parts.app, parts.server, parts.web, [] { return nullptr; }, parts.dir);
+    DesktopCommands commands(*parts.app, parts.server, parts.web, [] { return nullptr; }, parts.dir.path());
 
     std::map<std::string, std::string> listed;
     auto window = ShortcutsWindow::create();
@@ -233,7 +226,7 @@ TEST(Commands, AppMenusWireTheirActionsAndRereadThePayload)
     Strings opened, revealed;
     AppMenus::Hooks hooks;
     hooks.quit = [&] { ++quits; };
-    hooks.resourceDir = parts.dir;
+    hooks.resourceDir = parts.dir.path();
     hooks.openURI = [&](const std::string& uri) { opened.push_back(uri); };
     hooks.revealFolder = [&](const std::string& folder) { revealed.push_back(folder); };
     auto menus = std::make_unique<AppMenus>(*parts.app, parts.server, parts.web, parts.themes, hooks);
@@ -249,7 +242,7 @@ TEST(Commands, AppMenusWireTheirActionsAndRereadThePayload)
         return Strings{text(section, 0, Gio::MenuModel::Attribute::LABEL), text(section, 1, Gio::MenuModel::Attribute::LABEL)};
     };
     EXPECT_EQ(serverLines(), (Strings{"Port 8765", "Hub 01234567 (dirty tree)"}));
-    writeText(parts.dir + "/PAYLOAD.json", "[]");
+    writeFile(parts.dir / "PAYLOAD.json", "[]");
     menus->rebuild();
     EXPECT_EQ(serverLines().back(), "Payload: unknown");
 
@@ -319,7 +312,7 @@ TEST(Commands, ToolbarThemeMenuFollowsTheCatalogAndDropsStaleActions)
 TEST(Commands, AboutShowsVersionPayloadPortLogAndLicence)
 {
     CommandParts parts;
-    DesktopCommands commands(*parts.app, parts.server, parts.web, [] { return nullptr; }, parts.dir);
+    DesktopCommands commands(*parts.app, parts.server, parts.web, [] { return nullptr; }, parts.dir.path());
     commands.showAbout();
     Gtk::AboutDialog* about = commands.aboutDialog();
     ASSERT_NE(about, nullptr);
