@@ -60,11 +60,6 @@ std::string text(const Glib::RefPtr<Gio::MenuModel>& menu, int index, Gio::MenuM
                menu->get_item_attribute(index, name, Glib::VARIANT_TYPE_STRING)).get();
 }
 
-Glib::RefPtr<Gio::MenuModel> link(const Glib::RefPtr<Gio::MenuModel>& menu, int index, Gio::MenuModel::Link kind)
-{
-    return menu->get_item_link(index, kind);
-}
-
 char mnemonicOf(const std::string& label)
 {
     const auto mark = label.find('_');
@@ -174,7 +169,7 @@ TEST(Commands, MenusHaveDistinctMnemonicsAndDataStaysLiteral)
     ensureGtk();
     auto menu = Gio::Menu::create();
     fillMenu(*menu, {MenuEntry::command(commandFor(actions::kQuit)), MenuEntry::text("Hub re_lease")});
-    auto section = link(menu, 0, Gio::MenuModel::Link::SECTION);
+    auto section = menu->get_item_link(0, Gio::MenuModel::Link::SECTION);
     EXPECT_EQ(text(section, 0, Gio::MenuModel::Attribute::LABEL), "_Quit");
     EXPECT_EQ(text(section, 1, Gio::MenuModel::Attribute::LABEL), "Hub re__lease");
 }
@@ -237,8 +232,8 @@ TEST(Commands, AppMenusWireTheirActionsAndRereadThePayload)
     EXPECT_EQ(text(bar, 0, Gio::MenuModel::Attribute::LABEL), "_File");
     // The Server menu's last section: the port and payload lines, read again on every rebuild.
     const auto serverLines = [&] {
-        auto server = link(bar, 3, Gio::MenuModel::Link::SUBMENU);
-        auto section = link(server, server->get_n_items() - 1, Gio::MenuModel::Link::SECTION);
+        auto server = bar->get_item_link(3, Gio::MenuModel::Link::SUBMENU);
+        auto section = server->get_item_link(server->get_n_items() - 1, Gio::MenuModel::Link::SECTION);
         return Strings{text(section, 0, Gio::MenuModel::Attribute::LABEL), text(section, 1, Gio::MenuModel::Attribute::LABEL)};
     };
     EXPECT_EQ(serverLines(), (Strings{"Port 8765", "Hub 01234567 (dirty tree)"}));
@@ -270,7 +265,7 @@ TEST(Commands, ToolbarThemeMenuFollowsTheCatalogAndDropsStaleActions)
     Strings activated;
     auto menu = std::make_unique<ThemeMenu>(*group, published, [&](const std::string& id) { activated.push_back(id); });
     auto model = menu->model();
-    const auto section = [&](int index) { return link(model, index, Gio::MenuModel::Link::SECTION); };
+    const auto section = [&](int index) { return model->get_item_link(index, Gio::MenuModel::Link::SECTION); };
     ASSERT_EQ(model->get_n_items(), 1);
     EXPECT_EQ(text(section(0), 0, Gio::MenuModel::Attribute::ACTION), actions::kInstallTheme);
 
