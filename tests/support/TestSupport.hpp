@@ -21,17 +21,21 @@ namespace quillbay::testing {
 
 using namespace std::chrono_literals;
 
-// Turns the default main context until `done` holds or `limit` passes; returns `done()`.
-// Events are handled as they come; a steady tick wakes the loop to look at `done`
-// and the clock when nothing else happens (a process ending, a file growing).
+// Turns the default main context until `done` holds or `limit` passes; returns
+// whether it held. Events are handled as they come; a steady tick wakes the loop to
+// look at `done` and the clock when nothing else happens (a process ending, a file
+// growing). `done` is not asked again once it held: it may consume what it saw (waitpid).
 inline bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 15s)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     const guint tick = g_timeout_add(5, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
+    bool held = done();
+    while (!held && std::chrono::steady_clock::now() < deadline) {
         g_main_context_iteration(nullptr, TRUE);
+        held = done();
+    }
     g_source_remove(tick);
-    return done();
+    return held;
 }
 
 inline void runFor(std::chrono::milliseconds span) { runUntil([] { return false; }, span); }
