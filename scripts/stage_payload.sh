@@ -52,9 +52,10 @@ find "$dest/shim" -name '__pycache__' -prune -exec rm -rf {} +
 # package changes the files' times.
 "$python" -m compileall -q --invalidation-mode checked-hash "$dest/shim" >/dev/null
 
-# Desktop resources (icon, .desktop, metainfo).
+# Desktop resources (icon, .desktop, metainfo); the style sheet and UI files
+# are compiled into the binary instead.
 if [ -d "$repo/resources" ]; then
-  cp -R "$repo/resources/." "$dest/"
+  cp -R "$repo/resources/icons" "$repo"/resources/*.desktop "$repo"/resources/*.metainfo.xml "$dest/"
 fi
 
 # PAYLOAD.json: the commit the payload was staged from and whether the tree was dirty.

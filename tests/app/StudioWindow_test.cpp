@@ -8,7 +8,6 @@
 #include "server/ServerProcess.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/window/MainWindow.hpp"
-#include "ui/window/Palette.hpp"
 #include "web/WebViewModel.hpp"
 
 #include <gtest/gtest.h>
@@ -61,11 +60,12 @@ double luminance(double red, double green, double blue)
 
 double contrastWithCharcoal(GtkWidget* widget)
 {
-    GdkRGBA colour;
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS  // the only way to read it before GTK 4.10
-    gtk_style_context_get_color(gtk_widget_get_style_context(widget), &colour);
+    GdkRGBA colour, charcoal{};
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS  // the only way to read them before GTK 4.10
+    GtkStyleContext* style = gtk_widget_get_style_context(widget);
+    gtk_style_context_get_color(style, &colour);
+    EXPECT_TRUE(gtk_style_context_lookup_color(style, "charcoal", &charcoal));
     G_GNUC_END_IGNORE_DEPRECATIONS
-    const Colour& charcoal = Palette::charcoal();
     const double text = luminance(colour.red, colour.green, colour.blue) * colour.alpha +
                         luminance(charcoal.red, charcoal.green, charcoal.blue) * (1.0 - colour.alpha);
     const double ground = luminance(charcoal.red, charcoal.green, charcoal.blue);
@@ -183,6 +183,14 @@ TEST_F(StudioWindow, LabelsFromDataShowTheirUnderscores)
     EXPECT_TRUE(gtk_widget_get_mapped(labelShowing(themePopover, "Night_Owl")));
     EXPECT_TRUE(labelShowing(bar, "Hub re_lease"));
     gtk_menu_button_popdown(GTK_MENU_BUTTON(themeButton));
+
+    // Alt and a menu's mnemonic opens that menu, also from the page.
+    GtkWidget* reveal = labelShowing(bar, "Reveal Studio Folder");
+    ASSERT_TRUE(reveal);
+    EXPECT_FALSE(gtk_widget_get_mapped(reveal));
+    gtk_widget_grab_focus(GTK_WIDGET(web_.widget().gobj()));
+    press("alt+f");
+    EXPECT_TRUE(runUntil([&] { return gtk_widget_get_mapped(reveal); }, 2s));
 }
 
 TEST_F(StudioWindow, SwitchAndRememberedPageFollowThePageItself)

@@ -7,12 +7,9 @@
 namespace quillbay {
 
 // "About Quillbay": the version, the payload line, where the studio server
-// listens and logs, and the licence.
+// listens and logs, and the MIT licence.
 class AboutQuillbay : public Gtk::AboutDialog {
 public:
-    static constexpr const char* kLicence =
-        "The licence of Quillbay has not been declared yet; ask the people who gave you this build.";
-
     AboutQuillbay(const std::string& version, const std::string& payloadLine, long long port, const std::string& logPath);
 
     // The lines under the name: the payload line, the port, the log file.

@@ -1,5 +1,6 @@
 #include "app/commands/AppMenus.hpp"
 
+#include "app/commands/ActionSet.hpp"
 #include "app/commands/MenuFill.hpp"
 #include "app/commands/MenuModel.hpp"
 #include "app/about/PayloadLine.hpp"
@@ -8,7 +9,6 @@
 #include "themes/ThemePacks.hpp"
 #include "web/WebViewModel.hpp"
 
-#include <giomm/simpleaction.h>
 #include <gtkmm/application.h>
 
 #include <gio/gio.h>
@@ -75,9 +75,7 @@ struct AppMenus::Impl {
     Glib::RefPtr<Gio::Menu> menubar = Gio::Menu::create();
     std::vector<Glib::RefPtr<Gio::Menu>> submenus;
     std::unique_ptr<ThemeMenu> themeMenu;
-    Glib::RefPtr<Gio::SimpleAction> installTheme;
-    Glib::RefPtr<Gio::SimpleAction> openDesk;
-    std::vector<std::string> actionNames;
+    ActionSet appActions{app};
     std::vector<sigc::connection> connections;
     // Flows that finish after this object is gone do nothing more.
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
@@ -108,45 +106,21 @@ struct AppMenus::Impl {
     void install() { themes.installInteractively(server.baseURL(), parent(), reloadOnSuccess()); }
     void activatePack(const std::string& id) { themes.activate(id, server.baseURL(), reloadOnSuccess()); }
 
-    Glib::RefPtr<Gio::SimpleAction> add(const std::string& name, std::function<void()> run)
-    {
-        auto action = Gio::SimpleAction::create(name);
-        action->signal_activate().connect([run = std::move(run)](const Glib::VariantBase&) { run(); });
-        app.add_action(action);
-        actionNames.push_back(name);
-        return action;
-    }
-
-    Glib::RefPtr<Gio::SimpleAction> addWithText(const std::string& name, std::function<void(std::string)> run)
-    {
-        auto action = Gio::SimpleAction::create(name, Glib::VARIANT_TYPE_STRING);
-        action->signal_activate().connect([run = std::move(run)](const Glib::VariantBase& parameter) {
-            if (run && parameter.is_of_type(Glib::VARIANT_TYPE_STRING))
-                run(Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(parameter).get());
-        });
-        app.add_action(action);
-        actionNames.push_back(name);
-        return action;
-    }
-
     void installActions()
     {
-        installTheme = add("install-theme", [this] { install(); });
-        add("reveal-studio-folder", [this] { hooks.revealFolder(server.stateDir()); });
-        add("show-server-log", [this] { hooks.openURI(fileURIOf(server.serverLogPath())); });
-        add("quit", [this] {
+        appActions.add(actions::kInstallTheme, [this] { install(); });
+        appActions.add(actions::kRevealStudioFolder, [this] { hooks.revealFolder(server.stateDir()); });
+        appActions.add(actions::kShowServerLog, [this] { hooks.openURI(fileURIOf(server.serverLogPath())); });
+        appActions.add(actions::kQuit, [this] {
             if (hooks.quit)
                 hooks.quit();
         });
-        addWithText("activate-theme", [this](const std::string& id) { activatePack(id); });
-        add("refresh-themes", [this] { themes.refresh(server.baseURL()); });
-        add("restart-server", [this] { server.restart(); });
-        openDesk = add("open-desk-in-browser", [this] { hooks.openURI(server.baseURL()); });
-        addWithText("menu-text", {})->set_enabled(false);
-        addWithText("theme-unavailable", {})->set_enabled(false);
-
-        app.set_accel_for_action(actions::kInstallTheme, "<Primary><Shift>i");
-        app.set_accel_for_action(actions::kQuit, "<Primary>q");
+        appActions.addWithText(actions::kActivateTheme, [this](const std::string& id) { activatePack(id); });
+        appActions.add(actions::kRefreshThemes, [this] { themes.refresh(server.baseURL()); });
+        appActions.add(actions::kRestartServer, [this] { server.restart(); });
+        appActions.add(actions::kOpenDeskInBrowser, [this] { hooks.openURI(server.baseURL()); });
+        appActions.addWithText(actions::kTextLine, {});
+        appActions.addWithText(actions::kUnavailableTheme, {});
     }
 
     void rebuild()
@@ -154,8 +128,6 @@ struct AppMenus::Impl {
         MenuInputs inputs{server.state().get(), server.port().get(), themes.catalog().get(),
                           payloadLine(hooks.resourceDir)};
         auto menus = describeMenuBar(inputs);
-        if (hooks.extendMenuBar)
-            hooks.extendMenuBar(menus);
         if (submenus.size() != menus.size()) {
             menubar->remove_all();
             submenus.clear();
@@ -168,15 +140,30 @@ struct AppMenus::Impl {
             fillMenu(*submenus[i], menus[i].entries);
 
         const bool ready = inputs.state.isReady();
-        installTheme->set_enabled(ready);
-        openDesk->set_enabled(ready);
+        for (const Command& command : commandTable())
+            if (auto action = command.needsReadyServer ? appActions.find(command.action) : nullptr)
+                action->set_enabled(ready);
     }
 };
+
+void installAccelerators(Gtk::Application& app)
+{
+    for (const Command& command : commandTable()) {
+        if (command.action.empty() || command.keys.empty())
+            continue;
+        std::vector<Glib::ustring> keys;
+        for (const auto& list : {command.keys, command.twinKeys})
+            for (std::string_view key : list)
+                keys.emplace_back(std::string(key));
+        app.set_accels_for_action(std::string(command.action), keys);
+    }
+}
 
 AppMenus::AppMenus(Gtk::Application& app, ServerProcess& server, WebViewModel& web, ThemePacks& themes, Hooks hooks)
     : impl_(std::make_unique<Impl>(app, server, web, themes, std::move(hooks)))
 {
     impl_->installActions();
+    installAccelerators(app);
     impl_->themeMenu = std::make_unique<ThemeMenu>(app, themes.catalog(),
                                                    [impl = impl_.get()](const std::string& id) { impl->activatePack(id); });
     auto rebuildAll = [this] { rebuild(); };
@@ -192,8 +179,6 @@ AppMenus::~AppMenus()
     for (auto& connection : impl_->connections)
         connection.disconnect();
     impl_->themeMenu.reset();
-    for (const auto& name : impl_->actionNames)
-        impl_->app.remove_action(name);
 }
 
 Glib::RefPtr<Gio::MenuModel> AppMenus::menubar() const { return impl_->menubar; }

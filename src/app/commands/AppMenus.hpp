@@ -5,7 +5,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace Gtk {
 class Application;
@@ -16,17 +15,14 @@ namespace quillbay {
 
 class ServerProcess;
 class ThemePacks;
-struct MenuDescription;
 class WebViewModel;
 
-// The application's commands: installs the app actions with their keys,
-// builds the menu bar (File, Theme, Server) and the toolbar's theme menu, and
-// rebuilds both whenever the server state, the port or the catalog changes.
-//
-// Actions: app.install-theme (<Primary><Shift>i), app.reveal-studio-folder,
-// app.show-server-log, app.quit (<Primary>q), app.activate-theme (string: pack
-// id), app.refresh-themes, app.restart-server, app.open-desk-in-browser.
-// Install and open-desk are enabled only while the server is ready.
+// The application's commands: adds the app actions of the command table
+// (but About, Keyboard Shortcuts and Save Diagnostics, which DesktopCommands
+// adds), installs every key of the table, builds the menu bar and the
+// toolbar's theme menu, and rebuilds both whenever the server state, the
+// port or the catalog changes. Commands that need a ready server are enabled
+// only while it is ready.
 class AppMenus {
 public:
     struct Hooks {
@@ -36,8 +32,6 @@ public:
         // Desktop calls; the defaults use the desktop and ignore failures.
         std::function<void(const std::string& uri)> openURI;
         std::function<void(const std::string& folder)> revealFolder;
-        // Adds menus or entries to the described bar before it is built; optional.
-        std::function<void(std::vector<MenuDescription>& menus)> extendMenuBar;
     };
 
     // Also sets the menu bar of `app`. Make it once `app` is registered
@@ -58,6 +52,9 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// Sets the keys of every action in the command table on `app`.
+void installAccelerators(Gtk::Application& app);
 
 // Shows `folder` in the desktop's file manager (FileManager1 over D-Bus,
 // falling back to opening the folder itself); failures are ignored.

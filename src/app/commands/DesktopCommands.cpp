@@ -3,7 +3,7 @@
 #include "app/about/AboutQuillbay.hpp"
 #include "support/Config.hpp"
 #include "app/about/PayloadLine.hpp"
-#include "app/commands/ShortcutList.hpp"
+#include "app/commands/CommandTable.hpp"
 #include "app/commands/ShortcutsWindow.hpp"
 #include "server/ServerProcess.hpp"
 #include "support/GraphicsEnvironment.hpp"
@@ -71,12 +71,12 @@ DesktopCommands::DesktopCommands(Gtk::Application& app, ServerProcess& server, W
       web_(web),
       window_(std::move(window)),
       resourceDir_(resourceDir.empty() ? ServerProcess::defaultResourceDir() : std::move(resourceDir)),
-      graphics_(describeGraphics())
+      graphics_(describeGraphics()),
+      actions_(app)
 {
-    addAction("about", [this] { showAbout(); });
-    addAction("shortcuts", [this] { showShortcuts(); });
-    addAction("save-diagnostics", [this] { chooseDiagnosticsFile(); });
-    installAccelerators();
+    actions_.add(actions::kAbout, [this] { showAbout(); });
+    actions_.add(actions::kShortcuts, [this] { showShortcuts(); });
+    actions_.add(actions::kSaveDiagnostics, [this] { chooseDiagnosticsFile(); });
     // A load error is cleared by the next load; the report wants the last one seen.
     loadErrorSeen_ = web_.loadError().signalChanged().connect([this] {
         if (const auto& error = web_.loadError().get())
@@ -87,25 +87,6 @@ DesktopCommands::DesktopCommands(Gtk::Application& app, ServerProcess& server, W
 DesktopCommands::~DesktopCommands()
 {
     loadErrorSeen_.disconnect();
-    for (const auto& name : actionNames_)
-        app_.remove_action(name);
-}
-
-void DesktopCommands::addAction(const char* name, std::function<void()> run)
-{
-    auto action = Gio::SimpleAction::create(name);
-    action->signal_activate().connect([run = std::move(run)](const Glib::VariantBase&) { run(); });
-    app_.add_action(action);
-    actionNames_.emplace_back(name);
-}
-
-void DesktopCommands::installAccelerators()
-{
-    for (const ShortcutGroup& group : quillbayShortcuts())
-        for (const Shortcut& shortcut : group.shortcuts)
-            if (!shortcut.action.empty())
-                app_.set_accels_for_action(shortcut.action,
-                                           std::vector<Glib::ustring>(shortcut.accelerators.begin(), shortcut.accelerators.end()));
 }
 
 void DesktopCommands::showAbout()
@@ -120,7 +101,7 @@ void DesktopCommands::showAbout()
 void DesktopCommands::showShortcuts()
 {
     if (!shortcuts_)
-        shortcuts_ = ShortcutsWindow::create(quillbayShortcuts());
+        shortcuts_ = ShortcutsWindow::create();
     if (!shortcuts_)
         return;
     if (MainWindow* window = window_ ? window_() : nullptr)

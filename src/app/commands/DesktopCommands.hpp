@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/commands/ActionSet.hpp"
 #include "app/diagnostics/DiagnosticsReport.hpp"
 
 #include <giomm/simpleaction.h>
@@ -24,9 +25,8 @@ class ServerProcess;
 class WebViewModel;
 
 // The commands a desktop user expects beyond the studio's own: About,
-// Keyboard Shortcuts, Save Diagnostics…, and the keys of every shortcut
-// (Close Window, zoom, find). Installs app.about, app.shortcuts and
-// app.save-diagnostics.
+// Keyboard Shortcuts and Save Diagnostics… (app.about, app.shortcuts,
+// app.save-diagnostics).
 class DesktopCommands {
 public:
     using WindowSource = std::function<MainWindow*()>;
@@ -53,8 +53,6 @@ public:
     Gtk::ShortcutsWindow* shortcutsWindow() { return shortcuts_.get(); }
 
 private:
-    void addAction(const char* name, std::function<void()> run);
-    void installAccelerators();
     void saveDiagnosticsTo(const std::string& path);
     void tell(const std::string& text);
 
@@ -67,7 +65,7 @@ private:
     std::string lastLoadError_;
     std::unique_ptr<Gtk::AboutDialog> about_;
     std::unique_ptr<Gtk::ShortcutsWindow> shortcuts_;
-    std::vector<std::string> actionNames_;
+    ActionSet actions_;
     sigc::connection loadErrorSeen_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -18,8 +18,10 @@ std::string literalMenuLabel(const std::string& label)
 
 Glib::RefPtr<Gio::MenuItem> menuItem(const MenuEntry& entry)
 {
-    std::string label = entry.mark.empty() ? entry.label : entry.label + "  " + entry.mark;
-    auto item = Gio::MenuItem::create(literalMenuLabel(label), "");
+    std::string label = entry.mnemonic ? entry.label : literalMenuLabel(entry.label);
+    if (!entry.mark.empty())
+        label += "  " + entry.mark;
+    auto item = Gio::MenuItem::create(label, "");
     if (entry.kind == MenuEntry::Kind::Text) {
         item->set_action_and_target(actions::kTextLine, Glib::Variant<Glib::ustring>::create(""));
     } else if (!entry.enabled && entry.target) {

@@ -16,7 +16,8 @@ inline constexpr const char* kUnavailableTheme = "app.theme-unavailable";  // st
 } // namespace actions
 
 // `label` as GTK must be given it to show it verbatim: menu labels are
-// read with mnemonics, so every "_" is doubled.
+// read with mnemonics, so every "_" is doubled. Labels that come from data
+// (pack names, the port and payload lines) go through this.
 std::string literalMenuLabel(const std::string& label);
 
 // Empties `menu` and fills it with `entries`, one section per run of

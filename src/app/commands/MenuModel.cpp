@@ -4,12 +4,14 @@
 
 namespace quillbay {
 
-MenuEntry MenuEntry::command(std::string label, std::string action, std::string accelerator, bool enabled)
+MenuEntry MenuEntry::command(const Command& command, bool enabled)
 {
     MenuEntry entry;
-    entry.label = std::move(label);
-    entry.action = std::move(action);
-    entry.accelerator = std::move(accelerator);
+    entry.label = menuLabel(command);
+    entry.mnemonic = true;
+    entry.action = command.action;
+    if (!command.keys.empty())
+        entry.accelerator = command.keys.front();
     entry.enabled = enabled;
     return entry;
 }
@@ -33,17 +35,15 @@ MenuEntry MenuEntry::separator()
 
 namespace {
 
-MenuEntry installEntry(bool enabled)
-{
-    return MenuEntry::command(_("Install Theme Pack\u2026"), actions::kInstallTheme, "<Primary><Shift>i", enabled);
-}
-
 std::vector<MenuEntry> packEntries(const ThemeCatalog& catalog)
 {
     std::vector<MenuEntry> entries;
     for (const ThemePack& pack : catalog.packs) {
-        MenuEntry entry = MenuEntry::command(pack.label(), actions::kActivateTheme, {}, !pack.error.has_value());
+        MenuEntry entry;
+        entry.label = pack.label();
+        entry.action = actions::kActivateTheme;
         entry.target = pack.id;
+        entry.enabled = !pack.error.has_value();
         entry.checked = pack.id == catalog.active;
         if (entry.checked)
             entry.mark = "\u2713";
@@ -60,33 +60,44 @@ std::string portLine(long long port)
     return result;
 }
 
+// The lines a menu shows before its commands.
+std::vector<MenuEntry> leadingLines(MenuPlace menu, const MenuInputs& inputs)
+{
+    if (menu != MenuPlace::Theme)
+        return {};
+    if (!inputs.catalog)
+        return {MenuEntry::text(_("No packs loaded yet"))};
+    return packEntries(*inputs.catalog);
+}
+
+// The lines a menu shows after its commands.
+std::vector<MenuEntry> trailingLines(MenuPlace menu, const MenuInputs& inputs)
+{
+    if (menu != MenuPlace::Server)
+        return {};
+    return {MenuEntry::separator(), MenuEntry::text(portLine(inputs.port)), MenuEntry::text(inputs.payloadLine)};
+}
+
 } // namespace
 
 std::vector<MenuDescription> describeMenuBar(const MenuInputs& inputs)
 {
     const bool ready = inputs.state.isReady();
-
-    MenuDescription file{_("File"), {}};
-    file.entries = {installEntry(ready), MenuEntry::separator(),
-                    MenuEntry::command(_("Reveal Studio Folder"), actions::kRevealStudioFolder),
-                    MenuEntry::command(_("Show Server Log"), actions::kShowServerLog), MenuEntry::separator(),
-                    MenuEntry::command(_("Quit"), actions::kQuit, "<Primary>q")};
-
-    MenuDescription theme{_("Theme"), {}};
-    if (inputs.catalog)
-        theme.entries = packEntries(*inputs.catalog);
-    else
-        theme.entries.push_back(MenuEntry::text(_("No packs loaded yet")));
-    theme.entries.push_back(MenuEntry::separator());
-    theme.entries.push_back(MenuEntry::command(_("Refresh Pack List"), actions::kRefreshThemes));
-
-    MenuDescription server{_("Server"), {}};
-    server.entries = {MenuEntry::command(_("Restart Server"), actions::kRestartServer),
-                      MenuEntry::command(_("Open Desk in Browser"), actions::kOpenDeskInBrowser, {}, ready),
-                      MenuEntry::separator(),
-                      MenuEntry::text(portLine(inputs.port)), MenuEntry::text(inputs.payloadLine)};
-
-    return {std::move(file), std::move(theme), std::move(server)};
+    std::vector<MenuDescription> menus;
+    for (MenuPlace place : kMenuBar) {
+        MenuDescription menu{menuTitle(place), leadingLines(place, inputs)};
+        for (const Command& command : commandTable()) {
+            if (command.menu != place)
+                continue;
+            if (command.newSection)
+                menu.entries.push_back(MenuEntry::separator());
+            menu.entries.push_back(MenuEntry::command(command, ready || !command.needsReadyServer));
+        }
+        for (MenuEntry& line : trailingLines(place, inputs))
+            menu.entries.push_back(std::move(line));
+        menus.push_back(std::move(menu));
+    }
+    return menus;
 }
 
 std::vector<MenuEntry> describeToolbarThemeMenu(const std::optional<ThemeCatalog>& catalog)
@@ -97,7 +108,7 @@ std::vector<MenuEntry> describeToolbarThemeMenu(const std::optional<ThemeCatalog
         entries.push_back(MenuEntry::separator());
     }
     // The toolbar's menu button is disabled as a whole unless the server is ready.
-    entries.push_back(installEntry(true));
+    entries.push_back(MenuEntry::command(commandFor(actions::kInstallTheme)));
     return entries;
 }
 

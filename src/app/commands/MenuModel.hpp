@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/commands/CommandTable.hpp"
 #include "server/ServerState.hpp"
 #include "themes/ThemeCatalog.hpp"
 
@@ -9,33 +10,21 @@
 
 namespace quillbay {
 
-// Action names shared by the menu bar, the toolbar's theme menu and AppMenus.
-namespace actions {
-inline constexpr const char* kInstallTheme = "app.install-theme";
-inline constexpr const char* kRevealStudioFolder = "app.reveal-studio-folder";
-inline constexpr const char* kShowServerLog = "app.show-server-log";
-inline constexpr const char* kQuit = "app.quit";
-inline constexpr const char* kActivateTheme = "app.activate-theme";  // string parameter: the pack id
-inline constexpr const char* kRefreshThemes = "app.refresh-themes";
-inline constexpr const char* kRestartServer = "app.restart-server";
-inline constexpr const char* kOpenDeskInBrowser = "app.open-desk-in-browser";
-} // namespace actions
-
 // One line of a menu, as plain data.
 struct MenuEntry {
     enum class Kind { Command, Text, Separator };
 
     Kind kind = Kind::Command;
-    std::string label;                  // shown verbatim
+    std::string label;                  // shown verbatim, unless `mnemonic`
+    bool mnemonic = false;              // `label` marks its mnemonic with "_"
     std::string action;                 // for commands, e.g. "app.activate-theme"
     std::optional<std::string> target;  // the action's parameter (a pack id)
-    std::string accelerator;            // GTK syntax, e.g. "<Primary><Shift>i"
+    std::string accelerator;            // GTK syntax, shown beside the label
     bool enabled = true;
     bool checked = false;               // the active pack
     std::string mark;                   // text after the label, e.g. "✓"
 
-    static MenuEntry command(std::string label, std::string action, std::string accelerator = {},
-                             bool enabled = true);
+    static MenuEntry command(const Command& command, bool enabled = true);
     static MenuEntry text(std::string label);  // shown, never chosen
     static MenuEntry separator();
 
@@ -43,7 +32,7 @@ struct MenuEntry {
 };
 
 struct MenuDescription {
-    std::string title;
+    std::string title;  // with its mnemonic
     std::vector<MenuEntry> entries;
     bool operator==(const MenuDescription&) const = default;
 };
@@ -55,7 +44,7 @@ struct MenuInputs {
     std::string payloadLine;
 };
 
-// The menu bar: File, Theme, Server, in that order.
+// The menu bar: File, View, Theme, Server, Help, in that order.
 std::vector<MenuDescription> describeMenuBar(const MenuInputs& inputs);
 
 // The toolbar's theme menu: the packs and a separator (only with a catalog),

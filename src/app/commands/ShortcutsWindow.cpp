@@ -1,57 +1,59 @@
 #include "app/commands/ShortcutsWindow.hpp"
 
-#include <glib.h>
+#include "app/commands/CommandTable.hpp"
+
 #include <glib/gi18n.h>
-#include <gtkmm/builder.h>
+#include <gtk/gtk.h>
 
 namespace quillbay {
 
 namespace {
 
-std::string escaped(const std::string& text)
+// GTK 4.8 has no call that adds a group to a section or a shortcut to a group
+// (later versions add them); a builder file adds them through the buildable
+// interface, and so does this.
+void addChild(GObject* parent, gpointer child, GtkBuilder* builder)
 {
-    gchar* escapedText = g_markup_escape_text(text.c_str(), -1);
-    std::string result(escapedText);
-    g_free(escapedText);
-    return result;
+    GTK_BUILDABLE_GET_IFACE(parent)->add_child(GTK_BUILDABLE(parent), builder, G_OBJECT(child), nullptr);
 }
 
-std::string property(const char* name, const std::string& value)
+std::string listedKeys(const Command& command)
 {
-    return "<property name=\"" + std::string(name) + "\">" + escaped(value) + "</property>";
+    std::string keys;
+    for (std::string_view key : command.keys)
+        keys += (keys.empty() ? "" : " ") + std::string(key);
+    return keys;
+}
+
+GObject* groupOf(KeyGroup group, GtkBuilder* builder)
+{
+    GObject* box = G_OBJECT(g_object_new(GTK_TYPE_SHORTCUTS_GROUP, "title", groupTitle(group).c_str(), nullptr));
+    for (const Command& command : commandTable()) {
+        if (command.group != group)
+            continue;
+        addChild(box,
+                 g_object_new(GTK_TYPE_SHORTCUTS_SHORTCUT, "title", plainLabel(command).c_str(), "accelerator",
+                              listedKeys(command).c_str(), nullptr),
+                 builder);
+    }
+    return box;
 }
 
 } // namespace
 
-std::string ShortcutsWindow::builderText(const std::vector<ShortcutGroup>& groups)
+std::unique_ptr<Gtk::ShortcutsWindow> ShortcutsWindow::create()
 {
-    std::string xml = "<interface><object class=\"GtkShortcutsWindow\" id=\"shortcuts\">" + property("modal", "1") +
-                      "<child><object class=\"GtkShortcutsSection\">" + property("section-name", "shortcuts") +
-                      property("title", _("Keyboard Shortcuts")) + property("max-height", "12");
-    for (const ShortcutGroup& group : groups) {
-        xml += "<child><object class=\"GtkShortcutsGroup\">" + property("title", group.title);
-        for (const Shortcut& shortcut : group.shortcuts) {
-            if (shortcut.accelerators.empty())
-                continue;
-            xml += "<child><object class=\"GtkShortcutsShortcut\">" + property("title", shortcut.title) +
-                   property("accelerator", shortcut.accelerators.front()) + "</object></child>";
-        }
-        xml += "</object></child>";
-    }
-    xml += "</object></child></object></interface>";
-    return xml;
-}
-
-std::unique_ptr<Gtk::ShortcutsWindow> ShortcutsWindow::create(const std::vector<ShortcutGroup>& groups)
-{
-    auto builder = Gtk::Builder::create();
-    try {
-        builder->add_from_string(builderText(groups));
-    } catch (const Glib::Error&) {
-        return {};
-    }
-    // A builder's toplevel window belongs to whoever takes it.
-    return std::unique_ptr<Gtk::ShortcutsWindow>(builder->get_widget<Gtk::ShortcutsWindow>("shortcuts"));
+    GtkBuilder* builder = gtk_builder_new();
+    const std::string title = _("Keyboard Shortcuts");
+    GObject* window = G_OBJECT(g_object_new(GTK_TYPE_SHORTCUTS_WINDOW, "modal", TRUE, "title", title.c_str(), nullptr));
+    GObject* section = G_OBJECT(g_object_new(GTK_TYPE_SHORTCUTS_SECTION, "section-name", "shortcuts", "title",
+                                             title.c_str(), "max-height", 12, nullptr));
+    for (KeyGroup group : kKeyGroups)
+        addChild(section, groupOf(group, builder), builder);
+    addChild(window, section, builder);
+    g_object_unref(builder);
+    // The wrapper owns the window: deleting it destroys the window.
+    return std::unique_ptr<Gtk::ShortcutsWindow>(Glib::wrap(GTK_SHORTCUTS_WINDOW(window)));
 }
 
 } // namespace quillbay

@@ -1,23 +1,16 @@
 #pragma once
 
-#include "app/commands/ShortcutList.hpp"
-
 #include <gtkmm/shortcutswindow.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace quillbay {
 
-// The "Keyboard Shortcuts" window, made from the application's shortcut list.
+// The "Keyboard Shortcuts" window: every listed key of the command table,
+// by group, in table order.
 class ShortcutsWindow {
 public:
-    // GtkBuilder text of a shortcuts window listing `groups` (the first key of each).
-    static std::string builderText(const std::vector<ShortcutGroup>& groups);
-
-    // A new window listing `groups`; empty when GTK refused the description.
-    static std::unique_ptr<Gtk::ShortcutsWindow> create(const std::vector<ShortcutGroup>& groups);
+    static std::unique_ptr<Gtk::ShortcutsWindow> create();
 };
 
 } // namespace quillbay

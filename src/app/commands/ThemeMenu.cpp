@@ -9,7 +9,7 @@ namespace quillbay {
 
 ThemeMenu::ThemeMenu(Gio::ActionMap& actions, const Published<std::optional<ThemeCatalog>>& catalog,
                      ActivatePack activatePack)
-    : actions_(actions), catalog_(catalog), activatePack_(std::move(activatePack)), menu_(Gio::Menu::create())
+    : packActions_(actions), catalog_(catalog), activatePack_(std::move(activatePack)), menu_(Gio::Menu::create())
 {
     changed_ = catalog_.signalChanged().connect([this] { rebuild(); });
     rebuild();
@@ -18,7 +18,6 @@ ThemeMenu::ThemeMenu(Gio::ActionMap& actions, const Published<std::optional<Them
 ThemeMenu::~ThemeMenu()
 {
     changed_.disconnect();
-    removePackActions();
 }
 
 std::string ThemeMenu::packActionName(std::size_t index)
@@ -26,16 +25,9 @@ std::string ThemeMenu::packActionName(std::size_t index)
     return "toolbar-theme-" + std::to_string(index);
 }
 
-void ThemeMenu::removePackActions()
-{
-    for (const auto& name : packActions_)
-        actions_.remove_action(name);
-    packActions_.clear();
-}
-
 void ThemeMenu::rebuild()
 {
-    removePackActions();
+    packActions_.clear();
     auto entries = describeToolbarThemeMenu(catalog_.get());
 
     menu_->remove_all();
@@ -58,8 +50,7 @@ void ThemeMenu::rebuild()
             if (activatePack_)
                 activatePack_(id);
         });
-        actions_.add_action(action);
-        packActions_.push_back(name);
+        packActions_.add(action);
         section->append(literalMenuLabel(entry.label), "app." + name);
     }
     menu_->append_section(section);

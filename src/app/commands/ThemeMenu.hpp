@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/commands/ActionSet.hpp"
 #include "support/Published.hpp"
 #include "themes/ThemeCatalog.hpp"
 
-#include <giomm/actionmap.h>
 #include <giomm/menu.h>
 #include <sigc++/connection.h>
 
@@ -37,13 +37,10 @@ public:
     static std::string packActionName(std::size_t index);  // without the "app." prefix
 
 private:
-    void removePackActions();
-
-    Gio::ActionMap& actions_;
+    ActionSet packActions_;
     const Published<std::optional<ThemeCatalog>>& catalog_;
     ActivatePack activatePack_;
     Glib::RefPtr<Gio::Menu> menu_;
-    std::vector<std::string> packActions_;
     sigc::connection changed_;
 };
 

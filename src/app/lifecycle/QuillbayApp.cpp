@@ -2,7 +2,6 @@
 
 #include "app/commands/AppMenus.hpp"
 #include "app/commands/DesktopCommands.hpp"
-#include "app/commands/DesktopMenus.hpp"
 #include "app/lifecycle/Microphone.hpp"
 #include "server/ServerProcess.hpp"
 #include "support/StartupTrace.hpp"
@@ -80,9 +79,7 @@ void QuillbayApp::installMenus()
     desktop_ = std::make_unique<DesktopCommands>(*this, *server_, *web_, [this] { return window_.get(); });
     hooks.openURI = [this](const std::string& uri) { desktop_->openOrTell(uri); };
     hooks.revealFolder = [this](const std::string& folder) { desktop_->revealOrTell(folder); };
-    hooks.extendMenuBar = addDesktopMenus;
     menus_ = std::make_unique<AppMenus>(*this, *server_, *web_, *themes_, std::move(hooks));
-    set_accel_for_action("win.reload", "<Primary>r");
 }
 
 void QuillbayApp::askForMicrophone()
