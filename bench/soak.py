@@ -10,8 +10,9 @@ the toolbar's Desk and Room buttons), reloads 100 times (the window's "reload"
 action) and activates a theme pack 100 times (the application's
 "activate-theme" action, as the Theme menu does), spread over the run. Each
 step waits for the page's load beacon in the server log before the next.
-It prints the PSS of the shell, of its web processes and of the studio server
-at the start, at every quarter and at the end, and the end/start ratio.
+It prints the PSS and the private memory (USS) of the shell, of its web
+processes and of the studio server at the start, at every quarter and at the
+end, each with its ratio to the start.
 """
 import argparse
 import os
@@ -23,7 +24,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desk_startup import REPO, cmdline, pss_kb, stop_tree, tree  # noqa: E402
+from desk_startup import REPO, cmdline, stop_tree, tree  # noqa: E402
 
 APP_PATH = "/org/quillbay/Quillbay"
 APP_NAME = "org.quillbay.Quillbay"
@@ -34,8 +35,22 @@ def run(args, env=None, check=True):
     return subprocess.run(args, env=env, check=check, capture_output=True, text=True).stdout
 
 
+def rollup_kb(pids, fields):
+    """The sum of `fields` of smaps_rollup over `pids`, in KiB."""
+    total = 0
+    for pid in pids:
+        try:
+            with open(f"/proc/{pid}/smaps_rollup") as f:
+                total += sum(int(line.split()[1]) for line in f if line.split(":")[0] in fields)
+        except OSError:
+            pass
+    return total
+
+
 def memory(shell):
-    """PSS in MiB of the shell, of its web processes and of the studio server."""
+    """PSS and private memory (USS) in MiB of the shell, of its web processes and of the studio server.
+    PSS shares pages with every other process that maps them (other WebKit users of the machine make it
+    fall); USS counts only the process's own pages, so growth shows there."""
     groups = {"shell": [shell], "web": [], "server": []}
     for pid in tree(shell):
         line = cmdline(pid)
@@ -43,7 +58,11 @@ def memory(shell):
             groups["server"].append(pid)
         elif "WebKit" in line:
             groups["web"].append(pid)
-    return {name: pss_kb(pids) / 1024.0 for name, pids in groups.items()}
+    figures = {}
+    for name, pids in groups.items():
+        figures[f"{name} PSS"] = rollup_kb(pids, {"Pss"}) / 1024.0
+        figures[f"{name} USS"] = rollup_kb(pids, {"Private_Clean", "Private_Dirty"}) / 1024.0
+    return figures
 
 
 class Session:
@@ -107,10 +126,10 @@ class Session:
 
 
 def report(label, figures, start=None):
-    line = f"{label:>8}: " + "  ".join(f"{name} {mib:7.1f} MiB" for name, mib in figures.items())
+    line = f"{label:>6}: " + "  ".join(f"{name} {mib:6.1f}" for name, mib in figures.items()) + " MiB"
     if start:
-        line += "   end/start: " + "  ".join(f"{name} {figures[name] / start[name]:.2f}x"
-                                              for name in figures if start[name])
+        line += "\n" + " " * 8 + "  ".join(f"{name} {figures[name] / start[name]:5.2f}x"
+                                           for name in figures if start[name])
     print(line, flush=True)
 
 

@@ -86,7 +86,7 @@ step() {
   fi
 }
 
-echo "Installing ${#missing[@]} missing packages: ${missing[*]}"
+echo "Missing packages (${#missing[@]}): ${missing[*]}"
 started=$SECONDS
 step "Updating the package lists" apt-get update
 step "Installing the packages" apt-get install -y -o Dpkg::Use-Pty=0 "${missing[@]}"
