@@ -12,11 +12,10 @@
 #include <fcntl.h>
 #include <sys/wait.h>
 
+#include <thread>
 #include <vector>
 
 namespace quillbay::testing {
-
-using namespace std::chrono_literals;
 
 inline const std::string kShell = std::string(QUILLBAY_BIN_DIR) + "/quillbay";
 
@@ -134,15 +133,15 @@ public:
     {
     }
 
-    std::string output() const { return readText(home_ + "/shell.out"); }
+    std::string output() const { return readFile(home_ + "/shell.out"); }
     bool logShows(const std::string& text, std::chrono::milliseconds limit) const
     {
-        return runUntil([&] { return readText(home_ + "/data/Quillbay/logs/server.log").find(text) != std::string::npos; }, limit);
+        return runUntil([&] { return readFile(home_ + "/data/Quillbay/logs/server.log").find(text) != std::string::npos; }, limit);
     }
     // True once the shell has noted start-up `step` (see QUILLBAY_STARTUP_TRACE).
     bool reached(const std::string& step, std::chrono::milliseconds limit) const
     {
-        return runUntil([&] { return readText(home_ + "/startup-trace").find(step + " ") != std::string::npos; }, limit);
+        return runUntil([&] { return readFile(home_ + "/startup-trace").find(step + " ") != std::string::npos; }, limit);
     }
     // The studio servers this shell started.
     std::vector<unsigned long> servers() const { return numbersFrom("pgrep -P " + std::to_string(pid_) + " -f quillbay_server.py"); }

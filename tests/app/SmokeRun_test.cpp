@@ -14,8 +14,6 @@ using namespace quillbay::testing;
 
 class SmokeRun : public ::testing::Test {
 protected:
-    void TearDown() override { std::filesystem::remove_all(home_); }
-
     // Ends the shell with SIGTERM and checks that nothing of it is left.
     void quitBySignal(ShellRun& shell)
     {
@@ -26,22 +24,22 @@ protected:
         EXPECT_FALSE(processRuns(servers[0]));
     }
 
-    std::string home_ = makeTempFolder("quillbay-smoke-XXXXXX");
+    TempDir home_{"quillbay-smoke"};
 };
 
 TEST_F(SmokeRun, OnAWaylandCompositorTheDeskLoadsAndSigtermLeavesNothing)
 {
     // A headless compositor that draws with the CPU, on a socket in a runtime folder of the test's own.
-    const std::string runtime = home_ + "/runtime";
+    const std::string runtime = home_ / "runtime";
     g_mkdir_with_parents(runtime.c_str(), 0700);
     GroupRun weston({"/usr/bin/weston", "--backend=headless-backend.so", "--use-pixman", "--socket=quillbay-wayland",
                      "--width=1400", "--height=900", "--idle-time=0"},
-                    {"XDG_RUNTIME_DIR=" + runtime, "PATH=/usr/bin:/bin", "HOME=" + home_}, home_ + "/weston.out");
+                    {"XDG_RUNTIME_DIR=" + runtime, "PATH=/usr/bin:/bin", "HOME=" + home_.path()}, home_ / "weston.out");
     struct stat socket {};
     ASSERT_TRUE(runUntil([&] { return stat((runtime + "/quillbay-wayland").c_str(), &socket) == 0; }, 20s))
-        << readText(home_ + "/weston.out");
+        << readFile(home_ / "weston.out");
 
-    ShellRun shell(home_ + "/shell", kShell, {},
+    ShellRun shell(home_ / "shell", kShell, {},
                    {"DISPLAY=", "XAUTHORITY=", "GDK_BACKEND=wayland", "WAYLAND_DISPLAY=quillbay-wayland",
                     "XDG_RUNTIME_DIR=" + runtime});
     ASSERT_TRUE(shell.logShows("beacon page=desk", 60s)) << shell.output();
@@ -54,10 +52,10 @@ TEST_F(SmokeRun, OnAWaylandCompositorTheDeskLoadsAndSigtermLeavesNothing)
 
 TEST_F(SmokeRun, AtScaleTwoTheWindowFitsTheScreenAndTheRememberedSizeStays)
 {
-    const std::string preferences = home_ + "/config/Quillbay/preferences.ini";
-    writeText(preferences, "[Preferences]\nwindow.width=1150\nwindow.height=780\nwindow.maximized=false\n");
+    const std::string preferences = home_ / "config/Quillbay/preferences.ini";
+    writeFile(preferences, "[Preferences]\nwindow.width=1150\nwindow.height=780\nwindow.maximized=false\n");
 
-    ShellRun shell(home_, kShell, {}, {"GDK_SCALE=2"});
+    ShellRun shell(home_.path(), kShell, {}, {"GDK_SCALE=2"});
     ASSERT_TRUE(shell.logShows("beacon page=desk", 60s)) << shell.output();
     const auto windows = shellWindows(shell.pid_);
     ASSERT_EQ(windows.size(), 1u);
@@ -69,7 +67,7 @@ TEST_F(SmokeRun, AtScaleTwoTheWindowFitsTheScreenAndTheRememberedSizeStays)
     EXPECT_LE(geometry[1] + geometry[3], 900u) << "y " << geometry[1] << " height " << geometry[3];
 
     quitBySignal(shell);
-    const std::string kept = readText(preferences);
+    const std::string kept = readFile(preferences);
     EXPECT_NE(kept.find("window.width=1150\n"), std::string::npos) << kept;
     EXPECT_NE(kept.find("window.height=780\n"), std::string::npos) << kept;
 }
