@@ -29,6 +29,7 @@ packages=(
 # The test toolchain, for ./test only.
 test_packages=(
   libgtest-dev
+  libgmock-dev
   googletest
   xvfb
   xauth
