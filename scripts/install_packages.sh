@@ -43,6 +43,7 @@ test_packages=(
   dpkg-dev
   iproute2
   util-linux
+  procps
 )
 
 case "${1:-}" in
