@@ -1,134 +1,14 @@
-// The real `quillbay` binary as a child: its own home and XDG folders, no
-// session bus unless a test starts a private one.
+// The real `quillbay` binary as a child.
 
-#include "ShellFixture.hpp"
+#include "ShellRun.hpp"
 
 #include <gtest/gtest.h>
-
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/wait.h>
-
-#include <optional>
-#include <vector>
 
 namespace quillbay {
 namespace {
 
 using namespace std::chrono_literals;
 using namespace quillbay::testing;
-
-const std::string kShell = std::string(QUILLBAY_BIN_DIR) + "/quillbay";
-
-// The numbers `command` prints (process or window ids).
-std::vector<unsigned long> numbersFrom(const std::string& command)
-{
-    std::vector<unsigned long> found;
-    FILE* out = popen(command.c_str(), "r");
-    for (unsigned long number = 0; out && std::fscanf(out, "%lu", &number) == 1;)
-        found.push_back(number);
-    if (out)
-        pclose(out);
-    return found;
-}
-
-// Shown windows titled Quillbay of the shell `pid` (GTK also keeps unmapped helper
-// windows with that name, and other tests may show theirs on the same display).
-std::vector<unsigned long> shellWindows(pid_t pid)
-{
-    return numbersFrom("xdotool search --onlyvisible --pid " + std::to_string(pid) + " --name '^Quillbay$'");
-}
-
-// Ctrl+W in the shell's window: the same close request as the title bar's close
-// button. (A close message sent by hand without a window manager is not always
-// answered by the toolkit under Xvfb, so the tests close the window by its key.)
-bool closeWithCtrlW(pid_t shell)
-{
-    const auto windows = shellWindows(shell);
-    if (windows.empty())
-        return false;
-    // Without a window manager the keyboard follows the pointer.
-    const std::string window = std::to_string(windows.at(0));
-    return std::system(("xdotool mousemove --window " + window + " 300 300 windowfocus " + window +
-                        " 2>/dev/null; xdotool key --clearmodifiers ctrl+w").c_str()) == 0;
-}
-
-class ShellRun {
-public:
-    // Without a bus address the shell runs with no session bus.
-    explicit ShellRun(std::string home, const std::string& binary = kShell, std::string bus = {}) : home_(std::move(home))
-    {
-        std::vector<std::string> entries{"HOME=" + home_, "XDG_DATA_HOME=" + home_ + "/data",
-                                         "XDG_CONFIG_HOME=" + home_ + "/config", "XDG_CACHE_HOME=" + home_ + "/cache",
-                                         "PATH=/usr/bin:/bin", "LANG=C.UTF-8", "NO_AT_BRIDGE=1",
-                                         "QUILLBAY_STARTUP_TRACE=" + home_ + "/startup-trace",
-                                         "DBUS_SESSION_BUS_ADDRESS=" + (bus.empty() ? "unix:path=" + home_ + "/none" : bus)};
-        for (const char* name : {"DISPLAY", "XAUTHORITY"})
-            if (const char* value = std::getenv(name))
-                entries.push_back(std::string(name) + "=" + value);
-        std::vector<char*> envp;
-        for (auto& entry : entries)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        g_mkdir_with_parents(home_.c_str(), 0700);
-        const int fd = open((home_ + "/shell.out").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        pid_ = fork();
-        if (pid_ == 0) {
-            // A group of its own, which the web engine's helper processes join.
-            setpgid(0, 0);
-            dup2(fd, 1);
-            dup2(fd, 2);
-            char* argv[] = {const_cast<char*>(binary.c_str()), nullptr};
-            execve(binary.c_str(), argv, envp.data());
-            _exit(127);
-        }
-        setpgid(pid_, pid_);
-        group_ = pid_;
-        close(fd);
-    }
-    // The web engine's helpers may outlive the shell for a moment, writing
-    // into its folders: the run is over only when the whole group has ended.
-    ~ShellRun()
-    {
-        if (pid_ > 0) {
-            kill(-group_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        const bool ended = runUntil([this] { return kill(-group_, 0) != 0 && errno == ESRCH; }, 10s);
-        EXPECT_TRUE(ended) << "processes of the shell's group still run";
-    }
-
-    std::string output() const { return readFile(home_ + "/shell.out"); }
-    bool logShows(const std::string& text, std::chrono::milliseconds limit) const
-    {
-        return runUntil([&] { return readFile(home_ + "/data/Quillbay/logs/server.log").find(text) != std::string::npos; }, limit);
-    }
-    // True once the shell has noted start-up `step` (see QUILLBAY_STARTUP_TRACE).
-    bool reached(const std::string& step, std::chrono::milliseconds limit) const
-    {
-        return runUntil([&] { return readFile(home_ + "/startup-trace").find(step + " ") != std::string::npos; }, limit);
-    }
-    // The studio servers this shell started.
-    std::vector<unsigned long> servers() const { return numbersFrom("pgrep -P " + std::to_string(pid_) + " -f quillbay_server.py"); }
-
-    // True when the shell ended within `limit` with status 0.
-    bool exitsCleanly(std::chrono::milliseconds limit)
-    {
-        int status = 0;
-        if (!runUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit))
-            return false;
-        pid_ = -1;
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-
-    pid_t pid_ = -1;
-
-private:
-    pid_t group_ = -1;
-    std::string home_;
-};
 
 class QuillbayRun : public ::testing::Test {
 protected:

@@ -2,16 +2,10 @@
 
 #include "server/ServerProcess.hpp"
 #include "themes/ThemePacks.hpp"
+#include "ui/window/WindowSizing.hpp"
 #include "web/WebViewModel.hpp"
 
 namespace quillbay {
-
-namespace {
-
-constexpr int kMinimumWidth = 960;
-constexpr int kMinimumHeight = 620;
-
-} // namespace
 
 ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
                          PagePreference preference, DesktopOpener opener)
@@ -27,7 +21,8 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
       loadErrorCard_([this] { reload(); })
 {
     add_css_class("quillbay-content");
-    set_size_request(kMinimumWidth, kMinimumHeight);
+    // The window lowers this where the monitor is smaller.
+    set_size_request(WindowSizing::kWishedContentMinimum.width, WindowSizing::kWishedContentMinimum.height);
 
     set_child(page_);
 

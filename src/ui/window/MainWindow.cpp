@@ -7,15 +7,51 @@
 #include "web/PageZoom.hpp"
 #include "web/WebViewModel.hpp"
 
+#include <gdkmm/display.h>
+#include <gdkmm/monitor.h>
+#include <gdkmm/surface.h>
 #include <glib/gi18n.h>
+
+#ifdef GDK_WINDOWING_X11
+#include <gdk/x11/gdkx.h>
+#endif
 
 namespace quillbay {
 
 namespace {
 
-// The content's own minimum; the window adds its title and menu bars.
-constexpr int kMinimumWidth = 960;
-constexpr int kMinimumHeight = 620;
+// The usable area of the monitor the window opens on (X11 knows the panels,
+// elsewhere the whole monitor counts); zero where no monitor is known.
+Extent workAreaFor(Gtk::Window& window)
+{
+    auto display = window.get_display();
+    auto surface = window.get_surface();
+    Glib::RefPtr<Gdk::Monitor> monitor = surface ? display->get_monitor_at_surface(surface) : nullptr;
+    if (!monitor) {
+        auto monitors = display->get_monitors();
+        if (!monitors || monitors->get_n_items() == 0)
+            return {};
+        monitor = std::dynamic_pointer_cast<Gdk::Monitor>(monitors->get_object(0));
+        if (!monitor)
+            return {};
+    }
+    GdkRectangle area{};
+#ifdef GDK_WINDOWING_X11
+    if (GDK_IS_X11_MONITOR(monitor->gobj())) {
+        gdk_x11_monitor_get_workarea(monitor->gobj(), &area);
+        return {area.width, area.height};
+    }
+#endif
+    gdk_monitor_get_geometry(monitor->gobj(), &area);
+    return {area.width, area.height};
+}
+
+int minimumLength(Gtk::Widget& widget, Gtk::Orientation orientation)
+{
+    int minimum = 0, natural = 0, baseline = 0;
+    widget.measure(orientation, -1, minimum, natural, baseline, baseline);
+    return minimum;
+}
 
 } // namespace
 
@@ -39,6 +75,8 @@ MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& the
     add_action("zoom-reset", sigc::mem_fun(*this, &MainWindow::zoomReset));
     setPageZoom(web_, preferences_.zoom());
     signal_hide().connect(sigc::mem_fun(*this, &MainWindow::saveWindowState));
+    // The monitor and the menu bar are known once the window is realised, before it is first laid out.
+    signal_realize().connect(sigc::mem_fun(*this, &MainWindow::fitToMonitor));
 
     downloads_.push_back(web_.downloadEvents().finished.connect(sigc::mem_fun(*this, &MainWindow::onDownloadSaved)));
     downloads_.push_back(web_.downloadEvents().failed.connect([this](const std::string& name, const std::string& reason) {
@@ -78,10 +116,19 @@ void MainWindow::applyZoom(double level)
 
 void MainWindow::restoreWindowState()
 {
-    const WindowState state = preferences_.window().restorable(kMinimumWidth, kMinimumHeight);
-    set_default_size(state.width, state.height);
-    if (state.maximized)
+    sizing_ = WindowSizing::fit(preferences_.window(), {}, {});
+    set_default_size(sizing_.opening.width, sizing_.opening.height);
+    if (sizing_.opening.maximized)
         maximize();
+}
+
+void MainWindow::fitToMonitor()
+{
+    const Extent chrome{minimumLength(*this, Gtk::Orientation::HORIZONTAL) - minimumLength(content_, Gtk::Orientation::HORIZONTAL),
+                        minimumLength(*this, Gtk::Orientation::VERTICAL) - minimumLength(content_, Gtk::Orientation::VERTICAL)};
+    sizing_ = WindowSizing::fit(preferences_.window(), workAreaFor(*this), chrome);
+    content_.set_size_request(sizing_.contentMinimum.width, sizing_.contentMinimum.height);
+    set_default_size(sizing_.opening.width, sizing_.opening.height);
 }
 
 void MainWindow::saveWindowState()
@@ -89,7 +136,7 @@ void MainWindow::saveWindowState()
     WindowState state;
     get_default_size(state.width, state.height);
     state.maximized = is_maximized();
-    preferences_.storeWindow(state.restorable(kMinimumWidth, kMinimumHeight));
+    preferences_.storeWindow(sizing_.toStore(state));
 }
 
 } // namespace quillbay

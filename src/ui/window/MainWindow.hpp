@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/window/ContentView.hpp"
+#include "ui/window/WindowSizing.hpp"
 #include "ui/find/FindBar.hpp"
 #include "ui/preferences/ViewPreferences.hpp"
 
@@ -37,11 +38,13 @@ public:
 
 private:
     void restoreWindowState();
+    void fitToMonitor();
     void applyZoom(double level);
     void onDownloadSaved(const std::string& path);
 
     WebViewModel& web_;
     ViewPreferences preferences_;
+    WindowSizing sizing_;
     ContentView content_;
     FindBar findBar_;
     std::vector<sigc::connection> downloads_;
