@@ -116,7 +116,7 @@ public:
     {
         for (long long port = ServerProcess::kPreferredPort; port <= ServerProcess::kPreferredPort + 10; ++port)
             for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-                 !ServerProcess::isFree(port) && std::chrono::steady_clock::now() < end;)
+                 !PortChooser::isFree(port) && std::chrono::steady_clock::now() < end;)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 };

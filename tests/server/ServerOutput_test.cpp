@@ -58,7 +58,7 @@ TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterTheLastWords)
         // A loaded machine may take seconds to start Python: the exit must come
         // well inside the probe's limit, or the probe would fail the start first.
         ServerProcess::Config config = resources.config();
-        config.timing.probeLimit = 8s;
+        config.timing.probe.limit = 8s;
         ServerProcess server(config);
         ServerProcess::LogTail tail;  // as it was when the failure was published
         server.state().signalChanged().connect([&] { if (server.state()->isFailed()) tail = server.logTail().get(); });
@@ -77,7 +77,7 @@ TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterTheLastWords)
         EXPECT_TRUE(readFile(server.serverLogPath()).ends_with("warming up 2999\nTraceback (most recent call last):\n"
                                                                "  File \"quillbay_server.py\", line 1, in <module>\n"
                                                                "RuntimeError: the room is on fire\n"));
-        runFor(config.timing.probeLimit + 500ms);
+        runFor(config.timing.probe.limit + 500ms);
         EXPECT_EQ(server.state()->message(), message) << "no probe outlived its child";
     }
 }

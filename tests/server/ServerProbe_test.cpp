@@ -48,7 +48,7 @@ TEST(ServerProbe, GivesUpOnAnswersThatAreNotOursAndKeepsTheChild)
                              Args{"--stranger-listens"}}) {
         FakeResources resources(args);
         ServerProcess::Config config = resources.config();
-        config.timing.probeLimit = 3s;
+        config.timing.probe.limit = 3s;
         ServerProcess server(config);
         auto began = std::chrono::steady_clock::now();
         server.start();

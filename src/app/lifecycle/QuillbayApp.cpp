@@ -55,9 +55,8 @@ void QuillbayApp::on_startup()
 
 void QuillbayApp::startServer()
 {
-    const ServerProcess::Config config = ServerProcess::appConfig();
-    server_ = std::make_shared<ServerProcess>(config);
-    delegate_ = std::make_unique<AppDelegate>(config.timing.stopGrace);
+    server_ = std::make_shared<ServerProcess>(ServerProcess::appConfig());
+    delegate_ = std::make_unique<AppDelegate>();
     // Only the primary instance gets here. Starting the server now lets it
     // boot while GTK starts, the web processes start and GTK builds, realises
     // and maps the window; the window takes up whatever state the server has
@@ -94,9 +93,10 @@ void QuillbayApp::askForMicrophone()
 
 void QuillbayApp::on_activate()
 {
-    // A launch during the quit brings nothing back.
-    if (delegate_->quitting())
-        return;
+    // A launch during the quit calls it off: the window comes back and the
+    // server starts again once its stop is done.
+    if (delegate_->resumeFromQuit())
+        release();  // the quit's hold; the window keeps the application again
     if (window_) {
         window_->present();
         return;
