@@ -95,8 +95,8 @@ void QuillbayApp::on_activate()
 {
     // A launch during the quit calls it off: the window comes back and the
     // server starts again once its stop is done.
-    if (delegate_->resumeFromQuit())
-        release();  // the quit's hold; the window keeps the application again
+    holdForTheRun();
+    delegate_->resumeFromQuit();
     if (window_) {
         window_->present();
         return;
@@ -107,7 +107,6 @@ void QuillbayApp::on_activate()
     // the main loop runs. Building the window a turn later lets that process
     // start up while GTK builds, realises and maps the window.
     windowPending_ = true;
-    hold();
     Glib::signal_idle().connect_once([this] { showFirstWindow(); });
 }
 
@@ -119,7 +118,6 @@ void QuillbayApp::showFirstWindow()
         traceStartup("window-built");
         window_->present();
     }
-    release();
 }
 
 void QuillbayApp::createWindow()
@@ -151,12 +149,17 @@ void QuillbayApp::quitGracefully()
         return;
     if (window_)
         window_->set_visible(false);
-    // Hidden, the window no longer keeps the application; the hold does until the server is stopped.
-    hold();
-    delegate_->requestQuit([this] {
-        release();
-        quit();
-    });
+    holdForTheRun();
+    delegate_->requestQuit([this] { quit(); });
+}
+
+// The run ends by quit() only: a hidden window no longer keeps the
+// application, and a quit may be called off while the window is hidden.
+void QuillbayApp::holdForTheRun()
+{
+    if (!held_)
+        hold();
+    held_ = true;
 }
 
 void QuillbayApp::on_shutdown()
