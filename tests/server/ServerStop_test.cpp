@@ -37,9 +37,9 @@ TEST(ServerStop, AStubbornServerIsGoneBeforeTheStopIsDone)
         pid_t pid = startReady(server);
         ASSERT_GT(pid, 0);
         bool done = false, goneWhenDone = false;
-        server.stop([&] { done = true, goneWhenDone = !processExists(pid); });
+        server.stop([&] { done = true, goneWhenDone = !processRuns(pid); });
         runFor(kGrace - 200ms);
-        EXPECT_TRUE(processExists(pid) && !done) << "still within the grace";
+        EXPECT_TRUE(processRuns(pid) && !done) << "still within the grace";
         ASSERT_TRUE(runUntil([&] { return done; }, 3s));
         EXPECT_TRUE(goneWhenDone) << round;
         EXPECT_TRUE(server.state()->isIdle()) << "a stopped server's exit publishes nothing";
@@ -90,12 +90,12 @@ TEST(ServerStop, RestartsDuringAGraceJoinItAndKeepThePreviousLog)
     runFor(kGrace + 500ms);  // a straggling start would show by now
     const std::vector<ServerState> oneStart{ServerState::idle(), ServerState::starting(), ServerState::ready()};
     EXPECT_EQ(seen.states, oneStart);
-    EXPECT_FALSE(processExists(first));
-    EXPECT_TRUE(processExists(second));
+    EXPECT_FALSE(processRuns(first));
+    EXPECT_TRUE(processRuns(second));
     EXPECT_EQ(fakePid(Args{readFile(resources.stateDir() + "/logs/server.previous.log")}), first);
     EXPECT_EQ(fakePid(Args{readFile(server.serverLogPath())}), second);
     stopAndWait(server);
-    EXPECT_FALSE(processExists(second));
+    EXPECT_FALSE(processRuns(second));
 }
 
 // A stop, or the application's quit, while a restart waits for its grace cancels it: no
@@ -128,7 +128,7 @@ TEST(ServerStop, AStopOrQuitDuringARestartsGraceStartsNothingUnlessTheQuitIsCall
             EXPECT_TRUE(delegate.resumeFromQuit());
             ASSERT_TRUE(waitReady(*server));
             EXPECT_GE(std::chrono::steady_clock::now() - began, kGrace) << "not beside the old child";
-            EXPECT_FALSE(processExists(first) || done);
+            EXPECT_FALSE(processRuns(first) || done);
             EXPECT_EQ(seen.states, (std::vector{ServerState::idle(), ServerState::starting(), ServerState::ready()}));
             EXPECT_EQ(fakePid(Args{readFile(previous)}), first);
             EXPECT_NE(fakePid(Args{readFile(log)}), first);
@@ -138,7 +138,7 @@ TEST(ServerStop, AStopOrQuitDuringARestartsGraceStartsNothingUnlessTheQuitIsCall
         ASSERT_TRUE(runUntil([&] { return done; }, kGrace + 1s));
         auto took = std::chrono::steady_clock::now() - began;
         EXPECT_TRUE(took >= kGrace && took < kGrace + 600ms);
-        EXPECT_FALSE(processExists(first)) << "killed at the end of the grace";
+        EXPECT_FALSE(processRuns(first)) << "killed at the end of the grace";
         runFor(300ms);
         EXPECT_EQ(seen.states, std::vector<ServerState>{ServerState::idle()});
         EXPECT_FALSE(server->hasChild());
