@@ -51,7 +51,7 @@ TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterTheLastWords)
         {{"--crash-at-start"}, "The studio server exited during startup (exit 3)."},
         {{"--leave-grandchild"}, "The studio server exited during startup (exit 5)."},
         {{"--end-when-ready", "4"}, "The studio server stopped (exit 4)."},
-        {{"--end-when-ready", "-9"}, "The studio server stopped (exit 9)."},
+        {{"--end-when-ready", "-9"}, "The studio server stopped by signal 9 (Killed)."},
     };
     for (const auto& [args, message] : cases) {
         FakeResources resources(args);
