@@ -57,7 +57,7 @@ protected:
 
     void pressReturn() { ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window_->gobj()), "default.activate", nullptr)); }
 
-    bool gtkReady_ = (ensureGtk(), true);  // before the web view is made
+    bool gtkReady_ = startGtk();  // before the web view is made
     TempDir root_{"quillbay-shell"};
     WebViewModel web_;
     ThemePacks themes_;

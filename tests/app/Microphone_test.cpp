@@ -11,21 +11,9 @@ using namespace quillbay;
 using namespace quillbay::testing;
 using namespace std::chrono_literals;
 
-namespace {
-
-Gtk::MessageDialog* shownAlert()
-{
-    for (auto* window : Gtk::Window::list_toplevels())
-        if (auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window); dialog && dialog->get_visible())
-            return dialog;
-    return nullptr;
-}
-
-} // namespace
-
 TEST(Microphone, RefusalShowsTheAlertWhoseFirstButtonOpensTheSettings)
 {
-    ensureGtk();
+    ASSERT_TRUE(startGtk());
     int settingsOpened = 0;
     // A refusal delivered from another thread, as a platform would.
     Microphone::Platform refusing;
@@ -34,8 +22,8 @@ TEST(Microphone, RefusalShowsTheAlertWhoseFirstButtonOpensTheSettings)
 
     for (int response : {1000, 1001}) {
         Microphone::ask(refusing);
-        ASSERT_TRUE(runUntil([] { return shownAlert() != nullptr; }, 5s));
-        auto* alert = shownAlert();
+        ASSERT_TRUE(runUntil([] { return shownMessageDialog() != nullptr; }, 5s));
+        auto* alert = shownMessageDialog();
         EXPECT_EQ(alert->property_text().get_value(), "Microphone access is off for Quillbay");
         EXPECT_EQ(alert->property_secondary_text().get_value(),
                   "The live room cannot hear the desk until it is allowed in System Settings \u203A Privacy & "
@@ -46,7 +34,7 @@ TEST(Microphone, RefusalShowsTheAlertWhoseFirstButtonOpensTheSettings)
         EXPECT_EQ(open->get_label() + later->get_label(), "Open System SettingsLater");
         EXPECT_EQ(open->get_next_sibling(), later);
         alert->response(response);
-        EXPECT_TRUE(runUntil([] { return shownAlert() == nullptr; }, 2s));
+        EXPECT_TRUE(runUntil([] { return shownMessageDialog() == nullptr; }, 2s));
         runFor(100ms);
         EXPECT_EQ(settingsOpened, 1) << "after response " << response;
     }
@@ -55,5 +43,5 @@ TEST(Microphone, RefusalShowsTheAlertWhoseFirstButtonOpensTheSettings)
     Microphone::Platform plain;
     Microphone::ask(plain);
     runFor(200ms);
-    EXPECT_EQ(shownAlert(), nullptr);
+    EXPECT_EQ(shownMessageDialog(), nullptr);
 }
