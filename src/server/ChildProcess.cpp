@@ -1,14 +1,14 @@
 #include "server/ChildProcess.hpp"
 
-#include "server/MainLoopTimer.hpp"
-
 #include <gio/gio.h>
 #include <gio/gunixinputstream.h>
+#include <glibmm/main.h>
 
 #include <csignal>
 #include <cstdlib>
 
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -28,18 +28,19 @@ void prepareChild(gpointer parentPid)
         _exit(127);  // the shell died before the death signal was armed
     // Dispositions and masks of the shell are not the server's business.
     signal(SIGPIPE, SIG_DFL);
+    signal(SIGXFSZ, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
-int terminationStatus(GSubprocess* process)
+ChildProcess::Termination terminationOf(GSubprocess* process)
 {
-    if (g_subprocess_get_if_exited(process))
-        return g_subprocess_get_exit_status(process);
     if (g_subprocess_get_if_signaled(process))
-        return g_subprocess_get_term_sig(process);
-    return g_subprocess_get_status(process);
+        return {g_subprocess_get_term_sig(process), true};
+    if (g_subprocess_get_if_exited(process))
+        return {g_subprocess_get_exit_status(process), false};
+    return {g_subprocess_get_status(process), false};
 }
 
 } // namespace
@@ -48,6 +49,9 @@ struct ChildProcess::Impl : std::enable_shared_from_this<Impl> {
     GSubprocess* process = nullptr;
     GCancellable* cancellable = g_cancellable_new();
     pid_t pid = 0;
+    // Opened right after the spawn, while the child cannot have been waited
+    // for yet: signals sent through it reach this child or nobody.
+    int pidfd = -1;
     OutputHandler onOutput;
     EndHandler onEnd;
     std::chrono::milliseconds drainLimit{2000};
@@ -55,11 +59,15 @@ struct ChildProcess::Impl : std::enable_shared_from_this<Impl> {
     bool outputEnded = false;
     bool reaped = false;
     bool reported = false;
-    int status = 0;
-    MainLoopTimer drainTimer;
+    Termination termination;
+    sigc::connection drainTimer;
+    std::function<void()> onReaped;
 
     ~Impl()
     {
+        drainTimer.disconnect();
+        if (pidfd >= 0)
+            ::close(pidfd);
         g_cancellable_cancel(cancellable);
         g_clear_object(&cancellable);
         g_clear_object(&process);
@@ -101,18 +109,23 @@ struct ChildProcess::Impl : std::enable_shared_from_this<Impl> {
         Impl& self = **box;
         g_subprocess_wait_finish(G_SUBPROCESS(source), result, nullptr);
         self.reaped = true;
-        self.status = terminationStatus(self.process);
+        self.termination = terminationOf(self.process);
         if (!self.outputEnded) {
             // Something else (a grandchild) may hold the pipe open; do not wait forever.
             std::weak_ptr<Impl> weak = self.weak_from_this();
-            self.drainTimer.start(self.drainLimit, [weak] {
-                if (auto impl = weak.lock()) {
-                    impl->outputEnded = true;
-                    g_cancellable_cancel(impl->cancellable);
-                    impl->reportWhenDone();
-                }
-            });
+            self.drainTimer = Glib::signal_timeout().connect(
+                [weak] {
+                    if (auto impl = weak.lock()) {
+                        impl->outputEnded = true;
+                        g_cancellable_cancel(impl->cancellable);
+                        impl->reportWhenDone();
+                    }
+                    return false;
+                },
+                static_cast<unsigned>(self.drainLimit.count()));
         }
+        if (auto reapedAction = std::exchange(self.onReaped, nullptr))
+            reapedAction();
         self.reportWhenDone();
     }
 
@@ -121,12 +134,12 @@ struct ChildProcess::Impl : std::enable_shared_from_this<Impl> {
         if (reported || !outputEnded || !reaped)
             return;
         reported = true;
-        drainTimer.cancel();
+        drainTimer.disconnect();
         auto end = std::move(onEnd);
         onOutput = nullptr;
         onEnd = nullptr;
         if (end)
-            end(status);
+            end(termination);
     }
 };
 
@@ -168,6 +181,8 @@ ChildProcess::Launch ChildProcess::launch(const Description& description, Output
     impl->drainLimit = drainLimit;
     if (const char* identifier = g_subprocess_get_identifier(process))
         impl->pid = static_cast<pid_t>(std::atoi(identifier));
+    if (impl->pid > 0)
+        impl->pidfd = static_cast<int>(::syscall(SYS_pidfd_open, impl->pid, 0));
 
     // A larger pipe means fewer wake-ups when the server writes a lot.
     GInputStream* output = g_subprocess_get_stdout_pipe(process);
@@ -193,6 +208,14 @@ bool ChildProcess::hasEnded() const
     return impl_->reaped;
 }
 
+void ChildProcess::whenReaped(std::function<void()> action)
+{
+    if (impl_->reaped)
+        action();
+    else
+        impl_->onReaped = std::move(action);
+}
+
 void ChildProcess::closeInput()
 {
     if (GOutputStream* input = g_subprocess_get_stdin_pipe(impl_->process))
@@ -201,8 +224,10 @@ void ChildProcess::closeInput()
 
 void ChildProcess::sendSignal(int signal)
 {
-    // GLib sends it only while the child has not been reaped, so a reused pid is never hit.
-    g_subprocess_send_signal(impl_->process, signal);
+    // Not g_subprocess_send_signal: GLib queues that for its worker thread,
+    // and a process that ends right after asking would never send it.
+    if (impl_->pidfd >= 0)
+        ::syscall(SYS_pidfd_send_signal, impl_->pidfd, signal, nullptr, 0);
 }
 
 } // namespace quillbay

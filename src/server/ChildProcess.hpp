@@ -26,9 +26,13 @@ public:
         std::string workingDirectory;
         std::vector<std::pair<std::string, std::string>> environment;  // all of it
     };
+    // How the child ended: its exit code, or the signal that ended it.
+    struct Termination {
+        int number = 0;
+        bool bySignal = false;
+    };
     using OutputHandler = std::function<void(std::string_view bytes)>;
-    // Termination status: the exit code after a normal exit, else the signal number.
-    using EndHandler = std::function<void(int status)>;
+    using EndHandler = std::function<void(Termination)>;
 
     struct Launch {
         std::shared_ptr<ChildProcess> child;  // null when the launch failed
@@ -45,9 +49,13 @@ public:
     pid_t pid() const;
     // True once the child has been reaped; its pid may then name another process.
     bool hasEnded() const;
+    // Runs `action` on the main loop once the child has been reaped (at once
+    // when it has been already). Replaces an earlier action.
+    void whenReaped(std::function<void()> action);
     // Closes the write end of the child's standard input; errors are ignored.
     void closeInput();
-    // Sends `signal` unless the child has been reaped already.
+    // Delivers `signal` to this child before returning; never to a process
+    // that took over its pid after it was reaped.
     void sendSignal(int signal);
 
     struct Impl;

@@ -3,6 +3,8 @@
 #include "support/HttpClient.hpp"
 #include "support/Json.hpp"
 
+#include <glibmm/main.h>
+
 namespace quillbay {
 
 ReadinessProbe::ReadinessProbe(Timing timing) : timing_(timing) {}
@@ -28,7 +30,7 @@ void ReadinessProbe::start(std::string url, std::function<bool()> isOurs, std::f
 void ReadinessProbe::cancel()
 {
     running_ = false;
-    pause_.cancel();
+    pause_.disconnect();
     if (call_) {
         call_->cancel();
         call_.reset();
@@ -62,7 +64,12 @@ void ReadinessProbe::onAnswer(const HttpResponse& response)
         finish(onReady_);
         return;
     }
-    pause_.start(timing_.pause, [this] { attempt(); });
+    pause_ = Glib::signal_timeout().connect(
+        [this] {
+            attempt();
+            return false;
+        },
+        static_cast<unsigned>(timing_.pause.count()));
 }
 
 void ReadinessProbe::finish(const std::function<void()>& outcome)

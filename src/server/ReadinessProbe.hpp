@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/MainLoopTimer.hpp"
+#include <sigc++/connection.h>
 
 #include <chrono>
 #include <functional>
@@ -51,7 +51,7 @@ private:
     std::function<void()> onGiveUp_;
     std::chrono::steady_clock::time_point began_;
     std::shared_ptr<HttpCall> call_;
-    MainLoopTimer pause_;
+    sigc::connection pause_;
     bool running_ = false;
 };
 

@@ -5,22 +5,28 @@
 #include "server/LineAssembler.hpp"
 #include "server/ListenerCheck.hpp"
 #include "server/LogFile.hpp"
-#include "server/MainLoopTimer.hpp"
 #include "server/PortChooser.hpp"
 #include "server/ReadinessProbe.hpp"
 #include "support/StartupTrace.hpp"
 
 #include <glib.h>
+#include <glibmm/main.h>
 
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace quillbay {
 
 namespace {
+
+// However SIGKILL fares, a stop is done this long after it was sent, so a
+// child stuck in the kernel cannot hold a quit for ever.
+constexpr std::chrono::milliseconds kReapLimitAfterKill{2000};
 
 std::string seconds(std::chrono::milliseconds duration)
 {
@@ -29,75 +35,117 @@ std::string seconds(std::chrono::milliseconds duration)
     return text;
 }
 
-std::string exitMessage(const ServerState& state, int status)
+std::string exitMessage(bool wasReady, ChildProcess::Termination end)
 {
-    if (state.isReady())
-        return "The studio server stopped (exit " + std::to_string(status) + ").";
-    return "The studio server exited during startup (exit " + std::to_string(status) + ").";
+    const std::string number = std::to_string(end.number);
+    if (end.bySignal) {
+        const std::string signal = number + " (" + g_strsignal(end.number) + ").";
+        return wasReady ? "The studio server stopped by signal " + signal
+                        : "The studio server stopped during startup by signal " + signal;
+    }
+    return wasReady ? "The studio server stopped (exit " + number + ")."
+                    : "The studio server exited during startup (exit " + number + ").";
 }
 
-ReadinessProbe::Timing probeTiming(const ServerProcess::Timing& timing)
+unsigned milliseconds(std::chrono::milliseconds duration)
 {
-    return {timing.probeLimit, timing.probeRequestTimeout, timing.probePause};
-}
-
-PortChooser::Timing portTiming(const ServerProcess::Timing& timing)
-{
-    return {timing.identityRequestTimeout, timing.identityWait, timing.politeStep, timing.politeSteps,
-            timing.killWait};
+    return duration.count() > 0 ? static_cast<unsigned>(duration.count()) : 0u;
 }
 
 } // namespace
 
 struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
+    // Where the supervisor stands; the published state tells the user.
+    enum class Phase {
+        Stopped,   // no child
+        Starting,  // a child launched, its probe polling
+        Running,   // a child whose probe has ended (it answered, or it was given up on)
+        Stopping,  // a stopped child, until its grace is over and it has been reaped
+    };
+
+    // The bookkeeping of the stop under way.
+    struct Stop {
+        std::shared_ptr<ChildProcess> child;
+        bool graceOver = false;
+        bool startAfter = false;  // a start or restart waits for this stop
+        std::vector<std::function<void()>> continuations;
+        sigc::connection timer;  // the grace, then the bound on the reap after SIGKILL
+    };
+
     Config config;
     LaunchConfiguration files;
     Published<State> state;
     Published<long long> port;
     Published<LogTail> logTail;
     std::uint64_t logLineCount = 0;  // every line of this run, also those skipped in a flood
-    std::shared_ptr<ChildProcess> process;
-    std::uint64_t processSerial = 0;  // which launch `process` holds
+    Phase phase = Phase::Stopped;
+    std::shared_ptr<ChildProcess> process;  // held while Starting or Running
+    std::uint64_t processSerial = 0;        // which launch `process` holds
     std::uint64_t launches = 0;
-    // A restart waiting for its stop's grace; further restarts join it, a stop cancels it.
-    bool restartPending = false;
-    std::uint64_t restarts = 0;  // which restart is pending
-    int gracesRunning = 0;       // stopped children not yet past their forced end
-    std::vector<std::function<void()>> afterGraces;  // stops that found no child meanwhile
+    bool portChosenAgain = false;  // this start has already chosen its port a second time
+    Stop stopping;
     LogFile logHandle;
     ReadinessProbe readiness;
 
     explicit Impl(Config cfg)
-        : config(std::move(cfg)), files(config.resourceDir, config.stateDir), port(config.preferredPort),
-          readiness(probeTiming(config.timing))
+        : config(std::move(cfg)), files(config.resourceDir, config.stateDir), port(config.ports.preferred),
+          readiness(config.timing.probe)
     {
     }
 
+    ~Impl() { stopping.timer.disconnect(); }
+
     std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(port.get()) + "/"; }
+
+    bool holdsChild() const { return phase == Phase::Starting || phase == Phase::Running; }
+
+    // Every change of phase goes through here, and so does what a change brings with it.
+    void changePhase(Phase next)
+    {
+        const Phase was = std::exchange(phase, next);
+        if (next == Phase::Stopped)
+            process.reset();
+        if (was == Phase::Stopping && next != Phase::Stopping)
+            finishStop();
+    }
 
     void start()
     {
-        if (process)
+        if (holdsChild())
             return;
-        restartPending = false;  // this start is the one it waited for
+        if (phase == Phase::Stopping) {
+            stopping.startAfter = true;
+            return;
+        }
         state.set(State::starting());
         logLineCount = 0;
         logTail.set({});
+        portChosenAgain = false;
         if (auto failure = files.prepare()) {
             state.set(State::failed(*failure));
             return;
         }
-        auto choice = PortChooser({config.preferredPort, config.fallbackFirst, config.fallbackLast},
-                                  portTiming(config.timing))
-                          .choose();
-        port.set(choice.port);
+        auto warning = choosePort();
         logHandle = LogFile::rotateAndOpen(files.logsDir(), "server.log", "server.previous.log");
-        if (choice.warning) {
-            appendLine(*choice.warning);
-            logHandle.write(*choice.warning + "\n");
-        }
+        if (warning)
+            tell(*warning);
         reportLogTrouble();
         launch(files.describe(port.get()));
+    }
+
+    // Returns the warning to tell when a fallback port was taken.
+    std::optional<std::string> choosePort()
+    {
+        auto choice = PortChooser(config.ports, config.timing.portChoice).choose();
+        port.set(choice.port);
+        return choice.warning;
+    }
+
+    // A line of the shell's own, in the log and in the tail.
+    void tell(const std::string& line)
+    {
+        logHandle.write(line + "\n");
+        appendLine(line);
     }
 
     void launch(const ChildProcess::Description& description)
@@ -109,9 +157,9 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
             if (auto self = weak.lock())
                 self->append(bytes, *lines);
         };
-        auto onEnd = [weak, lines, serial](int status) {
+        auto onEnd = [weak, lines, serial](ChildProcess::Termination end) {
             if (auto self = weak.lock())
-                self->childEnded(serial, *lines, status);
+                self->childEnded(serial, *lines, end);
         };
         auto launched = ChildProcess::launch(description, onOutput, onEnd);
         if (!launched.child) {
@@ -120,17 +168,20 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         }
         process = std::move(launched.child);
         processSerial = serial;
+        changePhase(Phase::Starting);
         // Whoever answers on the port counts only while our child's tree holds its listener.
         auto isOurs = [pid = process->pid(), listened = port.get()] { return ListenerCheck::heldByTree(pid, listened); };
         readiness.start(
             baseURL() + "api/pid", isOurs,
             [this] {
                 traceStartup("server-ready");
+                changePhase(Phase::Running);
                 state.set(State::ready());
             },
             [this] {
+                changePhase(Phase::Running);  // the child is kept; a restart stops it
                 state.set(State::failed("The studio server did not answer within " +
-                                        seconds(config.timing.probeLimit) + " s. See the server log."));
+                                        seconds(config.timing.probe.limit) + " s. See the server log."));
             });
     }
 
@@ -171,78 +222,134 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     }
 
     // Called once the child's output has been read to its end.
-    void childEnded(std::uint64_t serial, LineAssembler& lines, int status)
+    void childEnded(std::uint64_t serial, LineAssembler& lines, ChildProcess::Termination end)
     {
         lines.finish([this](std::string&& line) { appendLine(std::move(line)); });
         // An old child that outlived a stop must not touch a newer start.
-        if (!process || serial != processSerial)
+        if (!holdsChild() || serial != processSerial)
             return;
         readiness.cancel();
+        const bool duringStartup = phase == Phase::Starting;
+        changePhase(Phase::Stopped);
+        if (duringStartup && portTakenMeanwhile()) {
+            chooseAgainAndLaunch();
+            return;
+        }
         if (state->isReady() || state->isStarting())
-            state.set(State::failed(exitMessage(state.get(), status)));
-        process.reset();
+            state.set(State::failed(exitMessage(state->isReady(), end)));
+    }
+
+    // Two shells that start together may choose the same port: the loser's
+    // server finds it taken. Our child is gone, so whoever holds it now is not ours.
+    bool portTakenMeanwhile() const
+    {
+        return !portChosenAgain && state->isStarting() && !PortChooser::isFree(port.get());
+    }
+
+    // The same start goes on: same log, same tail.
+    void chooseAgainAndLaunch()
+    {
+        portChosenAgain = true;
+        tell("warning: port " + std::to_string(port.get()) +
+             " was taken by another program while the server started; choosing again.");
+        if (auto warning = choosePort())
+            tell(*warning);
+        reportLogTrouble();
+        launch(files.describe(port.get()));
     }
 
     void stop(std::function<void()> then)
     {
-        restartPending = false;
         readiness.cancel();
-        if (!process) {
-            // A child stopped earlier may still be within its grace: wait for its forced end.
-            if (gracesRunning > 0 && then)
-                afterGraces.push_back(std::move(then));
-            else if (then)
-                then();
-            return;
-        }
-        std::shared_ptr<ChildProcess> child = std::move(process);
-        process.reset();
-        child->closeInput();
-        child->sendSignal(SIGTERM);
-        ++gracesRunning;
-        std::weak_ptr<Impl> weak = weak_from_this();
-        MainLoopTimer::runAfter(config.timing.stopGrace, [weak, child, then = std::move(then)] {
-            if (!child->hasEnded())
-                child->sendSignal(SIGKILL);
+        switch (phase) {
+        case Phase::Stopped:
             if (then)
                 then();
-            if (auto self = weak.lock())
-                self->graceEnded();
+            return;
+        case Phase::Stopping:
+            stopping.startAfter = false;
+            if (then)
+                stopping.continuations.push_back(std::move(then));
+            return;
+        case Phase::Starting:
+        case Phase::Running:
+            beginStop(std::move(then));
+            return;
+        }
+    }
+
+    void beginStop(std::function<void()> then)
+    {
+        stopping = Stop{};
+        stopping.child = process;
+        if (then)
+            stopping.continuations.push_back(std::move(then));
+        changePhase(Phase::Stopping);
+        process.reset();
+        stopping.child->closeInput();
+        stopping.child->sendSignal(SIGTERM);
+        std::weak_ptr<Impl> weak = weak_from_this();
+        stopping.timer = Glib::signal_timeout().connect(
+            [weak] {
+                if (auto self = weak.lock())
+                    self->graceOver();
+                return false;
+            },
+            milliseconds(config.timing.stopGrace));
+        stopping.child->whenReaped([weak] {
+            if (auto self = weak.lock(); self && self->phase == Phase::Stopping && self->stopping.graceOver)
+                self->changePhase(Phase::Stopped);
         });
         state.set(State::idle());
     }
 
-    void graceEnded()
+    void graceOver()
     {
-        if (--gracesRunning > 0)
+        stopping.graceOver = true;
+        if (stopping.child->hasEnded()) {
+            changePhase(Phase::Stopped);
             return;
-        auto waiting = std::move(afterGraces);
-        afterGraces.clear();
-        for (auto& then : waiting)
+        }
+        stopping.child->sendSignal(SIGKILL);
+        std::weak_ptr<Impl> weak = weak_from_this();
+        stopping.timer = Glib::signal_timeout().connect(
+            [weak] {
+                if (auto self = weak.lock(); self && self->phase == Phase::Stopping)
+                    self->changePhase(Phase::Stopped);
+                return false;
+            },
+            milliseconds(kReapLimitAfterKill));
+    }
+
+    // Leaving Stopping: the continuations run, then a start that waited.
+    void finishStop()
+    {
+        Stop done = std::move(stopping);
+        stopping = Stop{};
+        done.timer.disconnect();
+        for (auto& then : done.continuations)
             then();
+        if (done.startAfter && phase == Phase::Stopped)
+            start();
     }
 
     void restart()
     {
-        if (restartPending)
-            return;
-        if (!process) {
-            stop({});
+        if (phase == Phase::Stopped) {
             start();
             return;
         }
-        std::weak_ptr<Impl> weak = weak_from_this();
-        std::uint64_t serial = ++restarts;
-        stop([weak, serial] {
-            auto self = weak.lock();
-            if (self && self->restartPending && self->restarts == serial)
-                self->start();
-        });
-        restartPending = true;
+        stop({});
+        stopping.startAfter = true;
     }
 };
 
-ServerProcess::ServerProcess(Config config) : impl_(std::make_shared<Impl>(std::move(config))) {}
+ServerProcess::ServerProcess(Config config) : impl_(std::make_shared<Impl>(std::move(config)))
+{
+    // A log over the file size limit must fail as a write (told in the tail),
+    // not end the process and its server by SIGXFSZ. Children get the default back.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 ServerProcess::~ServerProcess() = default;
 
@@ -322,17 +429,6 @@ const std::string& ServerProcess::stateDir() const
 std::string ServerProcess::serverLogPath() const
 {
     return impl_->files.serverLogPath();
-}
-
-bool ServerProcess::isFree(long long port)
-{
-    return PortChooser::isFree(port);
-}
-
-std::optional<pid_t> ServerProcess::orphanPid(long long port, std::chrono::milliseconds requestTimeout,
-                                             std::chrono::milliseconds wait)
-{
-    return PortChooser::orphanPid(port, requestTimeout, wait);
 }
 
 } // namespace quillbay

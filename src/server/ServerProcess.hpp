@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/PortChooser.hpp"
+#include "server/ReadinessProbe.hpp"
 #include "server/ServerState.hpp"
 #include "support/Published.hpp"
 
@@ -8,10 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-
-#include <sys/types.h>
 
 namespace quillbay {
 
@@ -28,23 +27,16 @@ public:
 
     // The app always uses the defaults; tests shorten them.
     struct Timing {
-        std::chrono::milliseconds probeLimit{40000};
-        std::chrono::milliseconds probeRequestTimeout{1000};
-        std::chrono::milliseconds probePause{150};
+        ReadinessProbe::Timing probe;
+        PortChooser::Timing portChoice;
+        // From the polite end of a stop to the forced one.
         std::chrono::milliseconds stopGrace{3000};
-        std::chrono::milliseconds identityRequestTimeout{1500};
-        std::chrono::milliseconds identityWait{2000};
-        std::chrono::milliseconds politeStep{100};
-        int politeSteps = 20;
-        std::chrono::milliseconds killWait{300};
     };
 
     struct Config {
         std::string resourceDir;  // R: holds python/bin/python3.12 and shim/quillbay_server.py
         std::string stateDir;     // S: the studio folder
-        long long preferredPort = kPreferredPort;
-        long long fallbackFirst = 8766;
-        long long fallbackLast = 8775;
+        PortChooser::Ports ports;
         Timing timing;
     };
 
@@ -67,13 +59,16 @@ public:
     const Published<LogTail>& logTail() const;
     std::uint64_t logLineCount() const;
 
+    // Launches the server unless a child is held. While a stopped child is
+    // still within its grace, the start waits until that stop is done.
     void start();
     // Ends the child (end of input and SIGTERM, SIGKILL after the grace) and
-    // cancels a pending restart. `then` runs after the grace; without a child
-    // at once, or once the grace of a child stopped earlier is over.
+    // cancels a start that waits for an earlier stop. `then` runs once the
+    // stop is done: the grace is over and the child has been reaped (bounded
+    // shortly after SIGKILL); at once when there is neither a child nor a stop.
     void stop(std::function<void()> then = {});
-    // A stop whose grace is followed by a start; at once when there is no
-    // child. Restarts while one waits for its grace join that one.
+    // A stop followed by a start once it is done; at once when there is no
+    // child. Restarts during a stop join it.
     void restart();
 
     // True while a launched child is held (from launch until stop or its exit).
@@ -83,14 +78,6 @@ public:
     std::string baseURL() const;
     const std::string& stateDir() const;
     std::string serverLogPath() const;  // S/logs/server.log
-
-    static bool isFree(long long port);
-    // The pid named by an orphaned server of this application on `port`, only
-    // when that pid is ours to signal and no running shell looks after it
-    // (see PortChooser). Blocks up to `wait`.
-    static std::optional<pid_t> orphanPid(long long port,
-                                          std::chrono::milliseconds requestTimeout = std::chrono::milliseconds(1500),
-                                          std::chrono::milliseconds wait = std::chrono::milliseconds(2000));
 
 private:
     struct Impl;

@@ -82,7 +82,7 @@ TEST_F(MainWindowFlow, FailedStartShowsTheDarkCardWithTheOutput)
     EXPECT_FALSE(content_->toolbar().themeButton().get_sensitive());
 
     // The window appearing again does not restart a failed server.
-    AppDelegate(3000ms).windowAppeared(server_);
+    AppDelegate().windowAppeared(server_);
     EXPECT_TRUE(server_->state()->isFailed());
 
     content_->serverCard().showLogButton().activate();
@@ -116,7 +116,7 @@ TEST_F(MainWindowFlow, AWindowMadeAfterTheServerIsReadyShowsTheRememberedPage)
 TEST_F(MainWindowFlow, ReadyShowsTheRememberedPageAndQuitAfterARestartOutlastsTheOldChild)
 {
     build("--ignore-term");
-    AppDelegate delegate(3000ms);
+    AppDelegate delegate;
     delegate.windowAppeared(server_);
     ASSERT_TRUE(runUntil([&] { return server_->state()->isReady(); }, 30s));
     const std::string base = server_->baseURL();

@@ -66,7 +66,7 @@ TEST(PortChoice, FallsBackPastStrangersAndKeepsThePreferredWhenAllAreTaken)
 {
     std::list<std::unique_ptr<TestProcess>> strangers;
     for (long long port = P; port <= P + 10; ++port) {
-        if (port == P + 1 || port == P + 5)
+        if (port == P + 1 || port == P + 5 || port == P + 10)
             expectChoice(port, true);
         strangers.push_back(startFakeOn(port, {"--app", "Mixdown"}));
     }

@@ -119,3 +119,35 @@ TEST(ServerLaunch, EachStartGetsAFreshEnvironmentAndARotatedLog)
     EXPECT_TRUE(previous.find("line 3\n") != std::string::npos && current.find("line 3\n") != std::string::npos) << previous;
     server.stop();
 }
+
+// Another program may take the chosen port before the server listens (two shells starting
+// together): the start chooses again, once, in the same log. A second loss fails the start.
+TEST(ServerLaunch, APortTakenBeforeTheServerListensIsChosenAgainOnce)
+{
+    for (int losses : {1, 2}) {
+        SCOPED_TRACE(losses);
+        TempDir scratch;
+        std::ofstream(scratch / "counter") << losses;
+        FakeResources resources({"--lose-port", scratch / "counter"});
+        ServerProcess server(resources.config());
+        server.start();
+        ASSERT_TRUE(runUntil([&] { return !server.state()->isStarting(); }, 20s));
+        const auto tail = server.logTail().get();
+        for (const auto& line : tail)
+            if (line.starts_with("stranger pid="))
+                ::kill(std::atoi(line.c_str() + 13), SIGKILL);
+        const std::string chosenAgain =
+            "warning: port " + std::to_string(kTestPreferred) + " was taken by another program while the server started";
+        EXPECT_EQ(std::count_if(tail.begin(), tail.end(), [&](auto& line) { return line.starts_with(chosenAgain); }), 1)
+            << ::testing::PrintToString(tail);
+        EXPECT_EQ(server.port().get(), kTestPreferred + 1) << ::testing::PrintToString(tail);
+        if (losses == 1) {
+            EXPECT_TRUE(server.state()->isReady()) << server.state()->message();
+            EXPECT_NE(readFile(server.serverLogPath()).find("cannot listen: [Errno 98] Address already in use"), std::string::npos)
+                << "the first attempt's output stays in the log";
+            server.stop();
+        } else {
+            EXPECT_EQ(server.state()->message(), "The studio server exited during startup (exit 1).");
+        }
+    }
+}

@@ -51,14 +51,14 @@ TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterTheLastWords)
         {{"--crash-at-start"}, "The studio server exited during startup (exit 3)."},
         {{"--leave-grandchild"}, "The studio server exited during startup (exit 5)."},
         {{"--end-when-ready", "4"}, "The studio server stopped (exit 4)."},
-        {{"--end-when-ready", "-9"}, "The studio server stopped (exit 9)."},
+        {{"--end-when-ready", "-9"}, "The studio server stopped by signal 9 (Killed)."},
     };
     for (const auto& [args, message] : cases) {
         FakeResources resources(args);
         // A loaded machine may take seconds to start Python: the exit must come
         // well inside the probe's limit, or the probe would fail the start first.
         ServerProcess::Config config = resources.config();
-        config.timing.probeLimit = 8s;
+        config.timing.probe.limit = 8s;
         ServerProcess server(config);
         ServerProcess::LogTail tail;  // as it was when the failure was published
         server.state().signalChanged().connect([&] { if (server.state()->isFailed()) tail = server.logTail().get(); });
@@ -77,7 +77,7 @@ TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterTheLastWords)
         EXPECT_TRUE(readFile(server.serverLogPath()).ends_with("warming up 2999\nTraceback (most recent call last):\n"
                                                                "  File \"quillbay_server.py\", line 1, in <module>\n"
                                                                "RuntimeError: the room is on fire\n"));
-        runFor(config.timing.probeLimit + 500ms);
+        runFor(config.timing.probe.limit + 500ms);
         EXPECT_EQ(server.state()->message(), message) << "no probe outlived its child";
     }
 }

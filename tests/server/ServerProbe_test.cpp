@@ -44,27 +44,34 @@ TEST(ServerProbe, GivesUpOnAnswersThatAreNotOursAndKeepsTheChild)
 {
     // Another application, our name with the wrong status, an answer that never comes, and a
     // correct answer from a process outside the child's tree while the child never listens.
-    for (const auto& args : {Args{"--app", "Mixdown"}, Args{"--status", "503"}, Args{"--answer-delay", "60"},
-                             Args{"--stranger-listens"}}) {
-        FakeResources resources(args);
-        ServerProcess::Config config = resources.config();
-        config.timing.probeLimit = 3s;
-        ServerProcess server(config);
-        auto began = std::chrono::steady_clock::now();
-        server.start();
-        ASSERT_TRUE(runUntil([&] { return !server.state()->isStarting(); }, 10s)) << args[0];
-        auto took = std::chrono::steady_clock::now() - began;
+    // All at once, each on ports of its own, so the limit is waited for once.
+    const std::vector<Args> cases = {{"--app", "Mixdown"}, {"--status", "503"}, {"--answer-delay", "60"},
+                                     {"--stranger-listens"}};
+    std::vector<std::unique_ptr<FakeResources>> resources;
+    std::vector<std::unique_ptr<ServerProcess>> servers;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        resources.push_back(std::make_unique<FakeResources>(cases[i]));
+        ServerProcess::Config config = resources.back()->config(kTestPreferred + 100 + 11 * static_cast<long long>(i));
+        config.timing.probe.limit = 3s;
+        servers.push_back(std::make_unique<ServerProcess>(config));
+    }
+    auto began = std::chrono::steady_clock::now();
+    for (auto& server : servers)
+        server->start();
+    auto starting = [](auto& server) { return server->state()->isStarting(); };
+    ASSERT_TRUE(runUntil([&] { return std::none_of(servers.begin(), servers.end(), starting); }, 10s));
+    auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_TRUE(took >= 3s && took < 8s);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        ServerProcess& server = *servers[i];
+        SCOPED_TRACE(cases[i][0]);
         EXPECT_EQ(server.state()->message(), "The studio server did not answer within 3 s. See the server log.");
-        EXPECT_TRUE(took >= 3s && took < 8s) << args[0];
         EXPECT_TRUE(server.hasChild()) << "it still runs, so a start does nothing; a restart stops it first";
         server.start();
         EXPECT_TRUE(server.state()->isFailed());
-        const auto tail = server.logTail().get();
-        bool stopped = false;
-        server.stop([&] { stopped = true; });
-        EXPECT_TRUE(server.state()->isIdle());
-        ASSERT_TRUE(runUntil([&] { return stopped; }, 3s));
-        for (const auto& line : tail)
+        server.stop();
+        EXPECT_TRUE(server.state()->isIdle() && !server.hasChild());
+        for (const auto& line : server.logTail().get())
             if (line.starts_with("stranger pid="))
                 ::kill(std::atoi(line.c_str() + 13), SIGKILL);
     }

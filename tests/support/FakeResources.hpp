@@ -46,9 +46,10 @@ public:
     // limit still leaves a loaded machine seconds to start Python.
     ServerProcess::Config config(long long preferred = kTestPreferred) const
     {
-        return {resourceDir(), stateDir(), preferred, preferred + 1, preferred + 10,
-                {.probeLimit = 6000ms, .stopGrace = kTestStopGrace, .identityRequestTimeout = 500ms,
-                 .identityWait = 700ms, .politeStep = 20ms, .killWait = 200ms}};
+        return {resourceDir(), stateDir(), {preferred, preferred + 1, preferred + 10},
+                {.probe = {.limit = 6000ms},
+                 .portChoice = {.identityRequestTimeout = 500ms, .identityWait = 700ms, .politeStep = 20ms, .killWait = 200ms},
+                 .stopGrace = kTestStopGrace}};
     }
 
 private:
@@ -65,7 +66,7 @@ public:
         for (long long first : {kTestPreferred, ServerProcess::kPreferredPort})
             for (long long port = first; port <= first + 10; ++port)
                 for (auto end = std::chrono::steady_clock::now() + 10s;
-                     !ServerProcess::isFree(port) && std::chrono::steady_clock::now() < end;)
+                     !PortChooser::isFree(port) && std::chrono::steady_clock::now() < end;)
                     std::this_thread::sleep_for(20ms);
     }
 };

@@ -1,47 +1,35 @@
 #pragma once
 
-#include "server/ServerState.hpp"
+#include <sigc++/trackable.h>
 
-#include <sigc++/connection.h>
-
-#include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace quillbay {
 
 class ServerProcess;
 
-// Starts the server when the window appears and decides every quit: the
-// process ends only once a running server has been stopped.
-class AppDelegate {
+// Starts the server when the window appears and runs the quit: stop the
+// server, then exit. The server's stop decides how long that takes.
+class AppDelegate : public sigc::trackable {
 public:
-    using Clock = std::chrono::steady_clock;
-
-    explicit AppDelegate(std::chrono::milliseconds stopGrace);
-    ~AppDelegate();
-    AppDelegate(const AppDelegate&) = delete;
-    AppDelegate& operator=(const AppDelegate&) = delete;
-
     // The window's appearance: remember the server, start it while idle.
     void windowAppeared(const std::shared_ptr<ServerProcess>& server);
 
-    // Runs the quit decision. `exit` runs once, on the main thread, when the
-    // process may end; possibly before this returns. Further requests while
-    // a quit is pending are ignored.
+    // Stops the server and calls `exit` once, on the main loop, when the stop
+    // is done; possibly before this returns. Requests while a quit is
+    // pending are ignored.
     void requestQuit(std::function<void()> exit);
-    bool quitting() const { return quitting_; }
+    // A launch during the quit calls it off: `exit` is not called and the
+    // server starts again once its stop is done. True when a quit was pending.
+    bool resumeFromQuit();
+    bool quitting() const { return static_cast<bool>(exit_); }
 
 private:
-    void watch(ServerProcess& server);
+    void finishQuit();
 
-    std::chrono::milliseconds stopGrace_;
     std::weak_ptr<ServerProcess> server_;
-    sigc::connection stateWatch_;
-    ServerState::Kind lastKind_ = ServerState::Kind::Idle;
-    std::optional<Clock::time_point> lastStop_;
-    bool quitting_ = false;
+    std::function<void()> exit_;  // set while a quit is pending
 };
 
 } // namespace quillbay

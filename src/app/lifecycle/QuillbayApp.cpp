@@ -54,9 +54,8 @@ void QuillbayApp::on_startup()
 
 void QuillbayApp::startServer()
 {
-    const ServerProcess::Config config = ServerProcess::appConfig();
-    server_ = std::make_shared<ServerProcess>(config);
-    delegate_ = std::make_unique<AppDelegate>(config.timing.stopGrace);
+    server_ = std::make_shared<ServerProcess>(ServerProcess::appConfig());
+    delegate_ = std::make_unique<AppDelegate>();
     // Only the primary instance gets here. Starting the server now lets it
     // boot while GTK starts, the web processes start and GTK builds, realises
     // and maps the window; the window takes up whatever state the server has
@@ -91,9 +90,10 @@ void QuillbayApp::askForMicrophone()
 
 void QuillbayApp::on_activate()
 {
-    // A launch during the quit brings nothing back.
-    if (delegate_->quitting())
-        return;
+    // A launch during the quit calls it off: the window comes back and the
+    // server starts again once its stop is done.
+    holdForTheRun();
+    delegate_->resumeFromQuit();
     if (window_) {
         window_->present();
         return;
@@ -104,7 +104,6 @@ void QuillbayApp::on_activate()
     // the main loop runs. Building the window a turn later lets that process
     // start up while GTK builds, realises and maps the window.
     windowPending_ = true;
-    hold();
     Glib::signal_idle().connect_once([this] { showFirstWindow(); });
 }
 
@@ -116,7 +115,6 @@ void QuillbayApp::showFirstWindow()
         traceStartup("window-built");
         window_->present();
     }
-    release();
 }
 
 void QuillbayApp::createWindow()
@@ -148,12 +146,17 @@ void QuillbayApp::quitGracefully()
         return;
     if (window_)
         window_->set_visible(false);
-    // Hidden, the window no longer keeps the application; the hold does until the server is stopped.
-    hold();
-    delegate_->requestQuit([this] {
-        release();
-        quit();
-    });
+    holdForTheRun();
+    delegate_->requestQuit([this] { quit(); });
+}
+
+// The run ends by quit() only: a hidden window no longer keeps the
+// application, and a quit may be called off while the window is hidden.
+void QuillbayApp::holdForTheRun()
+{
+    if (!held_)
+        hold();
+    held_ = true;
 }
 
 void QuillbayApp::on_shutdown()

@@ -47,6 +47,7 @@ private:
     void askForMicrophone();
     void createWindow();
     void showFirstWindow();
+    void holdForTheRun();
 
     std::shared_ptr<ServerProcess> server_;
     std::unique_ptr<WebViewModel> web_;
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<DesktopCommands> desktop_;
     std::unique_ptr<MainWindow> window_;
     bool windowPending_ = false;
+    bool held_ = false;
 };
 
 } // namespace quillbay
