@@ -94,7 +94,7 @@ struct CommandParts {
 
     static ServerProcess::Config configIn(const TempDir& folder)
     {
-        ensureGtk();  // before the web view is made
+        startGtk();  // before the web view is made
         writeFile(folder / "PAYLOAD.json", R"({"hub_commit":"0123456789abcdef","dirty":true})");
         ServerProcess::Config config;
         config.resourceDir = folder.path();
@@ -166,7 +166,7 @@ TEST(Commands, MenusHaveDistinctMnemonicsAndDataStaysLiteral)
     }
     EXPECT_FALSE(titles.count(0));
 
-    ensureGtk();
+    ASSERT_TRUE(startGtk());
     auto menu = Gio::Menu::create();
     fillMenu(*menu, {MenuEntry::command(commandFor(actions::kQuit)), MenuEntry::text("Hub re_lease")});
     auto section = menu->get_item_link(0, Gio::MenuModel::Link::SECTION);
@@ -259,7 +259,7 @@ TEST(Commands, AppMenusWireTheirActionsAndRereadThePayload)
 
 TEST(Commands, ToolbarThemeMenuFollowsTheCatalogAndDropsStaleActions)
 {
-    ensureGtk();
+    ASSERT_TRUE(startGtk());
     auto group = Gio::SimpleActionGroup::create();
     Published<std::optional<ThemeCatalog>> published;
     Strings activated;
