@@ -1,4 +1,3 @@
-#include "themes/NotAPackAlert.hpp"
 #include "themes/PackChooser.hpp"
 
 #include "ThemeServerFixture.hpp"
@@ -13,7 +12,7 @@ using namespace quillbay;
 using namespace quillbay::testing;
 using namespace std::chrono_literals;
 
-TEST(PackDialogs, RefusalAlertIsAWarningAndCancellingTheChoicePicksNothing)
+TEST(PackDialogs, CancellingTheChoicePicksNothing)
 {
     if (!gtk_init_check())
         GTEST_SKIP() << "no display";
@@ -24,15 +23,6 @@ TEST(PackDialogs, RefusalAlertIsAWarningAndCancellingTheChoicePicksNothing)
                 return dialog;
         return nullptr;
     };
-
-    showNotAPackAlert("The manifest has no id.");
-    ASSERT_TRUE(runUntil([&] { return shownMessage() != nullptr; }, 3s));
-    auto* alert = shownMessage();
-    EXPECT_EQ(alert->property_text().get_value(), "That is not a Studio theme pack");
-    EXPECT_EQ(alert->property_secondary_text().get_value(), "The manifest has no id.");
-    EXPECT_EQ(alert->property_message_type().get_value(), Gtk::MessageType::WARNING);
-    alert->response(Gtk::ResponseType::OK);
-    ASSERT_TRUE(runUntil([&] { return shownMessage() == nullptr; }, 2s));
 
     std::optional<std::optional<std::string>> picked;
     choosePackInteractively([&](std::optional<std::string> path) { picked = path; });
