@@ -5,11 +5,11 @@
 // no file manager. Make it before GTK or GIO first look at the XDG folders
 // (the first member of a fixture), as GLib reads them once per process.
 
+#include "tests/support/TestSupport.hpp"
+
 #include <glib.h>
-#include <glib/gstdio.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,46 +20,40 @@ class FakeDesktop {
 public:
     explicit FakeDesktop(bool withApplications = true)
     {
-        g_autofree gchar* made = g_dir_make_tmp("quillbay-desktop-XXXXXX", nullptr);
-        root_ = made;
-        const std::filesystem::path root(root_);
-        std::filesystem::create_directories(root / "data" / "applications");
-        std::filesystem::create_directories(root / "config");
         if (withApplications)
-            installRecorder(root);
-        g_setenv("XDG_DATA_DIRS", (root / "data").c_str(), true);
-        g_setenv("XDG_CONFIG_DIRS", (root / "config").c_str(), true);
-        g_setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (root / "no-bus").string()).c_str(), true);
+            installRecorder();
+        std::filesystem::create_directories(root_ / "data/applications");
+        std::filesystem::create_directories(root_ / "config");
+        g_setenv("XDG_DATA_DIRS", (root_ / "data").c_str(), true);
+        g_setenv("XDG_CONFIG_DIRS", (root_ / "config").c_str(), true);
+        g_setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root_ / "no-bus").c_str(), true);
     }
-    ~FakeDesktop() { std::filesystem::remove_all(root_); }
-    FakeDesktop(const FakeDesktop&) = delete;
-    FakeDesktop& operator=(const FakeDesktop&) = delete;
 
     // What the default applications were given, one item a line, in order.
     std::vector<std::string> opened() const
     {
         std::vector<std::string> lines;
-        std::ifstream file(root_ + "/opened");
-        for (std::string line; std::getline(file, line);)
+        std::istringstream text(readFile(root_ / "opened"));
+        for (std::string line; std::getline(text, line);)
             lines.push_back(line);
         return lines;
     }
 
 private:
-    void installRecorder(const std::filesystem::path& root)
+    void installRecorder()
     {
-        const auto recorder = root / "record";
-        std::ofstream(recorder) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << (root / "opened").string() << "'\n";
+        const std::string recorder = root_ / "record";
+        writeFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + root_ / "opened" + "'\n");
         std::filesystem::permissions(recorder, std::filesystem::perms::owner_all);
-        std::ofstream(root / "data" / "applications" / "quillbay-test-recorder.desktop")
-            << "[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\nExec=" << recorder.string() << " %u\n";
-        std::ofstream defaults(root / "config" / "mimeapps.list");
-        defaults << "[Default Applications]\n";
+        writeFile(root_ / "data/applications/quillbay-test-recorder.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\nExec=" + recorder + " %u\n");
+        std::string defaults = "[Default Applications]\n";
         for (const char* type : {"inode/directory", "text/plain", "application/zip", "x-scheme-handler/http", "x-scheme-handler/https"})
-            defaults << type << "=quillbay-test-recorder.desktop\n";
+            defaults += std::string(type) + "=quillbay-test-recorder.desktop\n";
+        writeFile(root_ / "config/mimeapps.list", defaults);
     }
 
-    std::string root_;
+    TempDir root_{"quillbay-desktop"};
 };
 
 } // namespace quillbay::testing

@@ -1,11 +1,12 @@
 #include "support/SafeFile.hpp"
 
+#include "tests/support/TestSupport.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace quillbay {
 namespace {
@@ -14,9 +15,10 @@ namespace fs = std::filesystem;
 
 TEST(SafeFile, OpensOnlyRegularFilesWithoutFollowingLinksOrBlocking)
 {
-    const fs::path root = fs::temp_directory_path() / ("quillbay-safe-" + std::to_string(getpid()));
+    const testing::TempDir temp{"quillbay-safe"};
+    const fs::path root = temp.path();
     fs::create_directories(root / "folder");
-    std::ofstream(root / "file") << "0123456789";
+    testing::writeFile(root / "file", "0123456789");
     fs::create_symlink(root / "file", root / "link");
     ASSERT_EQ(mkfifo((root / "fifo").c_str(), 0600), 0);
 
@@ -44,7 +46,6 @@ TEST(SafeFile, OpensOnlyRegularFilesWithoutFollowingLinksOrBlocking)
     EXPECT_EQ(file.readUpTo(4), "0123");
     EXPECT_EQ(file.readUpTo(100), "456789");
     EXPECT_EQ(file.readUpTo(100), "");
-    fs::remove_all(root);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include "ui/preferences/Preferences.hpp"
 #include "ui/preferences/ZoomLevel.hpp"
 
+#include "tests/support/TestSupport.hpp"
+
 #include <gdk/gdkkeysyms.h>
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -13,7 +15,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,9 +40,8 @@ TEST(ZoomLevel, StepsLikeABrowserAndStaysInRange)
 
 TEST(Preferences, KeepPageZoomAndWindowTogetherAndSurviveDamage)
 {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("quillbay-prefs-" + std::to_string(getpid()));
-    const std::string path = (folder / "Quillbay" / "preferences.ini").string();
-    std::filesystem::remove_all(folder);
+    const testing::TempDir folder{"quillbay-prefs"};
+    const std::string path = folder / "Quillbay/preferences.ini";
     Preferences preferences(path);
     EXPECT_EQ(preferences.pageRaw(), "desk");
     EXPECT_EQ(preferences.zoom(), 1.0);
@@ -56,9 +56,7 @@ TEST(Preferences, KeepPageZoomAndWindowTogetherAndSurviveDamage)
     EXPECT_EQ(again.page(), StudioPage::Room);
     EXPECT_EQ(again.zoom(), 1.75);
     EXPECT_EQ(again.window(), (WindowState{1111, 777, true}));
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    EXPECT_NE(text.str().find("# kept\nother=1"), std::string::npos) << text.str();
+    EXPECT_NE(testing::readFile(path).find("# kept\nother=1"), std::string::npos) << testing::readFile(path);
 
     struct Case {
         std::string text;
@@ -81,15 +79,14 @@ TEST(Preferences, KeepPageZoomAndWindowTogetherAndSurviveDamage)
     ASSERT_TRUE(preferences.storePage(StudioPage::Room));
     EXPECT_EQ(preferences.page(), StudioPage::Room);
     EXPECT_FALSE(Preferences(path + "/inner/preferences.ini").storePage(StudioPage::Room));
-    std::filesystem::remove_all(folder);
 }
 
 // A FIFO or a link where the file belongs would block start-up or redirect
 // writes: the defaults apply and the thing stays as it is.
 TEST(Preferences, ANonRegularFileIsNeitherReadNorReplaced)
 {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("quillbay-prefs-odd-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
+    const testing::TempDir temp{"quillbay-prefs-odd"};
+    const std::filesystem::path folder = temp.path();
     std::ofstream(folder / "elsewhere.ini") << "[Preferences]\nstudio.page=room\n";
     std::filesystem::create_symlink(folder / "elsewhere.ini", folder / "link.ini");
     ASSERT_EQ(mkfifo((folder / "fifo.ini").c_str(), 0600), 0);
@@ -101,7 +98,6 @@ TEST(Preferences, ANonRegularFileIsNeitherReadNorReplaced)
     EXPECT_EQ(std::filesystem::status(folder / "fifo.ini").type(), std::filesystem::file_type::fifo);
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.ini"));
     EXPECT_EQ(Preferences((folder / "elsewhere.ini").string()).zoom(), 1.0);
-    std::filesystem::remove_all(folder);
 }
 
 TEST(WindowState, RestorableSizesRespectTheMinimumAndRejectNonsense)

@@ -2,6 +2,8 @@
 #include "ui/cards/ServerCardContent.hpp"
 #include "ui/preferences/StudioPage.hpp"
 
+#include "tests/support/TestSupport.hpp"
+
 #include <gtest/gtest.h>
 
 namespace quillbay {
