@@ -116,9 +116,15 @@ void DesktopService::reveal(const std::string& path, RevealDone done)
     const std::string uri = fileURI(path);
     g_autoptr(GDBusConnection) bus = uri.empty() ? nullptr : g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (!bus) {
-        // Answer from the main loop, as the D-Bus path does.
-        g_idle_add_once([](gpointer data) { openHoldingFolder(std::unique_ptr<RevealRequest>(static_cast<RevealRequest*>(data))); },
-                        request.release());
+        // Answer from the main loop, as the D-Bus path does, at the priority of
+        // its reply: an idle one waits for as long as a window keeps drawing.
+        g_idle_add_full(
+            G_PRIORITY_DEFAULT,
+            [](gpointer data) -> gboolean {
+                openHoldingFolder(std::unique_ptr<RevealRequest>(static_cast<RevealRequest*>(data)));
+                return G_SOURCE_REMOVE;
+            },
+            request.release(), nullptr);
         return;
     }
     const gchar* uris[] = {uri.c_str(), nullptr};

@@ -1,7 +1,9 @@
 // The desktop commands on a real application: the keys it installs, the
-// menus that show them, the shortcuts window and the About dialog.
+// menus that show them, the shortcuts window, the About dialog and the
+// diagnostics report's toast.
 
 #include "MenuTestParts.hpp"
+#include "tests/support/FakeDesktop.hpp"
 
 #include "app/about/AboutQuillbay.hpp"
 #include "app/commands/AppMenus.hpp"
@@ -10,6 +12,7 @@
 #include "app/commands/DesktopMenus.hpp"
 #include "app/commands/ShortcutList.hpp"
 #include "app/commands/ShortcutsWindow.hpp"
+#include "ui/window/MainWindow.hpp"
 
 #include <gtest/gtest.h>
 #include <gtkmm/application.h>
@@ -115,4 +118,28 @@ TEST(DesktopCommands, EveryKeyIsListedInstalledAndShownInTheMenus)
     EXPECT_FALSE(about->get_license().empty());
     about->set_visible(false);
     commands.shortcutsWindow()->set_visible(false);
+}
+
+TEST(DesktopCommands, SavedDiagnosticsOfferTheirFolderAndAFailureIsNamed)
+{
+    FakeDesktop desktop;  // before GTK reads the XDG folders
+    MenuTestParts parts("org.quillbay.tests.Diagnostics");
+    auto& [dir, server, web, themes, app] = parts;
+    MainWindow window(server, web, themes, Preferences(dir / "preferences.ini"));
+    DesktopCommands commands(*app, server, web, [&] { return &window; }, dir.path());
+    Toast& toast = window.content().toast();
+
+    window.present();
+    ASSERT_TRUE(runUntil([&] { return window.get_mapped(); }, 5s));
+
+    commands.saveDiagnosticsTo(dir / "report.zip");
+    EXPECT_EQ(toast.text(), "Saved report.zip");
+    ASSERT_TRUE(runUntil([&] { return toast.actionButton().get_mapped(); }, 5s));
+    toast.actionButton().activate();
+    ASSERT_TRUE(runUntil([&] { return !desktop.opened().empty(); }, 5s)) << toast.text();
+    EXPECT_EQ(desktop.opened(), std::vector<std::string>{dir.path()});  // no file manager: its folder
+
+    commands.saveDiagnosticsTo(dir / "missing/report.zip");
+    EXPECT_EQ(toast.text().rfind("Could not save report.zip: ", 0), 0u) << toast.text();
+    EXPECT_FALSE(toast.actionButton().get_visible());
 }

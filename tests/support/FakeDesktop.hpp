@@ -24,6 +24,10 @@ public:
             installRecorder();
         std::filesystem::create_directories(root_ / "data/applications");
         std::filesystem::create_directories(root_ / "config");
+        // What the web processes and GTK need from the system's data folders, without its applications.
+        for (const char* shared : {"glib-2.0", "mime", "icons", "themes", "fonts", "X11"})
+            if (std::filesystem::exists(std::filesystem::path("/usr/share") / shared))
+                std::filesystem::create_directory_symlink(std::filesystem::path("/usr/share") / shared, root_ / ("data/" + std::string(shared)));
         g_setenv("XDG_DATA_DIRS", (root_ / "data").c_str(), true);
         g_setenv("XDG_CONFIG_DIRS", (root_ / "config").c_str(), true);
         g_setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root_ / "no-bus").c_str(), true);

@@ -43,6 +43,8 @@ public:
     void showShortcuts();
     // Asks where to save the report, then writes it and says so in a toast.
     void chooseDiagnosticsFile();
+    // Writes the report to `path`; the toast says so and offers Show in Folder, or names the failure.
+    void saveDiagnosticsTo(const std::string& path);
 
     // The report as it would be written now.
     DiagnosticsReport diagnostics() const;
@@ -57,7 +59,6 @@ public:
 private:
     void addAction(const char* name, std::function<void()> run);
     void installAccelerators();
-    void saveDiagnosticsTo(const std::string& path);
     void tell(const DesktopFailure& failure);
 
     Gtk::Application& app_;
