@@ -222,22 +222,6 @@ TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
     EXPECT_FALSE(toast.actionButton().get_visible());
 }
 
-TEST_F(DesktopWindow, OpeningWithNoApplicationTellsTheUser)
-{
-    open();
-    server_->start();  // fails at once: the card offers "Show Server Log"
-    ContentView& content = window_->content();
-    runFor(100ms);
-    content.serverCard().showLogButton().activate();
-    ASSERT_TRUE(runUntil([&] { return content.toast().shown(); }));
-    EXPECT_EQ(content.toast().text().find("No application could open server.log ("), 0u) << content.toast().text();
-
-    content.toast().dismiss();
-    content.openOrTell("http://127.0.0.1:9/");
-    ASSERT_TRUE(content.toast().shown());
-    EXPECT_EQ(content.toast().text().find("No application could open http://127.0.0.1:9/ ("), 0u) << content.toast().text();
-}
-
 TEST_F(DesktopWindow, ARestartThatFailsAgainReadsDifferently)
 {
     open();

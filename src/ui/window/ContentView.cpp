@@ -6,6 +6,8 @@
 #include "themes/ThemePacks.hpp"
 #include "web/WebViewModel.hpp"
 
+#include <sigc++/adaptors/track_obj.h>
+
 namespace quillbay {
 
 namespace {
@@ -52,26 +54,24 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
     reloadAction_ = window_.add_action("reload", sigc::mem_fun(*this, &ContentView::reload));
     openInBrowserAction_ = window_.add_action("open-in-browser", sigc::mem_fun(*this, &ContentView::openInBrowser));
 
-    connections_.push_back(server_.state().signalChanged().connect(sigc::mem_fun(*this, &ContentView::onServerStateChanged)));
-    for (auto* signal : {&web_.isLoading().signalChanged(), &web_.progress().signalChanged()})
-        connections_.push_back(signal->connect(sigc::mem_fun(*this, &ContentView::refreshLayers)));
-    connections_.push_back(web_.loadError().signalChanged().connect(sigc::mem_fun(*this, &ContentView::refreshLayers)));
-    connections_.push_back(web_.currentURL().signalChanged().connect(sigc::mem_fun(*this, &ContentView::followShownPage)));
-    connections_.push_back(themes_.lastMessage().signalChanged().connect([this] {
-        if (const auto& message = themes_.lastMessage().get())
-            notice_.show(*message);
-    }));
+    // Slots bound to this view (mem_fun, track_obj) end with it.
+    server_.state().signalChanged().connect(sigc::mem_fun(*this, &ContentView::onServerStateChanged));
+    for (auto* signal : {&web_.isLoading().signalChanged(), &web_.progress().signalChanged(), &web_.loadError().signalChanged()})
+        signal->connect(sigc::mem_fun(*this, &ContentView::refreshLayers));
+    web_.currentURL().signalChanged().connect(sigc::mem_fun(*this, &ContentView::followShownPage));
+    themes_.lastMessage().signalChanged().connect(sigc::track_obj(
+        [this] {
+            if (const auto& message = themes_.lastMessage().get())
+                notice_.show(*message);
+        },
+        *this));
     keyboardPassage_ = std::make_unique<KeyboardPassage>(window_, toolbar_, page_, web_.widget(),
                                                          [this] { return layers_.webOpacity > 0.0; });
     // A server that became ready before this view existed is entered now.
     onServerStateChanged();
 }
 
-ContentView::~ContentView()
-{
-    for (auto& connection : connections_)
-        connection.disconnect();
-}
+ContentView::~ContentView() = default;
 
 void ContentView::reload()
 {

@@ -17,7 +17,6 @@
 #include <gtkmm/progressbar.h>
 
 #include <memory>
-#include <vector>
 
 namespace quillbay {
 
@@ -85,7 +84,6 @@ private:
     LayerChoice layers_;
     bool wasReady_ = false;
     Gtk::Button* defaultButton_ = nullptr;
-    std::vector<sigc::connection> connections_;
     std::unique_ptr<KeyboardPassage> keyboardPassage_;
 };
 

@@ -8,6 +8,7 @@
 #include "web/WebViewModel.hpp"
 
 #include <glib/gi18n.h>
+#include <sigc++/adaptors/track_obj.h>
 
 namespace quillbay {
 
@@ -40,17 +41,12 @@ MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& the
     setPageZoom(web_, preferences_.zoom());
     signal_hide().connect(sigc::mem_fun(*this, &MainWindow::saveWindowState));
 
-    downloads_.push_back(web_.downloadEvents().finished.connect(sigc::mem_fun(*this, &MainWindow::onDownloadSaved)));
-    downloads_.push_back(web_.downloadEvents().failed.connect([this](const std::string& name, const std::string& reason) {
-        content_.toast().show(downloadFailedText(name, reason));
-    }));
+    web_.downloadEvents().finished.connect(sigc::mem_fun(*this, &MainWindow::onDownloadSaved));
+    web_.downloadEvents().failed.connect(sigc::track_obj(
+        [this](const std::string& name, const std::string& reason) { content_.toast().show(downloadFailedText(name, reason)); }, *this));
 }
 
-MainWindow::~MainWindow()
-{
-    for (auto& connection : downloads_)
-        connection.disconnect();
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::onDownloadSaved(const std::string& path)
 {

@@ -7,7 +7,6 @@
 #include <gtkmm/applicationwindow.h>
 
 #include <memory>
-#include <vector>
 
 namespace quillbay {
 
@@ -41,7 +40,6 @@ private:
     Preferences preferences_;
     ContentView content_;
     FindBar findBar_;
-    std::vector<sigc::connection> downloads_;
 };
 
 } // namespace quillbay
