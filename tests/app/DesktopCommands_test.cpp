@@ -122,7 +122,7 @@ TEST(DesktopCommands, EveryKeyIsListedInstalledAndShownInTheMenus)
 
 TEST(DesktopCommands, SavedDiagnosticsOfferTheirFolderAndAFailureIsNamed)
 {
-    FakeDesktop desktop;  // before GTK reads the XDG folders
+    FakeDesktop desktop;
     MenuTestParts parts("org.quillbay.tests.Diagnostics");
     auto& [dir, server, web, themes, app] = parts;
     MainWindow window(server, web, themes, Preferences(dir / "preferences.ini"));

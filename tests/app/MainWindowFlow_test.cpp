@@ -57,8 +57,7 @@ protected:
 
     void pressReturn() { ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window_->gobj()), "default.activate", nullptr)); }
 
-    FakeDesktop desktop_;                   // before GTK reads the XDG folders
-    bool gtkReady_ = (ensureGtk(), true);  // before the web view is made
+    FakeDesktop desktop_;         // starts GTK: before the web view is made
     TempDir root_{"quillbay-shell"};
     WebViewModel web_;
     ThemePacks themes_;

@@ -33,7 +33,7 @@ struct MenuTestParts {
 private:
     static ServerProcess::Config configIn(const TempDir& folder)
     {
-        ensureGtk();  // before the web view is made
+        startGtk();  // before the web view is made
         writeFile(folder / "PAYLOAD.json", R"({"hub_commit":"0123456789abcdef","dirty":true})");
         ServerProcess::Config config;
         config.resourceDir = folder.path();

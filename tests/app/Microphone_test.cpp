@@ -2,7 +2,7 @@
 
 #include "app/lifecycle/Microphone.hpp"
 
-#include "tests/support/ShownDialog.hpp"
+#include "tests/support/GtkTestSupport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ using namespace std::chrono_literals;
 
 TEST(Microphone, RefusalShowsTheAlertWhoseFirstButtonOpensTheSettings)
 {
-    ensureGtk();
+    ASSERT_TRUE(startGtk());
     int settingsOpened = 0;
     // A refusal delivered from another thread, as a platform would.
     Microphone::Platform refusing;

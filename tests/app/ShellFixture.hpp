@@ -1,23 +1,15 @@
 #pragma once
 
-// Helpers of the application tests: GTK once, and servers and processes that end.
+// Helpers of the application tests: servers and processes that end.
 
 #include "tests/support/FakeResources.hpp"
+#include "tests/support/GtkTestSupport.hpp"
 
 #include "server/ServerProcess.hpp"
-
-#include <gtk/gtk.h>
-#include <gtkmm/init.h>
 
 #include <chrono>
 
 namespace quillbay::testing {
-
-inline void ensureGtk()
-{
-    static const bool ready = (gtk_init(), Gtk::init_gtkmm_internals(), true);
-    (void)ready;
-}
 
 // Waits until `pid`, which need not be a child of this process, has ended.
 inline bool waitForEnd(pid_t pid, std::chrono::milliseconds limit)

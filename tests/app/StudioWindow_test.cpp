@@ -148,7 +148,7 @@ protected:
         return widget && gtk_widget_is_ancestor(widget, GTK_WIDGET(window_->content().toolbar().gobj()));
     }
 
-    bool gtkReady_ = (ensureGtk(), true);  // before the web view is made
+    bool gtkReady_ = startGtk();  // before the web view is made
     TempDir root_{"quillbay-window"};
     Glib::RefPtr<Gtk::Application> app_;
     WebViewModel web_;

@@ -99,15 +99,9 @@ class InstalledPackage(unittest.TestCase):
             env[f"XDG_{folder.upper()}_{'DIR' if folder == 'runtime' else 'HOME'}"] = str(home / folder)
         return env
 
-    def test_control_fields(self) -> None:
-        def field(name: str) -> str:
-            return subprocess.run(["dpkg-deb", "-f", str(self.package), name], check=True,
-                                  stdout=subprocess.PIPE, text=True).stdout.strip()
-
-        self.assertEqual(field("Package"), "quillbay")
-        self.assertEqual(field("Version"), VERSION)
-        self.assertEqual(field("Section"), "sound")
-        depends = [d.strip() for d in field("Depends").split(",")]
+    def test_depends_on_what_the_installed_app_loads(self) -> None:
+        depends = [d.strip() for d in subprocess.run(["dpkg-deb", "-f", str(self.package), "Depends"], check=True,
+                                                     stdout=subprocess.PIPE, text=True).stdout.split(",")]
         for needed in ("python3 (>= 3.11)", "libgtk-4-1", "libwebkitgtk-6.0-4", "libsoup-3.0-0", "libc6"):
             self.assertTrue(any(d == needed or d.startswith(needed + " ") for d in depends), f"{needed} in {depends}")
 

@@ -1,11 +1,10 @@
 #pragma once
 
-// The desktop as the tests see it: default applications that only write down
-// what they were asked to open, or no applications at all; no session bus, so
-// no file manager. Make it before GTK or GIO first look at the XDG folders
-// (the first member of a fixture), as GLib reads them once per process.
+// The desktop as the tests see it: on top of the bare one of startGtk (no
+// application can open anything, no session bus, so no file manager), default
+// applications that only write down what they were asked to open.
 
-#include "tests/support/TestSupport.hpp"
+#include "tests/support/GtkTestSupport.hpp"
 
 #include <glib.h>
 
@@ -20,18 +19,18 @@ class FakeDesktop {
 public:
     explicit FakeDesktop(bool withApplications = true)
     {
+        startGtk();
         if (withApplications)
             installRecorder();
-        std::filesystem::create_directories(root_ / "data/applications");
-        std::filesystem::create_directories(root_ / "config");
-        // What the web processes and GTK need from the system's data folders, without its applications.
-        for (const char* shared : {"glib-2.0", "mime", "icons", "themes", "fonts", "X11"})
-            if (std::filesystem::exists(std::filesystem::path("/usr/share") / shared))
-                std::filesystem::create_directory_symlink(std::filesystem::path("/usr/share") / shared, root_ / ("data/" + std::string(shared)));
-        g_setenv("XDG_DATA_DIRS", (root_ / "data").c_str(), true);
-        g_setenv("XDG_CONFIG_DIRS", (root_ / "config").c_str(), true);
-        g_setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root_ / "no-bus").c_str(), true);
     }
+    ~FakeDesktop()
+    {
+        std::error_code ignored;
+        std::filesystem::remove(desktopFile(), ignored);
+        std::filesystem::remove(defaultsFile(), ignored);
+    }
+    FakeDesktop(const FakeDesktop&) = delete;
+    FakeDesktop& operator=(const FakeDesktop&) = delete;
 
     // What the default applications were given, one item a line, in order.
     std::vector<std::string> opened() const
@@ -44,17 +43,19 @@ public:
     }
 
 private:
+    static std::string desktopFile() { return std::string(g_get_user_data_dir()) + "/applications/quillbay-test-recorder.desktop"; }
+    static std::string defaultsFile() { return std::string(g_get_user_config_dir()) + "/mimeapps.list"; }
+
     void installRecorder()
     {
         const std::string recorder = root_ / "record";
         writeFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + root_ / "opened" + "'\n");
         std::filesystem::permissions(recorder, std::filesystem::perms::owner_all);
-        writeFile(root_ / "data/applications/quillbay-test-recorder.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\nExec=" + recorder + " %u\n");
+        writeFile(desktopFile(), "[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\nExec=" + recorder + " %u\n");
         std::string defaults = "[Default Applications]\n";
         for (const char* type : {"inode/directory", "text/plain", "application/zip", "x-scheme-handler/http", "x-scheme-handler/https"})
             defaults += std::string(type) + "=quillbay-test-recorder.desktop\n";
-        writeFile(root_ / "config/mimeapps.list", defaults);
+        writeFile(defaultsFile(), defaults);
     }
 
     TempDir root_{"quillbay-desktop"};

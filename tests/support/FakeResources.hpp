@@ -10,11 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <thread>
-#include <vector>
 
 namespace quillbay::testing {
-
-using Args = std::vector<std::string>;
 
 // Ports of our own for the tests that do not need the real ones.
 constexpr long long kTestPreferred = 28765;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 namespace quillbay::testing {
 
 using namespace std::chrono_literals;
+using Args = std::vector<std::string>;
 
 // Turns the default main context until `done` holds or `limit` passes; returns
 // whether it held. Events are handled as they come; a steady tick wakes the loop to

@@ -3,9 +3,7 @@
 // tests/fixtures/web_site.py as a child: a "studio" and a "foreign" site on
 // 127.0.0.1, ended with this object.
 
-#include "tests/support/TestSupport.hpp"
-
-#include <gio/gio.h>
+#include "tests/support/TestProcess.hpp"
 
 #include <csignal>
 #include <sstream>
@@ -22,34 +20,20 @@ class WebSites {
 public:
     // The studio site on `studioPort`, or on an ephemeral port for 0.
     explicit WebSites(long long studioPort = 0)
+        : process_({"/usr/bin/python3", QUILLBAY_FIXTURES_DIR "/web_site.py", state_.path(), std::to_string(studioPort)})
     {
-        const std::string script = QUILLBAY_FIXTURES_DIR "/web_site.py";
-        const std::string portText = std::to_string(studioPort);
-        const char* argv[] = {"python3", script.c_str(), state_.path().c_str(), portText.c_str(), nullptr};
-        // The fixture also ends when its standard input closes, i.e. with us.
-        process_ = g_subprocess_newv(argv, G_SUBPROCESS_FLAGS_STDIN_PIPE, nullptr);
         const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (process_ && !std::filesystem::exists(state_ / "ports") && std::chrono::steady_clock::now() < deadline)
+        while (process_.running() && !std::filesystem::exists(state_ / "ports") && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(20ms);
         std::istringstream(readFile(state_ / "ports")) >> this->studioPort >> foreignPort;
     }
-    ~WebSites()
-    {
-        if (!process_)
-            return;
-        g_subprocess_force_exit(process_);
-        g_subprocess_wait(process_, nullptr, nullptr);
-        g_object_unref(process_);
-    }
-    WebSites(const WebSites&) = delete;
-    WebSites& operator=(const WebSites&) = delete;
 
     std::string studio(const std::string& path) const { return localAddress(studioPort, path); }
     std::string foreign(const std::string& path) const { return localAddress(foreignPort, path); }
 
     // Stopped, the servers still accept connections (the kernel does) but never answer.
-    void freeze() { g_subprocess_send_signal(process_, SIGSTOP); }
-    void thaw() { g_subprocess_send_signal(process_, SIGCONT); }
+    void freeze() { ::kill(process_.pid(), SIGSTOP); }
+    void thaw() { ::kill(process_.pid(), SIGCONT); }
 
     // How many requests of any kind reached `port`.
     int requestsTo(long long port) const
@@ -80,7 +64,7 @@ public:
 
 private:
     TempDir state_{"quillbay-web"};
-    GSubprocess* process_ = nullptr;
+    TestProcess process_;  // ends with its input, i.e. with us
 };
 
 } // namespace quillbay::testing

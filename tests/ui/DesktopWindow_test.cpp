@@ -2,13 +2,13 @@
 // under Xvfb showing tests/fixtures/web_site.py, the real key file, and a
 // desktop without any application that could open a file or an address.
 
-#include "tests/support/FakeDesktop.hpp"
 #include "server/ServerProcess.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/window/MainWindow.hpp"
 #include "web/PageZoom.hpp"
 #include "web/WebViewModel.hpp"
 
+#include "tests/support/GtkTestSupport.hpp"
 #include "tests/support/WebSites.hpp"
 
 #include <gio/gio.h>
@@ -33,32 +33,9 @@ using namespace std::chrono_literals;
 using testing::readFile;
 using testing::runFor;
 using testing::runUntil;
+using testing::startGtk;
 using testing::TempDir;
 using testing::WebSites;
-
-// GTK once per process, with private XDG folders whose data folders hold
-// everything of /usr/share but the applications: nothing can open anything.
-bool startGtk()
-{
-    static const bool started = [] {
-        static const TempDir home{"quillbay-desktop"};
-        for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
-            setenv(name, (home / name).c_str(), 1);
-        fs::create_directories(home / "share");
-        for (const auto& entry : fs::directory_iterator("/usr/share"))
-            if (entry.path().filename() != "applications")
-                fs::create_symlink(entry.path(), fs::path(home / "share") / entry.path().filename());
-        setenv("XDG_DATA_DIRS", (home / "share").c_str(), 1);
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        setenv("GSK_RENDERER", "cairo", 0);
-        setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
-        if (!gtk_init_check())
-            return false;
-        Gtk::init_gtkmm_internals();
-        return true;
-    }();
-    return started;
-}
 
 class DesktopWindow : public ::testing::Test {
 protected:
@@ -95,7 +72,6 @@ protected:
 
     std::string prefsPath() const { return root_ / "preferences.ini"; }
 
-    testing::FakeDesktop desktop_{false};  // no applications; before GTK reads the XDG folders
     bool started_ = startGtk();
     TempDir root_{"quillbay-desktop"};
     ServerProcess::Config config_;

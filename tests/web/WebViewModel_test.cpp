@@ -4,6 +4,7 @@
 #include "web/WebView.hpp"
 #include "web/WebViewModel.hpp"
 
+#include "tests/support/GtkTestSupport.hpp"
 #include "tests/support/WebSites.hpp"
 
 #include <gio/gio.h>
@@ -32,29 +33,10 @@ using namespace std::chrono_literals;
 using testing::readFile;
 using testing::runFor;
 using testing::runUntil;
+using testing::startGtk;
 using testing::TempDir;
 using testing::localAddress;
 using testing::WebSites;
-
-// GTK, once per binary, with the engine's data and cache folders private to this run.
-bool startGtk()
-{
-    static TempDir home{"quillbay-web"};
-    static const bool started = [] {
-        for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"}) {
-            setenv(name, (home / name).c_str(), 1);
-        }
-        // Software GL under Xvfb: the cheapest renderers.
-        setenv("GSK_RENDERER", "cairo", 0);
-        setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
-        if (!gtk_init_check()) {
-            return false;
-        }
-        Gtk::init_gtkmm_internals();
-        return true;
-    }();
-    return started;
-}
 
 // True once a child of this process is a web process, or the sandbox holding one.
 bool webProcessRunning()
