@@ -18,7 +18,6 @@ packages=(
   libsoup-3.0-dev
   nlohmann-json3-dev
   libxcb1-dev
-  zlib1g-dev
   libglib2.0-dev-bin
   libarchive-dev
   gettext

@@ -1,5 +1,6 @@
 #include "web/WebViewModel.hpp"
 
+#include "support/DesktopService.hpp"
 #include "support/StartupTrace.hpp"
 #include "web/DownloadEvents.hpp"
 #include "web/DownloadSaver.hpp"
@@ -28,12 +29,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kDefaultLoadTimeout{60000};
 constexpr const char* kBlankPage = "about:blank";
-
-void openWithDefaultApplication(const std::string& uri)
-{
-    // Whether a browser could be started is not examined.
-    g_app_info_launch_default_for_uri(uri.c_str(), nullptr, nullptr);
-}
 
 EngineError engineError(const GError* error)
 {
@@ -105,7 +100,7 @@ struct WebViewModel::Impl : sigc::trackable {
     Gtk::Widget* widget = nullptr;  // gtkmm's wrapper of `view`, owned by it
     Gtk::Window* parentWindow = nullptr;
     sigc::connection parentGone;
-    Opener opener = openWithDefaultApplication;
+    Opener opener = [](const std::string& url) { DesktopService::handOff(url); };
     std::chrono::milliseconds loadTimeout = kDefaultLoadTimeout;
     // The address of the last load that neither committed nor was turned away
     // by the navigation policy: what a retry asks for again.

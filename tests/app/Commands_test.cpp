@@ -2,6 +2,7 @@
 // bar, the toolbar's theme menu, the keys, the Shortcuts window and About.
 
 #include "ShellFixture.hpp"
+#include "tests/support/FakeDesktop.hpp"
 
 #include "app/about/AboutQuillbay.hpp"
 #include "app/commands/AppMenus.hpp"
@@ -11,6 +12,7 @@
 #include "app/commands/ShortcutsWindow.hpp"
 #include "app/commands/ThemeMenu.hpp"
 #include "server/ServerProcess.hpp"
+#include "ui/window/MainWindow.hpp"
 #include "support/Config.hpp"
 #include "themes/ThemePacks.hpp"
 #include "web/WebViewModel.hpp"
@@ -318,4 +320,28 @@ TEST(Commands, AboutShowsVersionPayloadPortLogAndLicence)
         EXPECT_NE(comments.find(part), std::string::npos) << part << " not in " << comments;
     EXPECT_EQ(about->get_license_type(), Gtk::License::MIT_X11);
     about->set_visible(false);
+}
+
+TEST(Commands, SavedDiagnosticsOfferTheirFolderAndAFailureIsNamed)
+{
+    FakeDesktop desktop;
+    CommandParts parts;
+    TempDir& dir = parts.dir;
+    MainWindow window(parts.server, parts.web, parts.themes, Preferences(dir / "preferences.ini"));
+    DesktopCommands commands(*parts.app, parts.server, parts.web, [&] { return &window; }, dir.path());
+    Toast& toast = window.content().toast();
+
+    window.present();
+    ASSERT_TRUE(runUntil([&] { return window.get_mapped(); }, 5s));
+
+    commands.saveDiagnosticsTo(dir / "report.zip");
+    EXPECT_EQ(toast.text(), "Saved report.zip");
+    ASSERT_TRUE(runUntil([&] { return toast.actionButton().get_mapped(); }, 5s));
+    toast.actionButton().activate();
+    ASSERT_TRUE(runUntil([&] { return !desktop.opened().empty(); }, 5s)) << toast.text();
+    EXPECT_EQ(desktop.opened(), std::vector<std::string>{dir.path()});  // no file manager: its folder
+
+    commands.saveDiagnosticsTo(dir / "missing/report.zip");
+    EXPECT_EQ(toast.text().rfind("Could not save report.zip: ", 0), 0u) << toast.text();
+    EXPECT_FALSE(toast.actionButton().get_visible());
 }

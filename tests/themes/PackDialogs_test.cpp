@@ -1,4 +1,3 @@
-#include "themes/NotAPackAlert.hpp"
 #include "themes/PackChooser.hpp"
 
 #include "tests/support/GtkTestSupport.hpp"
@@ -8,17 +7,11 @@
 using namespace quillbay;
 using namespace quillbay::testing;
 
-TEST(PackDialogs, TheRefusalAlertGivesTheReasonAndCancellingTheChoicePicksNothing)
+TEST(PackDialogs, CancellingTheChoicePicksNothing)
 {
     ASSERT_TRUE(startGtk());
-    showNotAPackAlert(nullptr, "The manifest has no id.");
-    ASSERT_TRUE(runUntil([] { return shownMessageDialog() != nullptr; }, 3s));
-    EXPECT_EQ(shownMessageDialog()->property_secondary_text().get_value(), "The manifest has no id.");
-    shownMessageDialog()->response(Gtk::ResponseType::OK);
-    ASSERT_TRUE(runUntil([] { return shownMessageDialog() == nullptr; }, 2s));
-
     std::optional<std::optional<std::string>> picked;
-    choosePackInteractively(nullptr, [&](std::optional<std::string> path) { picked = path; });
+    choosePackInteractively([&](std::optional<std::string> path) { picked = path; });
     ASSERT_TRUE(runUntil([] { return shownMessageDialog() != nullptr; }, 3s));
     shownMessageDialog()->response(Gtk::ResponseType::CANCEL);
     ASSERT_TRUE(runUntil([&] { return picked.has_value(); }, 2s));

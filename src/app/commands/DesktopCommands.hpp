@@ -2,9 +2,11 @@
 
 #include "app/commands/ActionSet.hpp"
 #include "app/diagnostics/DiagnosticsReport.hpp"
+#include "support/DesktopService.hpp"
 
 #include <giomm/simpleaction.h>
 #include <sigc++/connection.h>
+#include <sigc++/trackable.h>
 
 #include <functional>
 #include <memory>
@@ -27,7 +29,7 @@ class WebViewModel;
 // The commands a desktop user expects beyond the studio's own: About,
 // Keyboard Shortcuts and Save Diagnostics… (app.about, app.shortcuts,
 // app.save-diagnostics).
-class DesktopCommands {
+class DesktopCommands : public sigc::trackable {
 public:
     using WindowSource = std::function<MainWindow*()>;
 
@@ -41,6 +43,8 @@ public:
     void showShortcuts();
     // Asks where to save the report, then writes it and says so in a toast.
     void chooseDiagnosticsFile();
+    // Writes the report to `path`; the toast says so and offers Show in Folder, or names the failure.
+    void saveDiagnosticsTo(const std::string& path);
 
     // The report as it would be written now.
     DiagnosticsReport diagnostics() const;
@@ -53,8 +57,7 @@ public:
     Gtk::ShortcutsWindow* shortcutsWindow() { return shortcuts_.get(); }
 
 private:
-    void saveDiagnosticsTo(const std::string& path);
-    void tell(const std::string& text);
+    void tell(const DesktopFailure& failure);
 
     Gtk::Application& app_;
     ServerProcess& server_;
@@ -66,8 +69,6 @@ private:
     std::unique_ptr<Gtk::AboutDialog> about_;
     std::unique_ptr<Gtk::ShortcutsWindow> shortcuts_;
     ActionSet actions_;
-    sigc::connection loadErrorSeen_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace quillbay

@@ -1,23 +1,26 @@
 #include "ui/window/ContentView.hpp"
 
 #include "server/ServerProcess.hpp"
+#include "support/DesktopService.hpp"
+#include "support/WhileAlive.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/window/WindowSizing.hpp"
 #include "web/WebViewModel.hpp"
 
+#include <sigc++/adaptors/track_obj.h>
+
 namespace quillbay {
 
 ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-                         PagePreference preference, DesktopOpener opener)
+                         Preferences preference)
     : window_(window),
       server_(server),
       web_(web),
       themes_(themes),
       preference_(std::move(preference)),
-      opener_(opener ? std::move(opener) : DesktopOpener([this](const std::string& uri) { openOrTell(uri); })),
       page_(web),
       cardLayer_(Gtk::Orientation::VERTICAL, 0),
-      serverCard_(server, opener_),
+      serverCard_(server, [this](const std::string& path) { openPathOrTell(path); }),
       loadErrorCard_([this] { reload(); })
 {
     add_css_class("quillbay-content");
@@ -46,26 +49,24 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
     reloadAction_ = window_.add_action("reload", sigc::mem_fun(*this, &ContentView::reload));
     openInBrowserAction_ = window_.add_action("open-in-browser", sigc::mem_fun(*this, &ContentView::openInBrowser));
 
-    connections_.push_back(server_.state().signalChanged().connect(sigc::mem_fun(*this, &ContentView::onServerStateChanged)));
-    for (auto* signal : {&web_.isLoading().signalChanged(), &web_.progress().signalChanged()})
-        connections_.push_back(signal->connect(sigc::mem_fun(*this, &ContentView::refreshLayers)));
-    connections_.push_back(web_.loadError().signalChanged().connect(sigc::mem_fun(*this, &ContentView::refreshLayers)));
-    connections_.push_back(web_.currentURL().signalChanged().connect(sigc::mem_fun(*this, &ContentView::followShownPage)));
-    connections_.push_back(themes_.lastMessage().signalChanged().connect([this] {
-        if (const auto& message = themes_.lastMessage().get())
-            notice_.show(*message);
-    }));
+    // Slots bound to this view (mem_fun, track_obj) end with it.
+    server_.state().signalChanged().connect(sigc::mem_fun(*this, &ContentView::onServerStateChanged));
+    for (auto* signal : {&web_.isLoading().signalChanged(), &web_.progress().signalChanged(), &web_.loadError().signalChanged()})
+        signal->connect(sigc::mem_fun(*this, &ContentView::refreshLayers));
+    web_.currentURL().signalChanged().connect(sigc::mem_fun(*this, &ContentView::followShownPage));
+    themes_.lastMessage().signalChanged().connect(sigc::track_obj(
+        [this] {
+            if (const auto& message = themes_.lastMessage().get())
+                notice_.show(*message);
+        },
+        *this));
     keyboardPassage_ = std::make_unique<KeyboardPassage>(window_, toolbar_, page_, web_.widget(),
                                                          [this] { return layers_.webOpacity > 0.0; });
     // A server that became ready before this view existed is entered now.
     onServerStateChanged();
 }
 
-ContentView::~ContentView()
-{
-    for (auto& connection : connections_)
-        connection.disconnect();
-}
+ContentView::~ContentView() = default;
 
 void ContentView::reload()
 {
@@ -77,19 +78,26 @@ void ContentView::reload()
 void ContentView::openInBrowser()
 {
     const auto& current = web_.currentURL().get();
-    if (opener_)
-        opener_(current ? *current : server_.baseURL());
+    tell(DesktopService::handOff(current ? *current : server_.baseURL()));
 }
 
-void ContentView::openOrTell(const std::string& uri)
+void ContentView::openOrTell(const std::string& uri) { tell(DesktopService::open(uri)); }
+void ContentView::openPathOrTell(const std::string& path) { tell(DesktopService::openPath(path)); }
+
+void ContentView::revealOrTell(const std::string& path)
 {
-    if (const OpenFailure failure = openReportingFailure(uri))
-        toast_.show(openFailureText(uri, *failure));
+    DesktopService::reveal(path, whileAlive<void(DesktopFailure)>(*this, [this](DesktopFailure failure) { tell(failure); }));
+}
+
+void ContentView::tell(const std::optional<std::string>& failure)
+{
+    if (failure)
+        toast_.show(*failure);
 }
 
 void ContentView::pickPage(StudioPage page)
 {
-    preference_.store(page);
+    preference_.storePage(page);
     toolbar_.showPage(page);
     show(page);
 }
@@ -110,8 +118,8 @@ void ContentView::followShownPage()
     if (!page)
         return;
     toolbar_.showPage(*page);
-    if (preference_.raw() != rawValue(*page))
-        preference_.store(*page);
+    if (preference_.pageRaw() != rawValue(*page))
+        preference_.storePage(*page);
 }
 
 void ContentView::onServerStateChanged()

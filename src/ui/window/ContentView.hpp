@@ -1,11 +1,10 @@
 #pragma once
 
-#include "support/DesktopOpener.hpp"
 #include "ui/window/KeyboardPassage.hpp"
 #include "ui/window/LayerChoice.hpp"
 #include "ui/cards/LoadErrorCard.hpp"
 #include "ui/messages/Notice.hpp"
-#include "ui/preferences/PagePreference.hpp"
+#include "ui/preferences/Preferences.hpp"
 #include "ui/cards/ServerCard.hpp"
 #include "ui/messages/Toast.hpp"
 #include "ui/window/Toolbar.hpp"
@@ -18,7 +17,6 @@
 #include <gtkmm/progressbar.h>
 
 #include <memory>
-#include <vector>
 
 namespace quillbay {
 
@@ -32,7 +30,7 @@ class WebViewModel;
 class ContentView : public Gtk::Overlay {
 public:
     ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-                PagePreference preference = PagePreference(), DesktopOpener opener = {});
+                Preferences preference = Preferences());
     ~ContentView() override;
 
     // Placed by the window as its title bar.
@@ -51,6 +49,12 @@ public:
     Toast& toast() { return toast_; }
     // Opens `uri` with the desktop, and tells the user in a toast when nothing could open it.
     void openOrTell(const std::string& uri);
+    // The same for a local file.
+    void openPathOrTell(const std::string& path);
+    // Shows `path` in its folder; a toast names what failed when nothing could show it.
+    void revealOrTell(const std::string& path);
+    // A failure from the desktop, told in a toast; nothing for none.
+    void tell(const std::optional<std::string>& failure);
 
 private:
     void show(StudioPage page);
@@ -64,8 +68,7 @@ private:
     ServerProcess& server_;
     WebViewModel& web_;
     ThemePacks& themes_;
-    PagePreference preference_;
-    DesktopOpener opener_;
+    Preferences preference_;
 
     Toolbar toolbar_;
     WebView page_;
@@ -81,7 +84,6 @@ private:
     LayerChoice layers_;
     bool wasReady_ = false;
     Gtk::Button* defaultButton_ = nullptr;
-    std::vector<sigc::connection> connections_;
     std::unique_ptr<KeyboardPassage> keyboardPassage_;
 };
 

@@ -11,6 +11,7 @@
 #include <gdkmm/monitor.h>
 #include <gdkmm/surface.h>
 #include <glib/gi18n.h>
+#include <sigc++/adaptors/track_obj.h>
 
 #ifdef GDK_WINDOWING_X11
 #include <gdk/x11/gdkx.h>
@@ -55,9 +56,9 @@ int minimumLength(Gtk::Widget& widget, Gtk::Orientation orientation)
 
 } // namespace
 
-MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes, ViewPreferences preferences)
+MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes, Preferences preferences)
     : web_(web), preferences_(std::move(preferences)),
-      content_(*this, server, web, themes, PagePreference(preferences_.path())), findBar_(web)
+      content_(*this, server, web, themes, preferences_), findBar_(web)
 {
     installQuillbayStyle();
     add_css_class("quillbay");
@@ -78,30 +79,16 @@ MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& the
     // The monitor and the menu bar are known once the window is realised, before it is first laid out.
     signal_realize().connect(sigc::mem_fun(*this, &MainWindow::fitToMonitor));
 
-    downloads_.push_back(web_.downloadEvents().finished.connect(sigc::mem_fun(*this, &MainWindow::onDownloadSaved)));
-    downloads_.push_back(web_.downloadEvents().failed.connect([this](const std::string& name, const std::string& reason) {
-        content_.toast().show(downloadFailedText(name, reason));
-    }));
+    web_.downloadEvents().finished.connect(sigc::mem_fun(*this, &MainWindow::onDownloadSaved));
+    web_.downloadEvents().failed.connect(sigc::track_obj(
+        [this](const std::string& name, const std::string& reason) { content_.toast().show(downloadFailedText(name, reason)); }, *this));
 }
 
-MainWindow::~MainWindow()
-{
-    for (auto& connection : downloads_)
-        connection.disconnect();
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::onDownloadSaved(const std::string& path)
 {
-    content_.toast().show(downloadSavedText(path), _("Show in Folder"), [this, path] { revealOrTell(path); });
-}
-
-void MainWindow::revealOrTell(const std::string& path)
-{
-    // The toast outlives no window: the answer only touches it while this window exists.
-    revealReportingFailure(path, [alive = std::weak_ptr<bool>(alive_), this, path](OpenFailure failure) {
-        if (failure && !alive.expired())
-            content_.toast().show(openFailureText(fileURI(path), *failure));
-    });
+    content_.toast().show(downloadSavedText(path), _("Show in Folder"), [this, path] { content_.revealOrTell(path); });
 }
 
 void MainWindow::zoomIn() { applyZoom(ZoomLevel::larger(pageZoom(web_))); }

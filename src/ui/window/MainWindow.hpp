@@ -3,12 +3,11 @@
 #include "ui/window/ContentView.hpp"
 #include "ui/window/WindowSizing.hpp"
 #include "ui/find/FindBar.hpp"
-#include "ui/preferences/ViewPreferences.hpp"
+#include "ui/preferences/Preferences.hpp"
 
 #include <gtkmm/applicationwindow.h>
 
 #include <memory>
-#include <vector>
 
 namespace quillbay {
 
@@ -19,7 +18,7 @@ namespace quillbay {
 class MainWindow : public Gtk::ApplicationWindow {
 public:
     MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-               ViewPreferences preferences = ViewPreferences());
+               Preferences preferences = Preferences());
     ~MainWindow() override;
 
     ContentView& content() { return content_; }
@@ -33,9 +32,6 @@ public:
     // Stores the size and maximised state (done when the window is hidden).
     void saveWindowState();
 
-    // Shows `path` in the file manager; a toast says so when nothing could show it.
-    void revealOrTell(const std::string& path);
-
 private:
     void restoreWindowState();
     void fitToMonitor();
@@ -43,12 +39,10 @@ private:
     void onDownloadSaved(const std::string& path);
 
     WebViewModel& web_;
-    ViewPreferences preferences_;
+    Preferences preferences_;
     WindowSizing sizing_;
     ContentView content_;
     FindBar findBar_;
-    std::vector<sigc::connection> downloads_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace quillbay
