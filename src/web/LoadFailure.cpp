@@ -17,11 +17,19 @@ FailureOutcome decideLoadFailure(const EngineError& error, const std::string& fa
     if (error.domain == kPolicyErrorDomain && error.code == kPolicyErrorInterrupted) {
         return {Kind::Ignore, {}};
     }
-    if (!failingURL.empty() && !hasInPageScheme(failingURL)
-        && !isLoopbackURL(failingURL, allowedPort)) {
+    if (failingURL.empty() || hasInPageScheme(failingURL) || isStudioURL(failingURL, allowedPort)) {
+        return {Kind::Report, error.message};
+    }
+    // A foreign page would have left the view had it answered; the content rules
+    // stop it before that.
+    if (const auto studio = studioAddressFor(failingURL, allowedPort)) {
+        return {Kind::LoadInView, *studio};
+    }
+    const NavigationDecision handedOff = handOff(failingURL, false);
+    if (handedOff.kind == NavigationDecision::Kind::OpenExternally) {
         return {Kind::OpenExternally, failingURL};
     }
-    return {Kind::Report, error.message};
+    return {Kind::Ignore, {}};
 }
 
 std::optional<std::string> downloadFailureText(const EngineError& error)
@@ -53,6 +61,12 @@ std::string webProcessEndedText(bool exceededMemoryLimit)
         return _("The page was closed because it used too much memory.");
     }
     return _("The page stopped because the web content process ended unexpectedly.");
+}
+
+std::string rulesUnavailableText(const std::string& reason)
+{
+    return _("Pages are not shown: the rules that keep the view on the studio could not be set up (")
+           + reason + ").";
 }
 
 std::string loadTimeoutText(long long seconds)

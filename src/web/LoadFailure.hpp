@@ -27,7 +27,8 @@ struct FailureOutcome {
     enum class Kind {
         Ignore,          // nothing to report
         Report,          // `text` becomes the load error
-        OpenExternally,  // a foreign page: hand `text` (its address) to the default application
+        OpenExternally,  // a foreign web page: hand `text` (its address) to the browser
+        LoadInView,      // a "localhost" studio address: load `text`, its 127.0.0.1 form
     };
     Kind kind = Kind::Ignore;
     std::string text;
@@ -36,8 +37,8 @@ struct FailureOutcome {
 };
 
 // A failed page load of the main frame. A cancelled load and a load stopped by
-// the navigation policy are ignored; a foreign address that failed goes to the
-// default application, as it would have had it answered.
+// the navigation policy are ignored; a foreign web address that failed goes to
+// the browser, as it would have had it answered.
 FailureOutcome decideLoadFailure(const EngineError& error, const std::string& failingURL,
                                  std::optional<long long> allowedPort);
 
@@ -55,6 +56,10 @@ std::optional<std::string> shortDownloadText(unsigned long long declaredLength,
 
 // What the view says when the engine's web process ended under the page.
 std::string webProcessEndedText(bool exceededMemoryLimit);
+
+// What the view says when the rules that keep it on the studio are missing,
+// given the engine's reason.
+std::string rulesUnavailableText(const std::string& reason);
 
 // What the view says when a load has not committed in time.
 std::string loadTimeoutText(long long seconds);

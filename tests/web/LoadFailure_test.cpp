@@ -25,6 +25,12 @@ TEST(LoadFailure, CancelledAndPolicyStoppedLoadsAreIgnoredAndTheRestReported)
          {Kind::OpenExternally, "http://127.0.0.1:9999/x"}},
         {{"g-io-error-quark", 39, refused}, "http://127.0.0.1:8766/",
          {Kind::OpenExternally, "http://127.0.0.1:8766/"}},
+        // The rules stop a top-frame "localhost" too: it goes to the studio's own address.
+        {{kPolicyErrorDomain, kPolicyErrorBlockedByContentRules, "blocked"}, "http://localhost:8765/room/",
+         {Kind::LoadInView, "http://127.0.0.1:8765/room/"}},
+        // Other schemes were settled when the page asked for them.
+        {{"g-io-error-quark", 1, "unsupported"}, "mailto:a@example.com", {Kind::Ignore, ""}},
+        {{"g-io-error-quark", 1, "unsupported"}, "file:///home/", {Kind::Ignore, ""}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(decideLoadFailure(c.error, c.url, 8765), c.expected) << c.error.domain << c.error.code;
