@@ -1,10 +1,12 @@
 #include "support/ModalAlert.hpp"
 
+#include "support/DialogParent.hpp"
+
 #include <glibmm/main.h>
 
 namespace quillbay {
 
-void showModalAlert(Gtk::Window* parent, const Alert& alert, std::function<void(int response)> answered)
+void showModalAlert(const Alert& alert, std::function<void(int response)> answered)
 {
     auto* dialog = new Gtk::MessageDialog(alert.message, false, alert.type, alert.stockButtons, true);
     if (!alert.detail.empty())
@@ -13,7 +15,7 @@ void showModalAlert(Gtk::Window* parent, const Alert& alert, std::function<void(
         dialog->add_button(button.label, button.response);
     if (alert.defaultResponse)
         dialog->set_default_response(*alert.defaultResponse);
-    if (parent)
+    if (Gtk::Window* parent = dialogParent())
         dialog->set_transient_for(*parent);
     dialog->set_hide_on_close(true);
     dialog->signal_response().connect([dialog, answered = std::move(answered)](int response) {

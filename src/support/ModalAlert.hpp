@@ -22,9 +22,9 @@ struct Alert {
     std::optional<int> defaultResponse;
 };
 
-// Shows a window-modal message dialog without a nested main loop. Once it is
-// answered (closing it answers with a negative response id) it hides, calls
-// `answered` and deletes itself when the main loop is next idle.
-void showModalAlert(Gtk::Window* parent, const Alert& alert, std::function<void(int response)> answered = {});
+// Shows a message dialog, window-modal to the dialog parent, without a nested
+// main loop. Once it is answered (closing it answers with a negative response
+// id) it hides, calls `answered` and deletes itself when the main loop is next idle.
+void showModalAlert(const Alert& alert, std::function<void(int response)> answered = {});
 
 } // namespace quillbay

@@ -6,14 +6,14 @@
 
 namespace quillbay {
 
-void showNotAPackAlert(Gtk::Window* parent, const std::string& reason)
+void showNotAPackAlert(const std::string& reason)
 {
     Alert alert;
     alert.type = Gtk::MessageType::WARNING;
     alert.message = _("That is not a Studio theme pack");
     alert.detail = reason;
     alert.stockButtons = Gtk::ButtonsType::OK;
-    showModalAlert(parent, alert);
+    showModalAlert(alert);
 }
 
 } // namespace quillbay

@@ -4,10 +4,6 @@
 #include <optional>
 #include <string>
 
-namespace Gtk {
-class Window;
-}
-
 namespace quillbay {
 
 // The chosen item's absolute path without a trailing slash; none when the
@@ -16,11 +12,8 @@ using PackPicked = std::function<void(std::optional<std::string> path)>;
 
 // Lets the user pick a theme pack: the pack folder or its .zip. GTK's chooser
 // picks either files or folders in one dialog, so a short window-modal
-// question asks which of the two comes first, then a native chooser opens in
-// that mode. Never runs a nested main loop; `picked` runs exactly once.
-void choosePackInteractively(Gtk::Window* parent, PackPicked picked);
-
-// "/a/b/" -> "/a/b"; the root stays "/".
-std::string withoutTrailingSlash(std::string path);
+// question asks which of the two comes first, then the file chooser opens in
+// that mode. Never runs a nested main loop; `picked` runs once.
+void choosePackInteractively(PackPicked picked);
 
 } // namespace quillbay

@@ -4,9 +4,6 @@
 #include "themes/NotAPackAlert.hpp"
 #include "themes/PostAnswer.hpp"
 
-#include <gtkmm/application.h>
-#include <gtkmm/window.h>
-
 #include <nlohmann/json.hpp>
 
 namespace quillbay {
@@ -16,12 +13,6 @@ namespace {
 constexpr std::chrono::milliseconds kRefreshTimeout{3000};
 constexpr std::chrono::milliseconds kPostTimeout{20000};
 
-Gtk::Window* activeApplicationWindow()
-{
-    auto app = std::dynamic_pointer_cast<Gtk::Application>(Gio::Application::get_default());
-    return app ? app->get_active_window() : nullptr;
-}
-
 } // namespace
 
 struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
@@ -29,7 +20,6 @@ struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
     Published<std::optional<std::string>> lastMessage;
     Chooser chooser = choosePackInteractively;
     Alert alert = showNotAPackAlert;
-    std::function<Gtk::Window*()> alertParent = activeApplicationWindow;
 
     void refresh(const std::string& base, std::function<void()> done)
     {
@@ -52,8 +42,7 @@ struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
 
     // Sends one POST, publishes its outcome, raises the alert on a refusal,
     // then refreshes whatever happened and reports the outcome afterwards.
-    void postThenRefresh(const std::string& base, const std::string& path, const nlohmann::json& body,
-                         Gtk::Window* parent, Done done)
+    void postThenRefresh(const std::string& base, const std::string& path, const nlohmann::json& body, Done done)
     {
         HttpRequest request;
         request.method = "POST";
@@ -62,14 +51,14 @@ struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
         request.body = body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         request.timeout = kPostTimeout;
         std::weak_ptr<Impl> weak = weak_from_this();
-        HttpClient::shared().send(request, [weak, base, parent, done = std::move(done)](const HttpResponse& response) {
+        HttpClient::shared().send(request, [weak, base, done = std::move(done)](const HttpResponse& response) {
             auto self = weak.lock();
             if (!self)
                 return;
             PostAnswer answer = interpretPostAnswer(response);
             self->lastMessage.set(answer.message);
             if (answer.alertReason && self->alert)
-                self->alert(parent ? parent : (self->alertParent ? self->alertParent() : nullptr), *answer.alertReason);
+                self->alert(*answer.alertReason);
             bool succeeded = answer.succeeded;
             self->refresh(base, [done, succeeded] {
                 if (done)
@@ -92,10 +81,10 @@ void ThemePacks::refresh(const std::string& base, std::function<void()> done)
 
 void ThemePacks::activate(const std::string& id, const std::string& base, Done done)
 {
-    impl_->postThenRefresh(base, "api/themes/active", nlohmann::json{{"id", id}}, nullptr, std::move(done));
+    impl_->postThenRefresh(base, "api/themes/active", nlohmann::json{{"id", id}}, std::move(done));
 }
 
-void ThemePacks::installInteractively(const std::string& base, Gtk::Window* parent, Done done)
+void ThemePacks::installInteractively(const std::string& base, Done done)
 {
     if (!impl_->chooser) {
         if (done)
@@ -103,7 +92,7 @@ void ThemePacks::installInteractively(const std::string& base, Gtk::Window* pare
         return;
     }
     std::weak_ptr<Impl> weak = impl_;
-    impl_->chooser(parent, [weak, base, parent, done = std::move(done)](std::optional<std::string> path) {
+    impl_->chooser([weak, base, done = std::move(done)](std::optional<std::string> path) {
         auto self = weak.lock();
         if (!self || !path || path->empty()) {
             // A cancelled chooser sends nothing and refreshes nothing.
@@ -112,12 +101,11 @@ void ThemePacks::installInteractively(const std::string& base, Gtk::Window* pare
             return;
         }
         nlohmann::json body{{"path", *path}, {"activate", true}};
-        self->postThenRefresh(base, "api/themes/install", body, parent, done);
+        self->postThenRefresh(base, "api/themes/install", body, done);
     });
 }
 
 void ThemePacks::setChooser(Chooser chooser) { impl_->chooser = std::move(chooser); }
 void ThemePacks::setAlert(Alert alert) { impl_->alert = std::move(alert); }
-void ThemePacks::setAlertParent(std::function<Gtk::Window*()> parent) { impl_->alertParent = std::move(parent); }
 
 } // namespace quillbay

@@ -12,10 +12,6 @@
 #include <optional>
 #include <string>
 
-namespace Gtk {
-class Window;
-}
-
 namespace quillbay {
 
 // The client of the studio server's theme endpoints.
@@ -37,17 +33,14 @@ public:
     void activate(const std::string& id, const std::string& base, Done done);
     // Lets the user pick a pack (folder or .zip), POSTs it to base + "api/themes/install",
     // then refreshes. `done(true)` when the server accepted it.
-    void installInteractively(const std::string& base, Gtk::Window* parent, Done done);
+    void installInteractively(const std::string& base, Done done);
 
     // Injection points; the defaults are choosePackInteractively and
     // showNotAPackAlert.
-    using Chooser = std::function<void(Gtk::Window* parent, PackPicked picked)>;
-    using Alert = std::function<void(Gtk::Window* parent, const std::string& reason)>;
+    using Chooser = std::function<void(PackPicked picked)>;
+    using Alert = std::function<void(const std::string& reason)>;
     void setChooser(Chooser chooser);
     void setAlert(Alert alert);
-    // The window the refusal alert of activate() is modal to; by default the
-    // active window of the running Gtk::Application, if any.
-    void setAlertParent(std::function<Gtk::Window*()> parent);
 
 private:
     struct Impl;

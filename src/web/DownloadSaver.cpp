@@ -1,13 +1,11 @@
 #include "web/DownloadSaver.hpp"
 
+#include "support/FileChooser.hpp"
 #include "web/DownloadsFolder.hpp"
 #include "web/LoadFailure.hpp"
 
 #include <glib/gi18n.h>
 #include <glib/gstdio.h>
-#include <gtkmm/dialog.h>
-#include <gtkmm/filechoosernative.h>
-#include <giomm/file.h>
 #include <gtkmm/window.h>
 
 #include <utility>
@@ -83,7 +81,7 @@ DownloadSaver::DownloadSaver(WebKitWebView* view, ParentWindow parent, FailureSi
     state_->chooser = [weak = std::weak_ptr<State>(state_)](
                           const std::string& name, WebViewModel::DestinationAnswer answer) {
         const auto state = weak.lock();
-        chooseWithSaveDialog(state ? state->parent() : nullptr, name, std::move(answer));
+        chooseWithSaveDialog(name, std::move(answer));
     };
     // Downloads start in the network session, which every view of the run shares.
     WebKitNetworkSession* session = webkit_web_view_get_network_session(view);
@@ -191,34 +189,17 @@ void DownloadSaver::onFinished(WebKitDownload* download, gpointer context)
     }
 }
 
-void DownloadSaver::chooseWithSaveDialog(Gtk::Window* parent, const std::string& suggestedName,
-                                         WebViewModel::DestinationAnswer answer)
+void DownloadSaver::chooseWithSaveDialog(const std::string& suggestedName, WebViewModel::DestinationAnswer answer)
 {
-    auto dialog = Gtk::FileChooserNative::create(_("Save Download"), Gtk::FileChooser::Action::SAVE,
-                                                 _("_Save"), _("_Cancel"));
-    if (parent) {
-        dialog->set_transient_for(*parent);
-    }
-    dialog->set_modal(true);
-    dialog->set_create_folders(true);
-    dialog->set_current_folder(Gio::File::create_for_path(downloadsFolder()));
-    dialog->set_current_name(suggestedName);
-    // The handler keeps the dialog alive until it answers, then lets it go.
-    auto connection = std::make_shared<sigc::connection>();
-    *connection = dialog->signal_response().connect(
-        [dialog, connection, answer = std::move(answer)](int response) mutable {
-            std::optional<std::string> path;
-            if (response == Gtk::ResponseType::ACCEPT) {
-                if (const auto file = dialog->get_file()) {
-                    path = file->get_path();
-                }
-            }
-            auto keep = std::move(dialog);
-            auto reply = std::move(answer);
-            connection->disconnect();
-            reply(std::move(path));
-        });
-    dialog->show();
+    FileChoice choice;
+    choice.mode = FileChoice::Mode::Save;
+    choice.title = _("Save Download");
+    choice.acceptLabel = _("_Save");
+    choice.folder = downloadsFolder();
+    choice.name = suggestedName;
+    chooseFiles(choice, [answer = std::move(answer)](std::vector<std::string> paths) {
+        answer(paths.empty() ? std::nullopt : std::optional<std::string>(paths.front()));
+    });
 }
 
 } // namespace quillbay::web

@@ -33,9 +33,8 @@ public:
     // Where finished and failed downloads are announced; not owned, may be null.
     void setEvents(DownloadEvents* events);
 
-    // A native save dialog, modal to `parent` when there is one.
-    static void chooseWithSaveDialog(Gtk::Window* parent, const std::string& suggestedName,
-                                     WebViewModel::DestinationAnswer answer);
+    // The file chooser in its save mode.
+    static void chooseWithSaveDialog(const std::string& suggestedName, WebViewModel::DestinationAnswer answer);
 
 private:
     struct State;

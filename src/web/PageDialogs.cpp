@@ -1,8 +1,9 @@
 #include "web/PageDialogs.hpp"
 
+#include "support/FileChooser.hpp"
+
 #include <glib/gi18n.h>
 #include <glibmm/main.h>
-#include <gtkmm/filechoosernative.h>
 #include <gtkmm/messagedialog.h>
 
 #include <memory>
@@ -102,41 +103,23 @@ gboolean PageDialogs::onFileChooser(WebKitWebView*, WebKitFileChooserRequest* re
 
 void PageDialogs::chooseFiles(WebKitFileChooserRequest* request)
 {
-    auto dialog = Gtk::FileChooserNative::create(_("Choose Files"), Gtk::FileChooser::Action::OPEN,
-                                                 _("_Open"), _("_Cancel"));
-    if (Gtk::Window* parent = parent_()) {
-        dialog->set_transient_for(*parent);
-    }
-    dialog->set_modal(true);
-    dialog->set_select_multiple(webkit_file_chooser_request_get_select_multiple(request));
-
+    FileChoice choice;
+    choice.title = _("Choose Files");
+    choice.acceptLabel = _("_Open");
+    choice.multiple = webkit_file_chooser_request_get_select_multiple(request);
     auto held = GRef<WebKitFileChooserRequest>::retain(request);
-    auto connection = std::make_shared<sigc::connection>();
-    *connection = dialog->signal_response().connect([dialog, held, connection](int response) mutable {
-        std::vector<std::string> paths;
-        if (response == Gtk::ResponseType::ACCEPT) {
-            const auto files = dialog->get_files();
-            for (guint i = 0; i < files->get_n_items(); ++i) {
-                auto file = std::dynamic_pointer_cast<Gio::File>(files->get_object(i));
-                if (file && !file->get_path().empty()) {
-                    paths.push_back(file->get_path());
-                }
-            }
-        }
+    quillbay::chooseFiles(choice, [held](std::vector<std::string> paths) {
         if (paths.empty()) {
             webkit_file_chooser_request_cancel(held.get());
-        } else {
-            std::vector<const gchar*> list;
-            for (const auto& path : paths) {
-                list.push_back(path.c_str());
-            }
-            list.push_back(nullptr);
-            webkit_file_chooser_request_select_files(held.get(), list.data());
+            return;
         }
-        auto keep = std::move(dialog);
-        connection->disconnect();
+        std::vector<const gchar*> list;
+        for (const auto& path : paths) {
+            list.push_back(path.c_str());
+        }
+        list.push_back(nullptr);
+        webkit_file_chooser_request_select_files(held.get(), list.data());
     });
-    dialog->show();
 }
 
 } // namespace quillbay::web

@@ -1,5 +1,6 @@
 #include "web/WebViewModel.hpp"
 
+#include "support/DesktopService.hpp"
 #include "support/ModalAlert.hpp"
 #include "support/StartupTrace.hpp"
 #include "web/DownloadEvents.hpp"
@@ -30,12 +31,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kDefaultLoadTimeout{60000};
 constexpr const char* kBlankPage = "about:blank";
-
-void openWithDefaultApplication(const std::string& uri)
-{
-    // Whether a browser could be started is not examined.
-    g_app_info_launch_default_for_uri(uri.c_str(), nullptr, nullptr);
-}
 
 EngineError engineError(const GError* error)
 {
@@ -109,7 +104,7 @@ struct WebViewModel::Impl : sigc::trackable {
     Gtk::Widget* widget = nullptr;  // gtkmm's wrapper of `view`, owned by it
     Gtk::Window* parentWindow = nullptr;
     sigc::connection parentGone;
-    Opener opener = openWithDefaultApplication;
+    Opener opener = [](const std::string& url) { DesktopService::handOff(url); };
     std::chrono::milliseconds loadTimeout = kDefaultLoadTimeout;
     // The address of the last load that neither committed nor was turned away
     // by the navigation policy: what a retry asks for again.
@@ -349,7 +344,7 @@ void WebViewModel::Impl::askToOpen(const std::string& url)
     alert.detail = url;
     alert.buttons = {{_("_Cancel"), Gtk::ResponseType::CANCEL}, {_("_Open"), Gtk::ResponseType::ACCEPT}};
     alert.defaultResponse = Gtk::ResponseType::CANCEL;
-    showModalAlert(dialogParent(), alert,
+    showModalAlert(alert,
                    sigc::track_obj(
                        [this, url](int response) {
                            if (response == Gtk::ResponseType::ACCEPT) {

@@ -25,7 +25,7 @@ TEST(PackDialogs, RefusalAlertIsAWarningAndCancellingTheChoicePicksNothing)
         return nullptr;
     };
 
-    showNotAPackAlert(nullptr, "The manifest has no id.");
+    showNotAPackAlert("The manifest has no id.");
     ASSERT_TRUE(runUntil([&] { return shownMessage() != nullptr; }, 3s));
     auto* alert = shownMessage();
     EXPECT_EQ(alert->property_text().get_value(), "That is not a Studio theme pack");
@@ -35,7 +35,7 @@ TEST(PackDialogs, RefusalAlertIsAWarningAndCancellingTheChoicePicksNothing)
     ASSERT_TRUE(runUntil([&] { return shownMessage() == nullptr; }, 2s));
 
     std::optional<std::optional<std::string>> picked;
-    choosePackInteractively(nullptr, [&](std::optional<std::string> path) { picked = path; });
+    choosePackInteractively([&](std::optional<std::string> path) { picked = path; });
     ASSERT_TRUE(runUntil([&] { return shownMessage() != nullptr; }, 3s));
     shownMessage()->response(Gtk::ResponseType::CANCEL);
     ASSERT_TRUE(runUntil([&] { return picked.has_value(); }, 2s));

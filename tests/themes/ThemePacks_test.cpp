@@ -15,8 +15,7 @@ protected:
     void SetUp() override
     {
         ASSERT_GT(server.port, 0) << "the fixture server did not start";
-        themes.setAlertParent([] { return nullptr; });
-        themes.setAlert([this](Gtk::Window*, const std::string& reason) { alerts.push_back(reason); });
+        themes.setAlert([this](const std::string& reason) { alerts.push_back(reason); });
         themes.catalog().signalChanged().connect([this] { ++catalogWrites; });
     }
 
@@ -75,8 +74,8 @@ TEST_F(ThemePacksTest, InstallSendsTheChosenPathAndACancelledChoiceSendsNothing)
     using Picked = std::optional<std::string>;
     for (const Picked& picked : {Picked{}, Picked{"/p/Night Owl.zip"}}) {
         result.reset();
-        themes.setChooser([picked](Gtk::Window*, PackPicked reply) { reply(picked); });
-        themes.installInteractively(server.base("any"), nullptr, [this](bool ok) { result = ok; });
+        themes.setChooser([picked](PackPicked reply) { reply(picked); });
+        themes.installInteractively(server.base("any"), [this](bool ok) { result = ok; });
         ASSERT_TRUE(runUntil([this] { return result.has_value() && catalogWrites == (*result ? 1 : 0); }, 10s));
         runUntil([] { return false; }, 200ms);
         EXPECT_EQ(*result, picked.has_value());

@@ -5,65 +5,16 @@
 #include "app/about/PayloadLine.hpp"
 #include "app/commands/ThemeMenu.hpp"
 #include "server/ServerProcess.hpp"
+#include "support/DesktopService.hpp"
 #include "themes/ThemePacks.hpp"
 #include "web/WebViewModel.hpp"
 
 #include <giomm/simpleaction.h>
 #include <gtkmm/application.h>
 
-#include <gio/gio.h>
-
 #include <vector>
 
 namespace quillbay {
-
-namespace {
-
-std::string fileURIOf(const std::string& path)
-{
-    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-    std::string result = uri ? uri : "";
-    g_free(uri);
-    return result;
-}
-
-void onShowItemsAnswered(GObject* source, GAsyncResult* result, gpointer data)
-{
-    std::unique_ptr<std::string> folderURI(static_cast<std::string*>(data));
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-    if (reply) {
-        g_variant_unref(reply);
-        return;
-    }
-    g_error_free(error);
-    openWithDesktop(*folderURI);
-}
-
-} // namespace
-
-void openWithDesktop(const std::string& uri)
-{
-    if (!uri.empty())
-        g_app_info_launch_default_for_uri(uri.c_str(), nullptr, nullptr);
-}
-
-void revealInFileManager(const std::string& folder)
-{
-    std::string uri = fileURIOf(folder);
-    if (uri.empty())
-        return;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (!bus) {
-        openWithDesktop(uri);
-        return;
-    }
-    const gchar* uris[] = {uri.c_str(), nullptr};
-    g_dbus_connection_call(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-                           "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", uris, ""), nullptr,
-                           G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, onShowItemsAnswered, new std::string(uri));
-    g_object_unref(bus);
-}
 
 struct AppMenus::Impl {
     Gtk::Application& app;
@@ -88,12 +39,11 @@ struct AppMenus::Impl {
         if (this->hooks.resourceDir.empty())
             this->hooks.resourceDir = ServerProcess::defaultResourceDir();
         if (!this->hooks.openURI)
-            this->hooks.openURI = openWithDesktop;
+            this->hooks.openURI = [](const std::string& uri) { DesktopService::open(uri); };
         if (!this->hooks.revealFolder)
-            this->hooks.revealFolder = revealInFileManager;
+            this->hooks.revealFolder = [](const std::string& folder) { DesktopService::reveal(folder); };
     }
 
-    Gtk::Window* parent() const { return hooks.parent ? hooks.parent() : app.get_active_window(); }
 
     // Reloads the page without its caches once a theme change succeeded.
     std::function<void(bool)> reloadOnSuccess()
@@ -105,7 +55,7 @@ struct AppMenus::Impl {
         };
     }
 
-    void install() { themes.installInteractively(server.baseURL(), parent(), reloadOnSuccess()); }
+    void install() { themes.installInteractively(server.baseURL(), reloadOnSuccess()); }
     void activatePack(const std::string& id) { themes.activate(id, server.baseURL(), reloadOnSuccess()); }
 
     Glib::RefPtr<Gio::SimpleAction> add(const std::string& name, std::function<void()> run)
@@ -133,7 +83,7 @@ struct AppMenus::Impl {
     {
         installTheme = add("install-theme", [this] { install(); });
         add("reveal-studio-folder", [this] { hooks.revealFolder(server.stateDir()); });
-        add("show-server-log", [this] { hooks.openURI(fileURIOf(server.serverLogPath())); });
+        add("show-server-log", [this] { hooks.openURI(DesktopService::fileURI(server.serverLogPath())); });
         add("quit", [this] {
             if (hooks.quit)
                 hooks.quit();

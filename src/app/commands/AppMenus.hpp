@@ -31,9 +31,8 @@ class AppMenus {
 public:
     struct Hooks {
         std::function<void()> quit;                // app.quit; required
-        std::function<Gtk::Window*()> parent;      // the window dialogs are modal to
         std::string resourceDir;                   // R for the payload line; empty: the app's own
-        // Desktop calls; the defaults use the desktop and ignore failures.
+        // Desktop calls; the defaults ignore failures.
         std::function<void(const std::string& uri)> openURI;
         std::function<void(const std::string& folder)> revealFolder;
         // Adds menus or entries to the described bar before it is built; optional.
@@ -58,11 +57,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-// Shows `folder` in the desktop's file manager (FileManager1 over D-Bus,
-// falling back to opening the folder itself); failures are ignored.
-void revealInFileManager(const std::string& folder);
-// Opens `uri` with the user's default application; failures are ignored.
-void openWithDesktop(const std::string& uri);
 
 } // namespace quillbay

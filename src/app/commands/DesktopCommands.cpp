@@ -6,16 +6,20 @@
 #include "app/commands/ShortcutList.hpp"
 #include "app/commands/ShortcutsWindow.hpp"
 #include "server/ServerProcess.hpp"
+#include "support/DesktopService.hpp"
+#include "support/DialogParent.hpp"
+#include "support/FileChooser.hpp"
 #include "support/GraphicsEnvironment.hpp"
+#include "support/WhileAlive.hpp"
 #include "ui/window/MainWindow.hpp"
 #include "web/DownloadsFolder.hpp"
 #include "web/WebViewModel.hpp"
 
-#include <giomm/file.h>
+#include <glibmm/datetime.h>
+#include <glibmm/miscutils.h>
 #include <glib/gi18n.h>
 #include <gtkmm/application.h>
 #include <gtkmm/dialog.h>
-#include <gtkmm/filechoosernative.h>
 
 #include <cstdlib>
 
@@ -54,12 +58,7 @@ std::string stateText(const ServerState& state)
 
 std::string diagnosticsFileName()
 {
-    GDateTime* now = g_date_time_new_now_local();
-    gchar* stamp = g_date_time_format(now, "%Y%m%d-%H%M%S");
-    std::string name = std::string("quillbay-diagnostics-") + (stamp ? stamp : "") + ".zip";
-    g_free(stamp);
-    g_date_time_unref(now);
-    return name;
+    return "quillbay-diagnostics-" + Glib::DateTime::create_now_local().format("%Y%m%d-%H%M%S") + ".zip";
 }
 
 } // namespace
@@ -78,15 +77,14 @@ DesktopCommands::DesktopCommands(Gtk::Application& app, ServerProcess& server, W
     addAction("save-diagnostics", [this] { chooseDiagnosticsFile(); });
     installAccelerators();
     // A load error is cleared by the next load; the report wants the last one seen.
-    loadErrorSeen_ = web_.loadError().signalChanged().connect([this] {
+    web_.loadError().signalChanged().connect(sigc::track_obj([this] {
         if (const auto& error = web_.loadError().get())
             lastLoadError_ = *error;
-    });
+    }, *this));
 }
 
 DesktopCommands::~DesktopCommands()
 {
-    loadErrorSeen_.disconnect();
     for (const auto& name : actionNames_)
         app_.remove_action(name);
 }
@@ -112,8 +110,8 @@ void DesktopCommands::showAbout()
 {
     about_ = std::make_unique<AboutQuillbay>(QUILLBAY_VERSION, payloadLine(resourceDir_), server_.port().get(),
                                              server_.serverLogPath());
-    if (MainWindow* window = window_ ? window_() : nullptr)
-        about_->set_transient_for(*window);
+    if (Gtk::Window* parent = dialogParent())
+        about_->set_transient_for(*parent);
     about_->present();
 }
 
@@ -123,8 +121,8 @@ void DesktopCommands::showShortcuts()
         shortcuts_ = ShortcutsWindow::create(quillbayShortcuts());
     if (!shortcuts_)
         return;
-    if (MainWindow* window = window_ ? window_() : nullptr)
-        shortcuts_->set_transient_for(*window);
+    if (Gtk::Window* parent = dialogParent())
+        shortcuts_->set_transient_for(*parent);
     shortcuts_->set_hide_on_close(true);
     shortcuts_->present();
 }
@@ -145,59 +143,40 @@ DiagnosticsReport DesktopCommands::diagnostics() const
 
 void DesktopCommands::chooseDiagnosticsFile()
 {
-    auto dialog = Gtk::FileChooserNative::create(_("Save Diagnostics"), Gtk::FileChooser::Action::SAVE, _("_Save"),
-                                                 _("_Cancel"));
-    if (MainWindow* window = window_ ? window_() : nullptr)
-        dialog->set_transient_for(*window);
-    dialog->set_modal(true);
-    dialog->set_current_folder(Gio::File::create_for_path(downloadsFolder()));
-    dialog->set_current_name(diagnosticsFileName());
-    // The handler keeps the dialog alive until it answers, then lets it go.
-    auto connection = std::make_shared<sigc::connection>();
-    *connection = dialog->signal_response().connect(
-        [this, dialog, connection, alive = std::weak_ptr<bool>(alive_)](int response) mutable {
-            auto keep = std::move(dialog);
-            connection->disconnect();
-            if (alive.expired() || response != Gtk::ResponseType::ACCEPT)
-                return;
-            if (const auto file = keep->get_file())
-                saveDiagnosticsTo(file->get_path());
-        });
-    dialog->show();
+    FileChoice choice;
+    choice.mode = FileChoice::Mode::Save;
+    choice.title = _("Save Diagnostics");
+    choice.acceptLabel = _("_Save");
+    choice.folder = downloadsFolder();
+    choice.name = diagnosticsFileName();
+    chooseFiles(choice, whileAlive<void(std::vector<std::string>)>(*this, [this](std::vector<std::string> paths) {
+        if (!paths.empty())
+            saveDiagnosticsTo(paths.front());
+    }));
 }
 
 void DesktopCommands::saveDiagnosticsTo(const std::string& path)
 {
-    gchar* name = g_path_get_basename(path.c_str());
-    gchar* text = nullptr;
+    const std::string name = Glib::path_get_basename(path);
+    MainWindow* window = window_ ? window_() : nullptr;
     if (const auto failure = diagnostics().save(path))
-        text = g_strdup_printf(_("Could not save %s: %s"), name, failure->c_str());
-    else
-        text = g_strdup_printf(_("Saved %s"), name);
-    tell(text);
-    g_free(text);
-    g_free(name);
+        tell(Glib::ustring::sprintf(_("Could not save %s: %s"), name, *failure));
+    else if (window)
+        window->content().toast().show(Glib::ustring::sprintf(_("Saved %s"), name), _("Show in Folder"),
+                                       [this, path] { revealOrTell(path); });
 }
 
-void DesktopCommands::tell(const std::string& text)
+void DesktopCommands::tell(const DesktopFailure& failure)
 {
     if (MainWindow* window = window_ ? window_() : nullptr)
-        window->content().toast().show(text);
+        window->content().tell(failure);
 }
 
-void DesktopCommands::openOrTell(const std::string& uri)
-{
-    if (const OpenFailure failure = openReportingFailure(uri))
-        tell(openFailureText(uri, *failure));
-}
+void DesktopCommands::openOrTell(const std::string& uri) { tell(DesktopService::open(uri)); }
 
 void DesktopCommands::revealOrTell(const std::string& path)
 {
-    if (MainWindow* window = window_ ? window_() : nullptr) {
-        window->revealOrTell(path);
-        return;
-    }
-    revealReportingFailure(path, [](OpenFailure) {});
+    DesktopService::reveal(path, whileAlive<void(DesktopFailure)>(*this, [this](DesktopFailure failure) { tell(failure); }));
 }
 
 } // namespace quillbay

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/diagnostics/DiagnosticsReport.hpp"
+#include "support/DesktopService.hpp"
 
 #include <giomm/simpleaction.h>
 #include <sigc++/connection.h>
+#include <sigc++/trackable.h>
 
 #include <functional>
 #include <memory>
@@ -27,7 +29,7 @@ class WebViewModel;
 // Keyboard Shortcuts, Save Diagnostics…, and the keys of every shortcut
 // (Close Window, zoom, find). Installs app.about, app.shortcuts and
 // app.save-diagnostics.
-class DesktopCommands {
+class DesktopCommands : public sigc::trackable {
 public:
     using WindowSource = std::function<MainWindow*()>;
 
@@ -56,7 +58,7 @@ private:
     void addAction(const char* name, std::function<void()> run);
     void installAccelerators();
     void saveDiagnosticsTo(const std::string& path);
-    void tell(const std::string& text);
+    void tell(const DesktopFailure& failure);
 
     Gtk::Application& app_;
     ServerProcess& server_;
@@ -68,8 +70,6 @@ private:
     std::unique_ptr<Gtk::AboutDialog> about_;
     std::unique_ptr<Gtk::ShortcutsWindow> shortcuts_;
     std::vector<std::string> actionNames_;
-    sigc::connection loadErrorSeen_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace quillbay

@@ -72,15 +72,14 @@ void Microphone::ask(Platform platform)
     if (!platform.openSettings)
         platform.openSettings = desktopSettingsOpener();
     auto openSettings = std::move(platform.openSettings);
-    auto parent = std::move(platform.parent);
-    platform.request([openSettings, parent](bool granted) {
+    platform.request([openSettings](bool granted) {
         if (granted)
             return;
-        onMainLoop([openSettings, parent] { showRefusalAlert(parent ? parent() : nullptr, openSettings); });
+        onMainLoop([openSettings] { showRefusalAlert(openSettings); });
     });
 }
 
-void Microphone::showRefusalAlert(Gtk::Window* parent, SettingsOpener openSettings)
+void Microphone::showRefusalAlert(SettingsOpener openSettings)
 {
     Alert alert;
     alert.message = _("Microphone access is off for Quillbay");
@@ -88,7 +87,7 @@ void Microphone::showRefusalAlert(Gtk::Window* parent, SettingsOpener openSettin
                      "\u203A Privacy & Security \u203A Microphone.");
     alert.buttons = {{_("Open System Settings"), kOpenSettings}, {_("Later"), kLater}};
     alert.defaultResponse = kOpenSettings;
-    showModalAlert(parent, alert, [openSettings](int response) {
+    showModalAlert(alert, [openSettings](int response) {
         if (response == kOpenSettings && openSettings)
             openSettings();
     });

@@ -3,10 +3,6 @@
 #include <functional>
 #include <string>
 
-namespace Gtk {
-class Window;
-}
-
 namespace quillbay {
 
 // Asks for microphone access once per launch and, when it is refused,
@@ -24,7 +20,6 @@ public:
     struct Platform {
         Request request;                        // default: platformRequest()
         SettingsOpener openSettings;            // default: desktopSettingsOpener()
-        std::function<Gtk::Window*()> parent;   // the alert's parent; none: free-standing
     };
 
     // Issues the request and returns at once; the alert, if any, comes later
@@ -36,7 +31,7 @@ public:
     static SettingsOpener desktopSettingsOpener();
 
     // The alert, on the main thread. Public so that it can be shown directly.
-    static void showRefusalAlert(Gtk::Window* parent, SettingsOpener openSettings);
+    static void showRefusalAlert(SettingsOpener openSettings);
 };
 
 } // namespace quillbay

@@ -76,7 +76,6 @@ void QuillbayApp::installMenus()
 {
     AppMenus::Hooks hooks;
     hooks.quit = [this] { quitGracefully(); };
-    hooks.parent = [this]() -> Gtk::Window* { return window_.get(); };
     desktop_ = std::make_unique<DesktopCommands>(*this, *server_, *web_, [this] { return window_.get(); });
     hooks.openURI = [this](const std::string& uri) { desktop_->openOrTell(uri); };
     hooks.revealFolder = [this](const std::string& folder) { desktop_->revealOrTell(folder); };
@@ -87,9 +86,7 @@ void QuillbayApp::installMenus()
 
 void QuillbayApp::askForMicrophone()
 {
-    Microphone::Platform platform;
-    platform.parent = [this]() -> Gtk::Window* { return window_.get(); };
-    Microphone::ask(std::move(platform));
+    Microphone::ask();
 }
 
 void QuillbayApp::on_activate()

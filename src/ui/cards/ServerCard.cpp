@@ -21,10 +21,10 @@ constexpr unsigned kLogRefreshMs = 100;
 
 } // namespace
 
-ServerCard::ServerCard(ServerProcess& server, DesktopOpener opener)
+ServerCard::ServerCard(ServerProcess& server, std::function<void(const std::string& path)> openLog)
     : Gtk::Box(Gtk::Orientation::VERTICAL, 18),
       server_(server),
-      opener_(std::move(opener)),
+      openLog_(std::move(openLog)),
       buttons_(Gtk::Orientation::HORIZONTAL, 6),
       restart_(_("Restart Server")),
       showLog_(_("Show Server Log"))
@@ -81,8 +81,8 @@ ServerCard::ServerCard(ServerProcess& server, DesktopOpener opener)
     restart_.add_css_class("suggested-action");
     restart_.signal_clicked().connect([this] { server_.restart(); });
     showLog_.signal_clicked().connect([this] {
-        if (opener_)
-            opener_(fileURI(server_.serverLogPath()));
+        if (openLog_)
+            openLog_(server_.serverLogPath());
     });
     buttons_.append(restart_);
     buttons_.append(showLog_);

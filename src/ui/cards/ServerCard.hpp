@@ -1,6 +1,5 @@
 #pragma once
 
-#include "support/DesktopOpener.hpp"
 #include "ui/cards/ServerCardContent.hpp"
 
 #include <gtkmm/box.h>
@@ -12,6 +11,9 @@
 #include <gtkmm/textview.h>
 #include <sigc++/connection.h>
 
+#include <functional>
+#include <string>
+
 namespace quillbay {
 
 class ServerProcess;
@@ -20,7 +22,8 @@ class ServerProcess;
 // failure, the newest output and the two ways out.
 class ServerCard : public Gtk::Box {
 public:
-    ServerCard(ServerProcess& server, DesktopOpener opener);
+    // `openLog` opens the server log (its path) and tells the user when it cannot.
+    ServerCard(ServerProcess& server, std::function<void(const std::string& path)> openLog);
     ~ServerCard() override;
 
     // "Restart Server": the window's default button while the card is dark.
@@ -36,7 +39,7 @@ private:
     void fitMessageWidth();
 
     ServerProcess& server_;
-    DesktopOpener opener_;
+    std::function<void(const std::string& path)> openLog_;
     ServerCardContent content_;
     StartAttempts attempts_;
     bool followNewest_ = true;

@@ -1,6 +1,8 @@
 #include "ui/window/ContentView.hpp"
 
 #include "server/ServerProcess.hpp"
+#include "support/DesktopService.hpp"
+#include "support/WhileAlive.hpp"
 #include "themes/ThemePacks.hpp"
 #include "web/WebViewModel.hpp"
 
@@ -14,16 +16,15 @@ constexpr int kMinimumHeight = 620;
 } // namespace
 
 ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-                         PagePreference preference, DesktopOpener opener)
+                         PagePreference preference)
     : window_(window),
       server_(server),
       web_(web),
       themes_(themes),
       preference_(std::move(preference)),
-      opener_(opener ? std::move(opener) : DesktopOpener([this](const std::string& uri) { openOrTell(uri); })),
       page_(web),
       cardLayer_(Gtk::Orientation::VERTICAL, 0),
-      serverCard_(server, opener_),
+      serverCard_(server, [this](const std::string& path) { openPathOrTell(path); }),
       loadErrorCard_([this] { reload(); })
 {
     add_css_class("quillbay-content");
@@ -82,14 +83,21 @@ void ContentView::reload()
 void ContentView::openInBrowser()
 {
     const auto& current = web_.currentURL().get();
-    if (opener_)
-        opener_(current ? *current : server_.baseURL());
+    tell(DesktopService::handOff(current ? *current : server_.baseURL()));
 }
 
-void ContentView::openOrTell(const std::string& uri)
+void ContentView::openOrTell(const std::string& uri) { tell(DesktopService::open(uri)); }
+void ContentView::openPathOrTell(const std::string& path) { tell(DesktopService::openPath(path)); }
+
+void ContentView::revealOrTell(const std::string& path)
 {
-    if (const OpenFailure failure = openReportingFailure(uri))
-        toast_.show(openFailureText(uri, *failure));
+    DesktopService::reveal(path, whileAlive<void(DesktopFailure)>(*this, [this](DesktopFailure failure) { tell(failure); }));
+}
+
+void ContentView::tell(const std::optional<std::string>& failure)
+{
+    if (failure)
+        toast_.show(*failure);
 }
 
 void ContentView::pickPage(StudioPage page)

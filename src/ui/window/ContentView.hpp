@@ -1,6 +1,5 @@
 #pragma once
 
-#include "support/DesktopOpener.hpp"
 #include "ui/window/KeyboardPassage.hpp"
 #include "ui/window/LayerChoice.hpp"
 #include "ui/cards/LoadErrorCard.hpp"
@@ -32,7 +31,7 @@ class WebViewModel;
 class ContentView : public Gtk::Overlay {
 public:
     ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-                PagePreference preference = PagePreference(), DesktopOpener opener = {});
+                PagePreference preference = PagePreference());
     ~ContentView() override;
 
     // Placed by the window as its title bar.
@@ -51,6 +50,12 @@ public:
     Toast& toast() { return toast_; }
     // Opens `uri` with the desktop, and tells the user in a toast when nothing could open it.
     void openOrTell(const std::string& uri);
+    // The same for a local file.
+    void openPathOrTell(const std::string& path);
+    // Shows `path` in its folder; a toast names what failed when nothing could show it.
+    void revealOrTell(const std::string& path);
+    // A failure from the desktop, told in a toast; nothing for none.
+    void tell(const std::optional<std::string>& failure);
 
 private:
     void show(StudioPage page);
@@ -65,7 +70,6 @@ private:
     WebViewModel& web_;
     ThemePacks& themes_;
     PagePreference preference_;
-    DesktopOpener opener_;
 
     Toolbar toolbar_;
     WebView page_;

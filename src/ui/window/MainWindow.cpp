@@ -54,16 +54,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::onDownloadSaved(const std::string& path)
 {
-    content_.toast().show(downloadSavedText(path), _("Show in Folder"), [this, path] { revealOrTell(path); });
-}
-
-void MainWindow::revealOrTell(const std::string& path)
-{
-    // The toast outlives no window: the answer only touches it while this window exists.
-    revealReportingFailure(path, [alive = std::weak_ptr<bool>(alive_), this, path](OpenFailure failure) {
-        if (failure && !alive.expired())
-            content_.toast().show(openFailureText(fileURI(path), *failure));
-    });
+    content_.toast().show(downloadSavedText(path), _("Show in Folder"), [this, path] { content_.revealOrTell(path); });
 }
 
 void MainWindow::zoomIn() { applyZoom(ZoomLevel::larger(pageZoom(web_))); }

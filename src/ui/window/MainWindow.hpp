@@ -32,9 +32,6 @@ public:
     // Stores the size and maximised state (done when the window is hidden).
     void saveWindowState();
 
-    // Shows `path` in the file manager; a toast says so when nothing could show it.
-    void revealOrTell(const std::string& path);
-
 private:
     void restoreWindowState();
     void applyZoom(double level);
@@ -45,7 +42,6 @@ private:
     ContentView content_;
     FindBar findBar_;
     std::vector<sigc::connection> downloads_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace quillbay
