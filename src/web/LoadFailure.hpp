@@ -46,13 +46,19 @@ FailureOutcome decideLoadFailure(const EngineError& error, const std::string& fa
 // cancelled on purpose (its save dialog was cancelled) reports nothing.
 std::optional<std::string> downloadFailureText(const EngineError& error);
 
-// A download that ended without error but short of the length its response
-// declared (a plain HTTP/1.0 answer ends where the connection closes). Gives
-// the failure text, or none when the file is complete or its length cannot be
-// compared: unknown, or declared for an encoded body.
-std::optional<std::string> shortDownloadText(unsigned long long declaredLength,
-                                             unsigned long long receivedLength,
-                                             const std::string& contentEncoding);
+// What a download that ended without an engine error knows of its own end.
+struct DownloadEnd {
+    std::optional<unsigned long long> declaredLength;  // the Content-Length, when it framed the body
+    unsigned long long receivedLength = 0;             // bytes the engine wrote
+    std::string contentEncoding;                       // as the response named it
+};
+
+// None when the download is known to be complete: its body was framed by a
+// length that was met, and not decoded on the way (a decoded body's length
+// cannot be compared with the declared one). Otherwise the failure text:
+// the engine takes a connection that closes early for the end of a chunked,
+// compressed or unframed body, so such a download cannot count as saved.
+std::optional<std::string> incompleteDownloadText(const DownloadEnd& end);
 
 // What the view says when the engine's web process ended under the page.
 std::string webProcessEndedText(bool exceededMemoryLimit);
