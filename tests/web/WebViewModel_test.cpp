@@ -214,6 +214,26 @@ protected:
         })) << url;
     }
 
+    // Each studio page sends its top frame to a foreign page in its own way;
+    // the address goes to the opener and no request reaches the foreign host.
+    void expectTopFrameStaysOnTheStudio()
+    {
+        const std::string target = sites->foreign("/x");
+        for (const std::string way : {"/link", "/script", "/form", "/redirect"}) {
+            opened.clear();
+            const std::string page = sites->studio(way + "?to=" + target);
+            model->load(page);
+            ASSERT_TRUE(pumpUntil([&] { return !opened.empty(); })) << way;
+            EXPECT_EQ(opened, std::vector<std::string>{target}) << way;
+            EXPECT_EQ(model->loadError().get(), std::nullopt) << way;
+            if (way != "/redirect") {
+                EXPECT_TRUE(pumpUntil([&] { return model->currentURL().get() == page; })) << way;
+            }
+        }
+        pumpFor(300ms);
+        EXPECT_EQ(sites->requestsTo(sites->foreignPort), 0) << sites->hits();
+    }
+
     bool reached(long long port, const std::string& pathAndQuery)
     {
         return pumpUntil([&] { return sites->times(port, pathAndQuery) > 0; });
@@ -300,25 +320,42 @@ TEST_F(WebViewModelTest, ForeignPagesGoToTheOpenerUnlessFramedAndNoWindowIsMade)
 
 TEST_F(WebViewModelTest, ForeignTopFrameNavigationsGoOutBeforeAnyRequestLeaves)
 {
-    // Each studio page sends its top frame to `target` in its own way.
-    const std::string target = sites->foreign("/x");
-    for (const std::string way : {"/link", "/script", "/form", "/redirect"}) {
-        opened.clear();
-        const std::string page = sites->studio(way + "?to=" + target);
-        model->load(page);
-        ASSERT_TRUE(pumpUntil([&] { return !opened.empty(); })) << way;
-        EXPECT_EQ(opened, std::vector<std::string>{target}) << way;
-        EXPECT_EQ(model->loadError().get(), std::nullopt) << way;
-        if (way != "/redirect") {
-            EXPECT_TRUE(pumpUntil([&] { return model->currentURL().get() == page; })) << way;
-        }
-    }
-    pumpFor(300ms);
-    EXPECT_EQ(sites->requestsTo(sites->foreignPort), 0) << sites->hits();
+    expectTopFrameStaysOnTheStudio();
 
     // A page of another origin inside a frame still loads.
     loadAndSettle(sites->studio("/iframe"));
     EXPECT_TRUE(reached(sites->foreignPort, "/beacon?framed-loaded"));
+
+    // "localhost" on the studio's port is the studio on 127.0.0.1, never a
+    // neighbour listening on [::1] there.
+    opened.clear();
+    for (const std::string way : {"/link", "/script", "/redirect"}) {
+        const std::string landing = "/landing" + way;
+        model->load(sites->studio(way + "?to=http://localhost:" + std::to_string(sites->studioPort) + landing));
+        EXPECT_TRUE(pumpUntil([&] { return model->currentURL().get() == sites->studio(landing); })) << way;
+    }
+    EXPECT_EQ(sites->hits().find("neighbour"), std::string::npos) << sites->hits();
+    EXPECT_TRUE(opened.empty());
+}
+
+// The user's cache folder takes no files: the rules are compiled elsewhere.
+class UnwritableCacheTest : public WebViewModelTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(startGtk());
+        blocker = fs::path(g_get_user_cache_dir()) / "Quillbay";
+        fs::remove_all(blocker);
+        std::ofstream(blocker) << "not a folder";
+        WebViewModelTest::SetUp();
+    }
+    void TearDown() override { fs::remove(blocker); }
+    fs::path blocker;
+};
+
+TEST_F(UnwritableCacheTest, ForeignTopFrameNavigationsStillGoOutBeforeAnyRequestLeaves)
+{
+    expectTopFrameStaysOnTheStudio();
 }
 
 TEST_F(WebViewModelTest, DownloadsGoWhereTheChooserSaysAndOnlyFailuresAreErrors)
