@@ -133,7 +133,7 @@ WebViewModel::Impl::Impl()
     widget->set_vexpand(true);
     connectView();
     auto parent = [this] { return dialogParent(); };
-    dialogs = std::make_unique<web::PageDialogs>(view.get(), parent);
+    dialogs = std::make_unique<web::PageDialogs>(view.get());
     downloads = std::make_unique<web::DownloadSaver>(
         view.get(), parent, [this](const std::string& text) { loadError.set(text); });
     downloads->setEvents(&downloadEvents);

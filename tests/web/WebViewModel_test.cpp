@@ -10,6 +10,7 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <gtkmm/init.h>
+#include <gtkmm/messagedialog.h>
 #include <gtkmm/window.h>
 #include <csignal>
 #include <unistd.h>
@@ -94,6 +95,20 @@ std::set<std::string> webProcesses()
     return found;
 }
 
+// The message dialog on screen whose texts hold `text`, or null.
+Gtk::MessageDialog* dialogShowing(const std::string& text)
+{
+    for (Gtk::Window* window : Gtk::Window::list_toplevels()) {
+        auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window);
+        if (dialog && dialog->get_visible()
+            && (dialog->property_text().get_value() + "\n" + dialog->property_secondary_text().get_value())
+                       .find(text) != Glib::ustring::npos) {
+            return dialog;
+        }
+    }
+    return nullptr;
+}
+
 class WebViewModelTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -146,6 +161,13 @@ protected:
         }
         runFor(300ms);
         EXPECT_EQ(sites->requestsTo(sites->foreignPort), 0) << sites->hits();
+    }
+
+    // Clicks the page's link "a" as the user would (script run from here counts as a gesture).
+    void clickLink()
+    {
+        webkit_web_view_evaluate_javascript(view(), "document.getElementById('a').click()", -1, nullptr,
+                                            nullptr, nullptr, nullptr, nullptr);
     }
 
     bool reached(long long port, const std::string& pathAndQuery)
@@ -270,6 +292,49 @@ protected:
 TEST_F(UnwritableCacheTest, ForeignTopFrameNavigationsStillGoOutBeforeAnyRequestLeaves)
 {
     expectTopFrameStaysOnTheStudio();
+}
+
+TEST_F(WebViewModelTest, OtherSchemesLeaveOnlyAfterAClickAndAYesAndLocalFilesNever)
+{
+    const std::string mail = "mailto:take@example.com";
+    loadAndSettle(sites->studio("/script?to=" + mail));
+    runFor(500ms);
+    EXPECT_EQ(dialogShowing(mail), nullptr);
+
+    for (const auto response : {Gtk::ResponseType::CANCEL, Gtk::ResponseType::ACCEPT}) {
+        loadAndSettle(sites->studio("/anchor?to=" + mail));
+        clickLink();
+        Gtk::MessageDialog* dialog = nullptr;
+        ASSERT_TRUE(runUntil([&] { return (dialog = dialogShowing(mail)) != nullptr; }));
+        dialog->response(response);
+    }
+    EXPECT_TRUE(runUntil([&] { return !opened.empty(); }));
+
+    for (const std::string local : {"file:///etc/passwd", "file:///tmp/"}) {
+        loadAndSettle(sites->studio("/anchor?to=" + local));
+        clickLink();
+        runFor(500ms);
+        EXPECT_EQ(dialogShowing("file:"), nullptr) << local;
+    }
+    EXPECT_EQ(opened, std::vector<std::string>{mail});
+}
+
+TEST_F(WebViewModelTest, APageDialogNamesItsPageAndARunOfThemCanBeStopped)
+{
+    loadAndSettle(sites->studio("/alerts"));
+    const std::string says = sites->studio("") + " says";
+    Gtk::MessageDialog* dialog = nullptr;
+    ASSERT_TRUE(runUntil([&] { return (dialog = dialogShowing("take 0")) != nullptr; }));
+    EXPECT_NE(dialogShowing(says), nullptr);
+    EXPECT_EQ(dialog->get_widget_for_response(1), nullptr) << "the first dialog offers to stop";
+    dialog->response(Gtk::ResponseType::OK);
+
+    // The next one comes at once, and stops the rest.
+    ASSERT_TRUE(runUntil([&] { return (dialog = dialogShowing("take 1")) != nullptr; }));
+    ASSERT_NE(dialog->get_widget_for_response(1), nullptr);
+    dialog->response(1);
+    EXPECT_TRUE(reached(sites->studioPort, "/beacon?alerts-done"));
+    EXPECT_EQ(dialogShowing("take"), nullptr);
 }
 
 TEST_F(WebViewModelTest, DownloadsGoWhereTheChooserSaysAndOnlyFailuresAreErrors)
