@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git ccache
-  libgtkmm-4.0-dev libwebkitgtk-6.0-dev libsoup-3.0-dev nlohmann-json3-dev libxcb1-dev zlib1g-dev
+  libgtkmm-4.0-dev libwebkitgtk-6.0-dev libsoup-3.0-dev nlohmann-json3-dev libxcb1-dev libarchive-dev
   libgtest-dev googletest
   xvfb xauth imagemagick dbus-daemon xdotool
   adwaita-icon-theme fonts-dejavu-core

@@ -1,5 +1,7 @@
 #include "server/LogFile.hpp"
 
+#include "support/SafeFile.hpp"
+
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -74,22 +76,21 @@ LogFile LogFile::rotateAndOpen(const std::string& folder, const std::string& cur
     removeEntry(dir, previous);
     const bool rotated = ::renameat(dir, current.c_str(), dir, previous.c_str()) == 0 || errno == ENOENT;
     const int rotateError = errno;
-    int flags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int flags = O_WRONLY | O_APPEND | O_CREAT;
     if (rotated)
         flags |= O_EXCL;
-    int fd = ::openat(dir, current.c_str(), flags, 0600);
-    int openError = errno;
+    SafeFile opened = SafeFile::openAt(dir, current, flags);
     ::close(dir);
-    if (fd < 0) {
-        log.fail(describe(openError));
+    if (!opened.isOpen()) {
+        log.fail(opened.failure());
         return log;
     }
+    int fd = opened.release();
     if (std::string reason = refusal(fd); !reason.empty()) {
         ::close(fd);
         log.fail(reason);
         return log;
     }
-    ::fcntl(fd, F_SETFL, O_WRONLY | O_APPEND);  // O_NONBLOCK was only for the open (a FIFO would block it)
     log.fd_ = fd;
     if (!rotated) {
         log.notice_ = "warning: the server log could not be rotated (" + describe(rotateError) +

@@ -1,5 +1,7 @@
 #include "server/ProcessTable.hpp"
 
+#include "support/SafeFile.hpp"
+
 #include <cerrno>
 #include <charconv>
 #include <map>
@@ -48,12 +50,10 @@ void forEachNumericEntry(const std::string& folder, Each&& each)
 
 std::optional<std::string> ProcessTable::readText(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
+    SafeFile file = SafeFile::open(path, O_RDONLY);
+    if (!file.isOpen())
         return std::nullopt;
-    auto text = readFrom(fd);
-    ::close(fd);
-    return text;
+    return readFrom(file.fd());
 }
 
 std::optional<std::string> ProcessTable::readFrom(int fd)

@@ -2,6 +2,7 @@
 // running the fake studio server, a real WebKit view under Xvfb.
 
 #include "ShellFixture.hpp"
+#include "tests/support/FakeDesktop.hpp"
 
 #include "app/lifecycle/AppDelegate.hpp"
 #include "server/ServerProcess.hpp"
@@ -49,14 +50,14 @@ protected:
     void makeWindow()
     {
         window_ = std::make_unique<Gtk::ApplicationWindow>();
-        content_ = std::make_unique<ContentView>(*window_, *server_, web_, themes_, PagePreference(root_ / "config/preferences.ini"),
-                                                 [this](const std::string& uri) { opened_.push_back(uri); });
+        content_ = std::make_unique<ContentView>(*window_, *server_, web_, themes_, Preferences(root_ / "config/preferences.ini"));
         window_->set_child(*content_);
         window_->present();
     }
 
     void pressReturn() { ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window_->gobj()), "default.activate", nullptr)); }
 
+    FakeDesktop desktop_;                   // before GTK reads the XDG folders
     bool gtkReady_ = (ensureGtk(), true);  // before the web view is made
     TempDir root_{"quillbay-shell"};
     WebViewModel web_;
@@ -64,7 +65,6 @@ protected:
     std::shared_ptr<ServerProcess> server_;
     std::unique_ptr<Gtk::ApplicationWindow> window_;
     std::unique_ptr<ContentView> content_;
-    std::vector<std::string> opened_;
 };
 
 TEST_F(MainWindowFlow, FailedStartShowsTheDarkCardWithTheOutput)
@@ -86,8 +86,8 @@ TEST_F(MainWindowFlow, FailedStartShowsTheDarkCardWithTheOutput)
     EXPECT_TRUE(server_->state()->isFailed());
 
     content_->serverCard().showLogButton().activate();
-    ASSERT_TRUE(runUntil([&] { return !opened_.empty(); }, 2s));
-    EXPECT_EQ(opened_[0], "file://" + root_ / "S/logs/server.log");
+    ASSERT_TRUE(runUntil([&] { return !desktop_.opened().empty(); }, 5s));
+    EXPECT_EQ(desktop_.opened(), std::vector<std::string>{root_ / "S/logs/server.log"});
 
     // Return restarts the server: the card goes back to warming as the state leaves failed.
     std::vector<std::string> headlines;
@@ -124,12 +124,13 @@ TEST_F(MainWindowFlow, ReadyShowsTheRememberedPageAndQuitAfterARestartOutlastsTh
     EXPECT_TRUE(content_->toolbar().themeButton().get_sensitive());
 
     content_->pickPage(StudioPage::Desk);
-    EXPECT_EQ(PagePreference(root_ / "config/preferences.ini").raw(), "desk");
+    EXPECT_EQ(Preferences(root_ / "config/preferences.ini").pageRaw(), "desk");
     ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == base && !web_.isLoading().get(); }, 20s))
         << "shown: " << web_.currentURL().get().value_or("none") << ", loading: " << web_.isLoading().get()
         << ", error: " << web_.loadError().get().value_or("none");
     content_->openInBrowser();
-    EXPECT_EQ(opened_, std::vector<std::string>{base});
+    ASSERT_TRUE(runUntil([&] { return !desktop_.opened().empty(); }, 5s));
+    EXPECT_EQ(desktop_.opened(), std::vector<std::string>{base});
 
     std::string log;
     for (const auto& line : server_->logTail().get())

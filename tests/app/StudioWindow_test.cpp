@@ -93,7 +93,7 @@ protected:
         hooks.openURI = [](const std::string&) {};
         hooks.revealFolder = [](const std::string&) {};
         menus_ = std::make_unique<AppMenus>(*app_, *server_, web_, themes_, hooks);
-        window_ = std::make_unique<MainWindow>(*server_, web_, themes_, ViewPreferences(preferencePath()));
+        window_ = std::make_unique<MainWindow>(*server_, web_, themes_, Preferences(preferencePath()));
         app_->add_window(*window_);
         window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
         window_->present();
@@ -195,17 +195,17 @@ TEST_F(StudioWindow, SwitchAndRememberedPageFollowThePageItself)
     runScript("location.href = '/room/'");
     ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == base + "room/" && !web_.isLoading().get(); }, 20s));
     EXPECT_EQ(toolbar.shownPage(), StudioPage::Room);
-    EXPECT_EQ(PagePreference(preferencePath()).raw(), "room");
+    EXPECT_EQ(Preferences(preferencePath()).pageRaw(), "room");
 
     // The desk segment is no longer the selected one, so clicking it goes back.
     gtk_widget_activate(GTK_WIDGET(toolbar.pageButton(StudioPage::Desk).gobj()));
     ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == base && !web_.isLoading().get(); }, 20s));
-    EXPECT_EQ(PagePreference(preferencePath()).raw(), "desk");
+    EXPECT_EQ(Preferences(preferencePath()).pageRaw(), "desk");
 
     // The server's redirect from /room ends on the room as well.
     runScript("location.href = '/room'");
     ASSERT_TRUE(runUntil([&] { return toolbar.shownPage() == StudioPage::Room; }, 20s));
-    EXPECT_EQ(PagePreference(preferencePath()).raw(), "room");
+    EXPECT_EQ(Preferences(preferencePath()).pageRaw(), "room");
 }
 
 TEST_F(StudioWindow, ChromeTextStandsOutUnderALightSystemTheme)

@@ -1,12 +1,10 @@
 // The plain decisions behind the window's desktop features.
 
-#include "ui/messages/DownloadToastText.hpp"
 #include "ui/find/FindBarLogic.hpp"
 #include "ui/cards/ServerCardContent.hpp"
 #include "ui/cards/StartAttempts.hpp"
-#include "ui/preferences/ViewPreferences.hpp"
+#include "ui/preferences/Preferences.hpp"
 #include "ui/preferences/ZoomLevel.hpp"
-#include "web/DownloadsFolder.hpp"
 
 #include "tests/support/TestSupport.hpp"
 
@@ -17,6 +15,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillbay {
 namespace {
@@ -37,26 +38,66 @@ TEST(ZoomLevel, StepsLikeABrowserAndStaysInRange)
     EXPECT_DOUBLE_EQ(ZoomLevel::sanitised(INFINITY), 1.0);
 }
 
-TEST(ViewPreferences, KeepsZoomAndWindowBesideThePageAndSurvivesDamage)
+TEST(Preferences, KeepPageZoomAndWindowTogetherAndSurviveDamage)
 {
     const testing::TempDir folder{"quillbay-prefs"};
     const std::string path = folder / "Quillbay/preferences.ini";
-    ViewPreferences preferences(path);
+    Preferences preferences(path);
+    EXPECT_EQ(preferences.pageRaw(), "desk");
     EXPECT_EQ(preferences.zoom(), 1.0);
     EXPECT_EQ(preferences.window(), WindowState{});
 
-    ASSERT_TRUE(PagePreference(path).store(StudioPage::Room));
+    // Each store keeps what the others stored, and what someone else wrote.
+    ASSERT_TRUE(Preferences(path).storePage(StudioPage::Room));
+    std::ofstream(path, std::ios::app) << "# kept\nother=1\n";
     ASSERT_TRUE(preferences.storeZoom(1.75));
     ASSERT_TRUE(preferences.storeWindow({1111, 777, true}));
-    EXPECT_EQ(ViewPreferences(path).zoom(), 1.75);
-    EXPECT_EQ(ViewPreferences(path).window(), (WindowState{1111, 777, true}));
-    EXPECT_EQ(PagePreference(path).raw(), "room");
+    const Preferences again(path);
+    EXPECT_EQ(again.page(), StudioPage::Room);
+    EXPECT_EQ(again.zoom(), 1.75);
+    EXPECT_EQ(again.window(), (WindowState{1111, 777, true}));
+    EXPECT_NE(testing::readFile(path).find("# kept\nother=1"), std::string::npos) << testing::readFile(path);
 
-    std::ofstream(path) << "[Preferences]\nview.zoom=lots\nwindow.width=wide\nwindow.height=600\nwindow.maximized=maybe\n";
-    EXPECT_EQ(preferences.zoom(), 1.0);
-    EXPECT_EQ(preferences.window(), (WindowState{WindowState::kDefaultWidth, 600, false}));
-    std::ofstream(path) << "[Preferences]\nview.zoom=40\n";
-    EXPECT_EQ(preferences.zoom(), 3.0);
+    struct Case {
+        std::string text;
+        std::string page;
+        double zoom;
+        WindowState window;
+    } damaged[] = {
+        {"[Preferences]\nstudio.page=Room\nview.zoom=lots\nwindow.width=wide\nwindow.height=600\nwindow.maximized=maybe\n", "Room",
+         1.0, {WindowState::kDefaultWidth, 600, false}},
+        {"[Preferences]\nview.zoom=40\n", "desk", 3.0, {}},
+        {"\x01 not a key file [[[", "desk", 1.0, {}},
+    };
+    for (const Case& c : damaged) {
+        std::ofstream(path, std::ios::trunc) << c.text;
+        EXPECT_EQ(preferences.pageRaw(), c.page) << c.text;
+        EXPECT_EQ(preferences.zoom(), c.zoom) << c.text;
+        EXPECT_EQ(preferences.window(), c.window) << c.text;
+    }
+    EXPECT_EQ(preferences.page(), StudioPage::Desk);  // a text that names no page
+    ASSERT_TRUE(preferences.storePage(StudioPage::Room));
+    EXPECT_EQ(preferences.page(), StudioPage::Room);
+    EXPECT_FALSE(Preferences(path + "/inner/preferences.ini").storePage(StudioPage::Room));
+}
+
+// A FIFO or a link where the file belongs would block start-up or redirect
+// writes: the defaults apply and the thing stays as it is.
+TEST(Preferences, ANonRegularFileIsNeitherReadNorReplaced)
+{
+    const testing::TempDir temp{"quillbay-prefs-odd"};
+    const std::filesystem::path folder = temp.path();
+    std::ofstream(folder / "elsewhere.ini") << "[Preferences]\nstudio.page=room\n";
+    std::filesystem::create_symlink(folder / "elsewhere.ini", folder / "link.ini");
+    ASSERT_EQ(mkfifo((folder / "fifo.ini").c_str(), 0600), 0);
+    for (const char* name : {"fifo.ini", "link.ini"}) {
+        Preferences preferences((folder / name).string());
+        EXPECT_EQ(preferences.pageRaw(), "desk") << name;
+        EXPECT_FALSE(preferences.storeZoom(2.0)) << name;
+    }
+    EXPECT_EQ(std::filesystem::status(folder / "fifo.ini").type(), std::filesystem::file_type::fifo);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.ini"));
+    EXPECT_EQ(Preferences((folder / "elsewhere.ini").string()).zoom(), 1.0);
 }
 
 TEST(WindowState, RestorableSizesRespectTheMinimumAndRejectNonsense)
@@ -119,32 +160,6 @@ TEST(StartAttempts, EachFailedRestartReadsDifferentlyAndKeepsTheMessage)
     StartAttempts late([] { return "09:00:00"; });
     late.observe(failed);
     EXPECT_EQ(late.failureLine(), "Attempt 1 at 09:00:00");
-}
-
-TEST(DownloadToastText, NamesTheFile)
-{
-    EXPECT_EQ(downloadSavedText("/home/ann/Downloads/take 1.wav"), "Saved take 1.wav");
-    EXPECT_EQ(downloadFailedText("take 1.wav", "Connection reset"), "Could not save take 1.wav: Connection reset");
-    EXPECT_EQ(downloadFailedText("", "Connection reset"), "Download failed: Connection reset");
-}
-
-TEST(DownloadsFolder, TheUsersDownloadsFolderElseHome)
-{
-    const std::filesystem::path config = g_get_user_config_dir();
-    const std::filesystem::path dirs = config / "user-dirs.dirs";
-    ASSERT_FALSE(std::filesystem::exists(dirs)) << "a private configuration folder is expected";
-    const std::filesystem::path downloads = config / ("Downloads-" + std::to_string(getpid()));
-    std::filesystem::create_directories(downloads);
-    std::ofstream(dirs) << "XDG_DOWNLOAD_DIR=\"" << downloads.string() << "\"\n";
-    g_reload_user_special_dirs_cache();
-    EXPECT_EQ(downloadsFolder(), downloads.string());
-
-    // Set but gone: the home folder.
-    std::filesystem::remove(downloads);
-    EXPECT_EQ(downloadsFolder(), g_get_home_dir());
-    std::filesystem::remove(dirs);
-    g_reload_user_special_dirs_cache();
-    EXPECT_EQ(downloadsFolder(), g_get_home_dir());
 }
 
 } // namespace

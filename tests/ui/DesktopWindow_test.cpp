@@ -2,6 +2,7 @@
 // under Xvfb showing tests/fixtures/web_site.py, the real key file, and a
 // desktop without any application that could open a file or an address.
 
+#include "tests/support/FakeDesktop.hpp"
 #include "server/ServerProcess.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/window/MainWindow.hpp"
@@ -81,7 +82,7 @@ protected:
         if (!preferences.empty()) {
             std::ofstream(prefsPath()) << preferences;
         }
-        window_ = std::make_unique<MainWindow>(*server_, web_, themes_, ViewPreferences(prefsPath()));
+        window_ = std::make_unique<MainWindow>(*server_, web_, themes_, Preferences(prefsPath()));
         window_->present();
         runFor(100ms);
     }
@@ -94,6 +95,7 @@ protected:
 
     std::string prefsPath() const { return root_ / "preferences.ini"; }
 
+    testing::FakeDesktop desktop_{false};  // no applications; before GTK reads the XDG folders
     bool started_ = startGtk();
     TempDir root_{"quillbay-desktop"};
     ServerProcess::Config config_;
@@ -113,7 +115,7 @@ TEST_F(DesktopWindow, ZoomStepsApplyToTheViewAndAreRememberedAcrossWindows)
     for (int i = 0; i < 20; ++i)
         window_->zoomIn();
     EXPECT_DOUBLE_EQ(pageZoom(web_), 3.0);
-    EXPECT_EQ(ViewPreferences(prefsPath()).zoom(), 3.0);
+    EXPECT_EQ(Preferences(prefsPath()).zoom(), 3.0);
 
     ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window_->gobj()), "win.zoom-out", nullptr));
     EXPECT_DOUBLE_EQ(pageZoom(web_), 2.75);
@@ -123,11 +125,11 @@ TEST_F(DesktopWindow, ZoomStepsApplyToTheViewAndAreRememberedAcrossWindows)
     setPageZoom(web_, 1.0);
     open();
     EXPECT_DOUBLE_EQ(pageZoom(web_), 2.75);
-    EXPECT_EQ(PagePreference(prefsPath()).raw(), "room");
+    EXPECT_EQ(Preferences(prefsPath()).pageRaw(), "room");
 
     ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window_->gobj()), "win.zoom-reset", nullptr));
     EXPECT_DOUBLE_EQ(pageZoom(web_), 1.0);
-    EXPECT_EQ(ViewPreferences(prefsPath()).zoom(), 1.0);
+    EXPECT_EQ(Preferences(prefsPath()).zoom(), 1.0);
 }
 
 TEST_F(DesktopWindow, FindBarCountsMatchesAndShowsWhenThereAreNone)
@@ -167,7 +169,7 @@ TEST_F(DesktopWindow, WindowSizeAndMaximisedStateSurviveARun)
 
     window_->set_default_size(1010, 660);
     window_->set_visible(false);  // every way of quitting hides the window first
-    EXPECT_EQ(ViewPreferences(prefsPath()).window(), (WindowState{1010, 660, false}));
+    EXPECT_EQ(Preferences(prefsPath()).window(), (WindowState{1010, 660, false}));
 
     // A damaged or tiny stored size never makes the window smaller than its content minimum.
     window_.reset();
@@ -184,7 +186,7 @@ TEST_F(DesktopWindow, WindowSizeAndMaximisedStateSurviveARun)
     ASSERT_TRUE(runUntil([&] { return window_->is_maximized(); }, 5s));
     runFor(200ms);
     window_->set_visible(false);
-    EXPECT_EQ(ViewPreferences(prefsPath()).window(), (WindowState{1001, 801, true}));
+    EXPECT_EQ(Preferences(prefsPath()).window(), (WindowState{1001, 801, true}));
 }
 
 TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
@@ -209,7 +211,8 @@ TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
     ASSERT_TRUE(runUntil([&] { return toast.actionButton().get_mapped(); }));  // sliding in
     toast.actionButton().activate();  // a button activates once its pressed look has shown
     ASSERT_TRUE(runUntil([&] { return toast.shown() && toast.text().find("Saved") != 0; }));
-    EXPECT_EQ(toast.text().find("No application could open saved archive.bin ("), 0u) << toast.text();
+    const std::string failure = "Could not show saved archive.bin: no application could open the folder " + fs::path(folder.path()).filename().string();
+    EXPECT_EQ(toast.text().find(failure), 0u) << toast.text();
 
     toast.dismiss();
     destination = folder / "broken.bin";

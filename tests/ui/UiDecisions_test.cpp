@@ -1,13 +1,10 @@
 #include "ui/window/LayerChoice.hpp"
-#include "ui/preferences/PagePreference.hpp"
 #include "ui/cards/ServerCardContent.hpp"
 #include "ui/preferences/StudioPage.hpp"
 
 #include "tests/support/TestSupport.hpp"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace quillbay {
 namespace {
@@ -88,36 +85,6 @@ TEST(StudioPage, TheShownStudioAddressNamesThePage)
     for (const auto& c : cases)
         EXPECT_EQ(studioPageAt(c.url, base), c.page) << c.url;
     EXPECT_EQ(studioPageAt("http://127.0.0.1:8770/room/", "http://127.0.0.1:8770"), StudioPage::Room);
-}
-
-TEST(PagePreference, ReadsDeskUntilAPageIsStoredAndKeepsOtherKeys)
-{
-    const testing::TempDir folder{"quillbay-pref"};
-    const std::string path = folder / "Quillbay/preferences.ini";
-
-    // A fresh installation reads desk; a stored page survives a new instance.
-    EXPECT_EQ(PagePreference(path).raw(), "desk");
-    ASSERT_TRUE(PagePreference(path).store(StudioPage::Room));
-    EXPECT_EQ(PagePreference(path).page(), StudioPage::Room);
-
-    // Unknown text reads as desk but stays as it is until a page is picked.
-    std::ofstream(path, std::ios::trunc) << "# kept\n[Preferences]\nstudio.page=Room\nother=1\n";
-    PagePreference unknown(path);
-    EXPECT_EQ(unknown.raw(), "Room");
-    EXPECT_EQ(unknown.page(), StudioPage::Desk);
-    ASSERT_TRUE(unknown.store(StudioPage::Room));
-    const std::string text = testing::readFile(path);
-    EXPECT_NE(text.find("studio.page=room"), std::string::npos);
-    EXPECT_NE(text.find("other=1"), std::string::npos);
-
-    // An unreadable file reads as desk and is replaced on store.
-    std::ofstream(path, std::ios::trunc) << "\x01 not a key file [[[";
-    EXPECT_EQ(PagePreference(path).page(), StudioPage::Desk);
-    ASSERT_TRUE(PagePreference(path).store(StudioPage::Room));
-    EXPECT_EQ(PagePreference(path).page(), StudioPage::Room);
-
-    // A file where the folder should be: the store reports failure.
-    EXPECT_FALSE(PagePreference(path + "/inner/preferences.ini").store(StudioPage::Room));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "app/about/PayloadLine.hpp"
 #include "app/commands/ShortcutList.hpp"
 #include "app/commands/ShortcutsWindow.hpp"
+#include "app/diagnostics/PlatformFacts.hpp"
+#include "server/LaunchConfiguration.hpp"
 #include "server/ServerProcess.hpp"
 #include "support/DesktopService.hpp"
 #include "support/DialogParent.hpp"
@@ -134,6 +136,9 @@ DiagnosticsReport DesktopCommands::diagnostics() const
     report.resourceDir = resourceDir_;
     report.version = QUILLBAY_VERSION;
     report.graphics = graphics_;
+    MainWindow* window = window_ ? window_() : nullptr;
+    report.platform = platformFacts(LaunchConfiguration(resourceDir_, server_.stateDir()).interpreterPath(),
+                                    window ? window->get_scale_factor() : 0);
     report.serverState = stateText(server_.state().get());
     report.port = server_.port().get();
     report.lastLoadError = lastLoadError_;

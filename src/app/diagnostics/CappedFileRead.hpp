@@ -12,9 +12,9 @@ struct CappedFile {
     bool truncated = false;  // the file was longer than the cap
 };
 
-// Reads a regular file without following a symbolic link at `path` (O_NOFOLLOW,
-// then fstat on what was opened), keeping only its last `cap` bytes. Anything
-// else (a link, a FIFO, a folder, a missing file) gives the reason as text.
+// Reads a regular file (opened as SafeFile does), keeping only its last `cap`
+// bytes. Anything else (a link, a FIFO, a folder, a missing file) gives the
+// reason as text.
 std::variant<CappedFile, std::string> readCappedFile(const std::string& path, std::size_t cap);
 
 } // namespace quillbay

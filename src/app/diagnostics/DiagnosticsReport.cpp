@@ -3,6 +3,7 @@
 #include "app/diagnostics/CappedFileRead.hpp"
 
 #include <glib.h>
+#include <glibmm/datetime.h>
 
 #include <algorithm>
 
@@ -20,12 +21,7 @@ bool isPathCharacter(char c)
 
 std::string nowText()
 {
-    GDateTime* now = g_date_time_new_now_local();
-    gchar* text = g_date_time_format(now, "%Y-%m-%d %H:%M:%S %z");
-    std::string result(text ? text : "");
-    g_free(text);
-    g_date_time_unref(now);
-    return result;
+    return Glib::DateTime::create_now_local().format("%Y-%m-%d %H:%M:%S %z");
 }
 
 } // namespace
@@ -62,12 +58,14 @@ std::vector<std::string> userHomes()
     return homes;
 }
 
-ZipArchive DiagnosticsReport::build() const
+std::vector<ZipEntry> DiagnosticsReport::build() const
 {
-    ZipArchive zip;
+    std::vector<ZipEntry> zip;
     std::string summary;
     summary += "Quillbay " + version + "\n";
     summary += "Written: " + nowText() + "\n";
+    for (const std::string& line : platform)
+        summary += line + "\n";
     summary += "Graphics: " + graphics + "\n";
     summary += "Server state: " + serverState + "\n";
     summary += "Server port: " + std::to_string(port) + "\n";
@@ -87,29 +85,20 @@ ZipArchive DiagnosticsReport::build() const
     for (const auto& file : files) {
         auto read = readCappedFile(file.path, file.cap);
         if (const auto* content = std::get_if<CappedFile>(&read)) {
-            zip.add(file.name, maskHomes(content->bytes, homes));
+            zip.emplace_back(file.name, maskHomes(content->bytes, homes));
             if (content->truncated)
                 summary += file.name + ": only its last " + std::to_string(file.cap) + " bytes\n";
         } else {
-            summary += file.name + ": " + std::get<std::string>(read) + "\n";
+            summary += file.name + ": not read, " + std::get<std::string>(read) + "\n";
         }
     }
-    zip.add("summary.txt", maskHomes(summary, homes));
+    zip.emplace_back("summary.txt", maskHomes(summary, homes));
     return zip;
 }
 
 std::optional<std::string> DiagnosticsReport::save(const std::string& path) const
 {
-    const std::string bytes = build().bytes();
-    GError* error = nullptr;
-    // Consistent: written to a temporary file beside `path`, then renamed over it.
-    if (g_file_set_contents_full(path.c_str(), bytes.data(), static_cast<gssize>(bytes.size()),
-                                 G_FILE_SET_CONTENTS_CONSISTENT, 0600, &error))
-        return std::nullopt;
-    std::string reason = error ? error->message : "unknown error";
-    if (error)
-        g_error_free(error);
-    return reason;
+    return writeZip(path, build());
 }
 
 } // namespace quillbay

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/diagnostics/ZipArchive.hpp"
+#include "app/diagnostics/ZipWriter.hpp"
 
 #include <cstddef>
 #include <optional>
@@ -10,8 +10,8 @@
 namespace quillbay {
 
 // What a bug report needs, gathered into one zip: both server logs,
-// PAYLOAD.json, and a summary (version, graphics, server, last load error),
-// with the user's home folder shown as "~" everywhere.
+// PAYLOAD.json, and a summary (versions, desktop, graphics, server, last load
+// error), with the user's home folder shown as "~" everywhere.
 struct DiagnosticsReport {
     static constexpr std::size_t kLogCap = 4 * 1024 * 1024;    // the newest part of each log
     static constexpr std::size_t kPayloadCap = 256 * 1024;
@@ -20,15 +20,17 @@ struct DiagnosticsReport {
     std::string resourceDir;   // holds PAYLOAD.json
     std::string version;
     std::string graphics;
+    std::vector<std::string> platform;  // "name: value" lines: versions, session, scale
     std::string serverState;
     long long port = 0;
     std::string lastLoadError;  // empty: none this run
     std::vector<std::string> homes;  // the home folders to mask
 
-    ZipArchive build() const;
+    // The entries of the zip, the summary last.
+    std::vector<ZipEntry> build() const;
 
-    // Builds the report and writes it to `path` atomically (a temporary file
-    // renamed over it). The reason when it could not be written.
+    // Builds the report and writes it to `path` as a zip, atomically. The
+    // reason when it could not be written.
     std::optional<std::string> save(const std::string& path) const;
 };
 

@@ -16,7 +16,7 @@ constexpr int kMinimumHeight = 620;
 } // namespace
 
 ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-                         PagePreference preference)
+                         Preferences preference)
     : window_(window),
       server_(server),
       web_(web),
@@ -102,7 +102,7 @@ void ContentView::tell(const std::optional<std::string>& failure)
 
 void ContentView::pickPage(StudioPage page)
 {
-    preference_.store(page);
+    preference_.storePage(page);
     toolbar_.showPage(page);
     show(page);
 }
@@ -123,8 +123,8 @@ void ContentView::followShownPage()
     if (!page)
         return;
     toolbar_.showPage(*page);
-    if (preference_.raw() != rawValue(*page))
-        preference_.store(*page);
+    if (preference_.pageRaw() != rawValue(*page))
+        preference_.storePage(*page);
 }
 
 void ContentView::onServerStateChanged()

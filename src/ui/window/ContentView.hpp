@@ -4,7 +4,7 @@
 #include "ui/window/LayerChoice.hpp"
 #include "ui/cards/LoadErrorCard.hpp"
 #include "ui/messages/Notice.hpp"
-#include "ui/preferences/PagePreference.hpp"
+#include "ui/preferences/Preferences.hpp"
 #include "ui/cards/ServerCard.hpp"
 #include "ui/messages/Toast.hpp"
 #include "ui/window/Toolbar.hpp"
@@ -31,7 +31,7 @@ class WebViewModel;
 class ContentView : public Gtk::Overlay {
 public:
     ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-                PagePreference preference = PagePreference());
+                Preferences preference = Preferences());
     ~ContentView() override;
 
     // Placed by the window as its title bar.
@@ -69,7 +69,7 @@ private:
     ServerProcess& server_;
     WebViewModel& web_;
     ThemePacks& themes_;
-    PagePreference preference_;
+    Preferences preference_;
 
     Toolbar toolbar_;
     WebView page_;

@@ -19,9 +19,9 @@ constexpr int kMinimumHeight = 620;
 
 } // namespace
 
-MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes, ViewPreferences preferences)
+MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes, Preferences preferences)
     : web_(web), preferences_(std::move(preferences)),
-      content_(*this, server, web, themes, PagePreference(preferences_.path())), findBar_(web)
+      content_(*this, server, web, themes, preferences_), findBar_(web)
 {
     installQuillbayStyle();
     add_css_class("quillbay");

@@ -2,7 +2,7 @@
 
 #include "ui/window/ContentView.hpp"
 #include "ui/find/FindBar.hpp"
-#include "ui/preferences/ViewPreferences.hpp"
+#include "ui/preferences/Preferences.hpp"
 
 #include <gtkmm/applicationwindow.h>
 
@@ -18,7 +18,7 @@ namespace quillbay {
 class MainWindow : public Gtk::ApplicationWindow {
 public:
     MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-               ViewPreferences preferences = ViewPreferences());
+               Preferences preferences = Preferences());
     ~MainWindow() override;
 
     ContentView& content() { return content_; }
@@ -38,7 +38,7 @@ private:
     void onDownloadSaved(const std::string& path);
 
     WebViewModel& web_;
-    ViewPreferences preferences_;
+    Preferences preferences_;
     ContentView content_;
     FindBar findBar_;
     std::vector<sigc::connection> downloads_;
