@@ -36,11 +36,11 @@ bool belongsInView(const std::string& url, std::optional<long long> allowedPort)
 // The parsed address when it is http on a loopback host name and `allowedPort`.
 UriPtr loopbackURI(const std::string& url, std::optional<long long> allowedPort)
 {
+    // The studio serves plain http; file:, ftp: or https: on its port are not its pages.
     UriPtr uri = parse(url);
     if (!uri || !allowedPort || g_ascii_strcasecmp(g_uri_get_scheme(uri.get()), "http") != 0) {
         return nullptr;
     }
-    // The studio serves plain http; file:, ftp: or https: on its port are not its pages.
     const char* host = g_uri_get_host(uri.get());
     const std::string hostText = host ? host : "";
     const int port = g_uri_get_port(uri.get());  // -1 when not written

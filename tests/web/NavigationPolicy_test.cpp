@@ -83,11 +83,9 @@ TEST(NavigationPolicy, RulesApplyInOrder)
         {"https://example.com/", Frame::Main, false, kPort, {Kind::OpenExternally, "https://example.com/"}},
         {"mailto:a@example.com", Frame::Unknown, false, kPort, {Kind::Ignore, ""}},
         {"mailto:a@example.com", Frame::Unknown, false, kPort, {Kind::AskToOpen, "mailto:a@example.com"}, true},
-        {"ftp://127.0.0.1:8765/", Frame::None, false, kPort, {Kind::Ignore, ""}},
         {"ftp://127.0.0.1:8765/", Frame::None, false, kPort, {Kind::AskToOpen, "ftp://127.0.0.1:8765/"}, true},
         {"file:///etc/passwd", Frame::Main, false, kPort, {Kind::Ignore, ""}, true},
         {"FILE:///home/", Frame::None, false, kPort, {Kind::Ignore, ""}, true},
-        {"file://127.0.0.1:8765/etc/passwd", Frame::Unknown, false, kPort, {Kind::Ignore, ""}, true},
         // Foreign content: in place in a subframe, out in the main frame; an
         // unknown frame starts and the response decides.
         {foreign, Frame::Sub, false, kPort, {Kind::Allow, ""}},

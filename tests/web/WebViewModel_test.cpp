@@ -5,12 +5,13 @@
 #include "web/WebView.hpp"
 #include "web/WebViewModel.hpp"
 
+#include "tests/support/ShownDialog.hpp"
 #include "tests/support/WebSites.hpp"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <gtkmm/application.h>
 #include <gtkmm/init.h>
-#include <gtkmm/messagedialog.h>
 #include <gtkmm/window.h>
 #include <csignal>
 #include <unistd.h>
@@ -34,6 +35,7 @@ using namespace std::chrono_literals;
 using testing::readFile;
 using testing::runFor;
 using testing::runUntil;
+using testing::shownMessageDialog;
 using testing::TempDir;
 using testing::localAddress;
 using testing::WebSites;
@@ -95,20 +97,6 @@ std::set<std::string> webProcesses()
     return found;
 }
 
-// The message dialog on screen whose texts hold `text`, or null.
-Gtk::MessageDialog* dialogShowing(const std::string& text)
-{
-    for (Gtk::Window* window : Gtk::Window::list_toplevels()) {
-        auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window);
-        if (dialog && dialog->get_visible()
-            && (dialog->property_text().get_value() + "\n" + dialog->property_secondary_text().get_value())
-                       .find(text) != Glib::ustring::npos) {
-            return dialog;
-        }
-    }
-    return nullptr;
-}
-
 class WebViewModelTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -116,6 +104,7 @@ protected:
         ASSERT_TRUE(startGtk()) << "no display (run under xvfb-run)";
         sites = std::make_unique<WebSites>();
         ASSERT_GT(sites->studioPort, 0) << "tests/fixtures/web_site.py did not start";
+        beforeTheModel();
         model = std::make_unique<WebViewModel>();
         model->setOpener([this](const std::string& uri) { opened.push_back(uri); });
         model->setDestinationChooser([this](const std::string& name, auto answer) {
@@ -129,6 +118,9 @@ protected:
         model->setParentWindow(window.get());
         window->present();
     }
+
+    // What a variant changes in the process before the model is made.
+    virtual void beforeTheModel() {}
 
     WebKitWebView* view() { return WEBKIT_WEB_VIEW(model->widget().gobj()); }
     WebKitSettings* settings() { return webkit_web_view_get_settings(view()); }
@@ -277,13 +269,11 @@ TEST_F(WebViewModelTest, ForeignTopFrameNavigationsGoOutBeforeAnyRequestLeaves)
 // The user's cache folder takes no files: the rules are compiled elsewhere.
 class UnwritableCacheTest : public WebViewModelTest {
 protected:
-    void SetUp() override
+    void beforeTheModel() override
     {
-        ASSERT_TRUE(startGtk());
         blocker = fs::path(g_get_user_cache_dir()) / "Quillbay";
         fs::remove_all(blocker);
         std::ofstream(blocker) << "not a folder";
-        WebViewModelTest::SetUp();
     }
     void TearDown() override { fs::remove(blocker); }
     fs::path blocker;
@@ -299,13 +289,13 @@ TEST_F(WebViewModelTest, OtherSchemesLeaveOnlyAfterAClickAndAYesAndLocalFilesNev
     const std::string mail = "mailto:take@example.com";
     loadAndSettle(sites->studio("/script?to=" + mail));
     runFor(500ms);
-    EXPECT_EQ(dialogShowing(mail), nullptr);
+    EXPECT_EQ(shownMessageDialog(mail), nullptr);
 
     for (const auto response : {Gtk::ResponseType::CANCEL, Gtk::ResponseType::ACCEPT}) {
         loadAndSettle(sites->studio("/anchor?to=" + mail));
         clickLink();
         Gtk::MessageDialog* dialog = nullptr;
-        ASSERT_TRUE(runUntil([&] { return (dialog = dialogShowing(mail)) != nullptr; }));
+        ASSERT_TRUE(runUntil([&] { return (dialog = shownMessageDialog(mail)) != nullptr; }));
         dialog->response(response);
     }
     EXPECT_TRUE(runUntil([&] { return !opened.empty(); }));
@@ -314,27 +304,36 @@ TEST_F(WebViewModelTest, OtherSchemesLeaveOnlyAfterAClickAndAYesAndLocalFilesNev
         loadAndSettle(sites->studio("/anchor?to=" + local));
         clickLink();
         runFor(500ms);
-        EXPECT_EQ(dialogShowing("file:"), nullptr) << local;
+        EXPECT_EQ(shownMessageDialog("file:"), nullptr) << local;
     }
     EXPECT_EQ(opened, std::vector<std::string>{mail});
 }
 
 TEST_F(WebViewModelTest, APageDialogNamesItsPageAndARunOfThemCanBeStopped)
 {
+    // The window belongs to an application, whose shortcuts (Quit) the dialogs must share.
+    const auto application = Gtk::Application::create("org.quillbay.test.pagedialogs", Gio::Application::Flags::NON_UNIQUE);
+    ASSERT_TRUE(application->register_application());
+    g_application_set_default(G_APPLICATION(application->gobj()));
+    application->add_window(*window);
     loadAndSettle(sites->studio("/alerts"));
     const std::string says = sites->studio("") + " says";
     Gtk::MessageDialog* dialog = nullptr;
-    ASSERT_TRUE(runUntil([&] { return (dialog = dialogShowing("take 0")) != nullptr; }));
-    EXPECT_NE(dialogShowing(says), nullptr);
+    ASSERT_TRUE(runUntil([&] { return (dialog = shownMessageDialog("take 0")) != nullptr; }));
+    EXPECT_NE(shownMessageDialog(says), nullptr);
     EXPECT_EQ(dialog->get_widget_for_response(1), nullptr) << "the first dialog offers to stop";
+    EXPECT_EQ(dialog->get_application(), application);
+    EXPECT_EQ(dialog->get_transient_for(), window.get());
     dialog->response(Gtk::ResponseType::OK);
 
     // The next one comes at once, and stops the rest.
-    ASSERT_TRUE(runUntil([&] { return (dialog = dialogShowing("take 1")) != nullptr; }));
+    ASSERT_TRUE(runUntil([&] { return (dialog = shownMessageDialog("take 1")) != nullptr; }));
     ASSERT_NE(dialog->get_widget_for_response(1), nullptr);
     dialog->response(1);
     EXPECT_TRUE(reached(sites->studioPort, "/beacon?alerts-done"));
-    EXPECT_EQ(dialogShowing("take"), nullptr);
+    EXPECT_EQ(shownMessageDialog("take"), nullptr);
+    application->remove_window(*window);
+    g_application_set_default(nullptr);
 }
 
 TEST_F(WebViewModelTest, DownloadsGoWhereTheChooserSaysAndOnlyFailuresAreErrors)
