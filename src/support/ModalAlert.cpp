@@ -15,8 +15,12 @@ void showModalAlert(const Alert& alert, std::function<void(int response)> answer
         dialog->add_button(button.label, button.response);
     if (alert.defaultResponse)
         dialog->set_default_response(*alert.defaultResponse);
-    if (Gtk::Window* parent = dialogParent())
+    if (Gtk::Window* parent = dialogParent()) {
         dialog->set_transient_for(*parent);
+        // A window of the application gets its shortcuts: Quit works while the alert is up.
+        if (const auto application = parent->get_application())
+            dialog->set_application(application);
+    }
     dialog->set_hide_on_close(true);
     dialog->signal_response().connect([dialog, answered = std::move(answered)](int response) {
         dialog->hide();

@@ -4,8 +4,12 @@
 #include "web/DownloadsFolder.hpp"
 #include "web/LoadFailure.hpp"
 
+#include <fcntl.h>
 #include <glib/gi18n.h>
 #include <glib/gstdio.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <gtkmm/window.h>
 
 #include <utility>
@@ -34,26 +38,70 @@ void destroyContext(gpointer data, GClosure*)
 
 // Set on a download that failed or was cancelled: its "finished" saved nothing.
 constexpr const char* kFailedMark = "quillbay-download-failed";
+// The file the user chose, and the one beside it that the engine writes.
+constexpr const char* kChosenPath = "quillbay-download-chosen";
+constexpr const char* kPartialPath = "quillbay-download-partial";
 
-// What the response of `download` declared, and how many bytes arrived.
-std::optional<std::string> shortDownloadText(WebKitDownload* download)
+std::string pathData(WebKitDownload* download, const char* key)
 {
-    WebKitURIResponse* response = webkit_download_get_response(download);
-    if (!response) {
-        return std::nullopt;
+    const auto* path = static_cast<const std::string*>(g_object_get_data(G_OBJECT(download), key));
+    return path ? *path : std::string();
+}
+
+void setPathData(WebKitDownload* download, const char* key, const std::string& path)
+{
+    g_object_set_data_full(G_OBJECT(download), key, new std::string(path),
+                           [](gpointer data) { delete static_cast<std::string*>(data); });
+}
+
+// A new, empty file beside `chosen` for the engine to write: the file already
+// there is replaced only once the download is complete. Empty when the folder
+// takes no new file; `failure` then says why.
+std::string makePartialFile(const std::string& chosen, std::string& failure)
+{
+    gchar* folder = g_path_get_dirname(chosen.c_str());
+    gchar* name = g_path_get_basename(chosen.c_str());
+    gchar* pattern = g_strdup_printf("%s/.%s.XXXXXX.part", folder, name);
+    std::string partial;
+    const int fd = g_mkstemp_full(pattern, O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        close(fd);
+        partial = pattern;
+    } else {
+        failure = g_strerror(errno);
     }
-    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
-    const char* encoding = headers ? soup_message_headers_get_one(headers, "Content-Encoding") : nullptr;
-    return quillbay::shortDownloadText(webkit_uri_response_get_content_length(response),
-                                       webkit_download_get_received_data_length(download),
-                                       encoding ? encoding : "");
+    g_free(pattern);
+    g_free(name);
+    g_free(folder);
+    return partial;
+}
+
+// What the download's response framed, and how much of it the engine wrote.
+DownloadEnd downloadEnd(WebKitDownload* download)
+{
+    DownloadEnd end;
+    end.receivedLength = webkit_download_get_received_data_length(download);
+    WebKitURIResponse* response = webkit_download_get_response(download);
+    SoupMessageHeaders* headers = response ? webkit_uri_response_get_http_headers(response) : nullptr;
+    if (!headers) {
+        // Not from HTTP (blob: or data:): the engine had the whole body at hand.
+        end.declaredLength = end.receivedLength;
+        return end;
+    }
+    if (soup_message_headers_get_encoding(headers) == SOUP_ENCODING_CONTENT_LENGTH) {
+        end.declaredLength = soup_message_headers_get_content_length(headers);
+    }
+    const char* encoding = soup_message_headers_get_one(headers, "Content-Encoding");
+    end.contentEncoding = encoding ? encoding : "";
+    return end;
 }
 
 // The name the user knows the download by: the chosen file's, else the suggested one.
 std::string downloadName(WebKitDownload* download)
 {
-    if (const char* destination = webkit_download_get_destination(download)) {
-        gchar* base = g_path_get_basename(destination);
+    const std::string chosen = pathData(download, kChosenPath);
+    if (!chosen.empty()) {
+        gchar* base = g_path_get_basename(chosen.c_str());
         std::string name(base);
         g_free(base);
         return name;
@@ -121,71 +169,87 @@ void DownloadSaver::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* dow
 gboolean DownloadSaver::onDecideDestination(WebKitDownload* download, gchar* suggestedName,
                                             gpointer context)
 {
-    const auto state =
-        std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
-    if (!state || !state->chooser) {
+    const auto state = static_cast<DownloadContext*>(context)->state.lock();
+    if (!state || !std::static_pointer_cast<State>(state)->chooser) {
         webkit_download_cancel(download);
         return TRUE;
     }
     // The download waits until it has a destination or is cancelled.
     auto held = GRef<WebKitDownload>::retain(download);
-    state->chooser(suggestedName ? suggestedName : "",
-                   [held](std::optional<std::string> path) {
-                       if (path && !path->empty()) {
-                           // The save dialog has confirmed replacing an existing file.
-                           webkit_download_set_allow_overwrite(held.get(), TRUE);
-                           webkit_download_set_destination(held.get(), path->c_str());
-                       } else {
-                           webkit_download_cancel(held.get());
-                       }
-                   });
+    std::static_pointer_cast<State>(state)->chooser(
+        suggestedName ? suggestedName : "", [held, weak = std::weak_ptr<void>(state)](std::optional<std::string> path) {
+            if (!path || path->empty()) {
+                webkit_download_cancel(held.get());
+                return;
+            }
+            std::string failure;
+            const std::string partial = makePartialFile(*path, failure);
+            setPathData(held.get(), kChosenPath, *path);
+            if (partial.empty()) {
+                webkit_download_cancel(held.get());
+                report(weak, held.get(), downloadFailureText({kDownloadErrorDomain, 0, failure}).value_or(failure));
+                return;
+            }
+            setPathData(held.get(), kPartialPath, partial);
+            webkit_download_set_allow_overwrite(held.get(), TRUE);  // the empty file made for it
+            webkit_download_set_destination(held.get(), partial.c_str());
+        });
     return TRUE;
+}
+
+void DownloadSaver::report(const std::weak_ptr<void>& weak, WebKitDownload* download, const std::string& text)
+{
+    const auto state = std::static_pointer_cast<State>(weak.lock());
+    if (!state) {
+        return;
+    }
+    state->onFailure(text);
+    if (state->events) {
+        state->events->failed.emit(downloadName(download), withoutFailurePrefix(text));
+    }
 }
 
 void DownloadSaver::onFailed(WebKitDownload* download, GError* error, gpointer context)
 {
     g_object_set_data(G_OBJECT(download), kFailedMark, GINT_TO_POINTER(1));
-    const auto state =
-        std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
-    if (!state || !error) {
+    if (!error) {
         return;
     }
     const EngineError engineError{g_quark_to_string(error->domain), error->code,
                                   error->message ? error->message : ""};
     if (const auto text = downloadFailureText(engineError)) {
-        state->onFailure(*text);
-        if (state->events) {
-            state->events->failed.emit(downloadName(download), engineError.message);
-        }
+        report(static_cast<DownloadContext*>(context)->state, download, *text);
     }
 }
 
 void DownloadSaver::onFinished(WebKitDownload* download, gpointer context)
 {
-    // The engine reports "finished" after a failure too, and a connection that
-    // closed early as a success.
+    // The engine reports "finished" after a failure too, and takes a connection
+    // that closed early for the end of the body.
+    const std::string partial = pathData(download, kPartialPath);
+    if (partial.empty()) {
+        return;  // cancelled before it had a file
+    }
+    // A partial file is worse than none: it looks like the whole thing. The
+    // file that was there before stays as it was.
     if (g_object_get_data(G_OBJECT(download), kFailedMark)) {
+        g_unlink(partial.c_str());  // the failure was reported when it came
         return;
     }
-    const auto state =
-        std::static_pointer_cast<State>(static_cast<DownloadContext*>(context)->state.lock());
-    const char* destination = webkit_download_get_destination(download);
-    if (const auto text = shortDownloadText(download)) {
-        const std::string name = downloadName(download);
-        // A partial file is worse than none: it looks like the whole thing.
-        if (destination) {
-            g_unlink(destination);
-        }
-        if (state) {
-            state->onFailure(*text);
-            if (state->events) {
-                state->events->failed.emit(name, withoutFailurePrefix(*text));
-            }
-        }
+    const std::string chosen = pathData(download, kChosenPath);
+    auto failure = incompleteDownloadText(downloadEnd(download));
+    if (!failure && g_rename(partial.c_str(), chosen.c_str()) != 0) {
+        failure = downloadFailureText({kDownloadErrorDomain, 0, g_strerror(errno)});
+    }
+    const std::weak_ptr<void>& weak = static_cast<DownloadContext*>(context)->state;
+    if (failure) {
+        g_unlink(partial.c_str());
+        report(weak, download, *failure);
         return;
     }
-    if (state && state->events && destination) {
-        state->events->finished.emit(destination);
+    const auto state = std::static_pointer_cast<State>(weak.lock());
+    if (state && state->events) {
+        state->events->finished.emit(chosen);
     }
 }
 

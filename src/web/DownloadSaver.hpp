@@ -45,6 +45,8 @@ private:
                                         gpointer context);
     static void onFailed(WebKitDownload* download, GError* error, gpointer context);
     static void onFinished(WebKitDownload* download, gpointer context);
+    // Announces a failed download, if the saver whose state `weak` held is still there.
+    static void report(const std::weak_ptr<void>& weak, WebKitDownload* download, const std::string& text);
 
     std::shared_ptr<State> state_;
     SignalConnection started_;

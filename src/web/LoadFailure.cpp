@@ -17,11 +17,19 @@ FailureOutcome decideLoadFailure(const EngineError& error, const std::string& fa
     if (error.domain == kPolicyErrorDomain && error.code == kPolicyErrorInterrupted) {
         return {Kind::Ignore, {}};
     }
-    if (!failingURL.empty() && !hasInPageScheme(failingURL)
-        && !isLoopbackURL(failingURL, allowedPort)) {
+    if (failingURL.empty() || hasInPageScheme(failingURL) || isStudioURL(failingURL, allowedPort)) {
+        return {Kind::Report, error.message};
+    }
+    // A foreign page would have left the view had it answered; the content rules
+    // stop it before that.
+    if (const auto studio = studioAddressFor(failingURL, allowedPort)) {
+        return {Kind::LoadInView, *studio};
+    }
+    const NavigationDecision handedOff = handOff(failingURL, false);
+    if (handedOff.kind == NavigationDecision::Kind::OpenExternally) {
         return {Kind::OpenExternally, failingURL};
     }
-    return {Kind::Report, error.message};
+    return {Kind::Ignore, {}};
 }
 
 std::optional<std::string> downloadFailureText(const EngineError& error)
@@ -32,19 +40,48 @@ std::optional<std::string> downloadFailureText(const EngineError& error)
     return _("Download failed: ") + error.message;
 }
 
-std::optional<std::string> shortDownloadText(unsigned long long declaredLength,
-                                             unsigned long long receivedLength,
-                                             const std::string& contentEncoding)
+namespace {
+
+// The encodings the network library decodes before the engine counts the bytes.
+bool isDecoded(const std::string& contentEncoding)
 {
-    const bool encoded = !contentEncoding.empty() && g_ascii_strcasecmp(contentEncoding.c_str(), "identity") != 0;
-    if (declaredLength == 0 || encoded || receivedLength >= declaredLength) {
+    static const char* const decoded[] = {"gzip", "x-gzip", "deflate", "br", "zstd"};
+    gchar** codings = g_strsplit(contentEncoding.c_str(), ",", -1);
+    bool found = false;
+    for (gchar** coding = codings; *coding && !found; ++coding) {
+        g_strstrip(*coding);
+        for (const char* name : decoded) {
+            found = found || g_ascii_strcasecmp(*coding, name) == 0;
+        }
+    }
+    g_strfreev(codings);
+    return found;
+}
+
+std::string printed(const char* format, unsigned long long a, unsigned long long b)
+{
+    gchar* text = g_strdup_printf(format, a, b);
+    std::string result = text;
+    g_free(text);
+    return result;
+}
+
+} // namespace
+
+std::optional<std::string> incompleteDownloadText(const DownloadEnd& end)
+{
+    std::string reason;
+    if (isDecoded(end.contentEncoding)) {
+        reason = _("The server sent the file compressed, so whether all of it arrived cannot be checked.");
+    } else if (!end.declaredLength) {
+        reason = _("The server did not say how long the file is, so whether all of it arrived cannot be checked.");
+    } else if (end.receivedLength != *end.declaredLength) {
+        reason = printed(_("The connection closed after %llu of %llu bytes."), end.receivedLength,
+                         *end.declaredLength);
+    } else {
         return std::nullopt;
     }
-    gchar* text = g_strdup_printf(_("The connection closed after %llu of %llu bytes."),
-                                  receivedLength, declaredLength);
-    std::string message = text;
-    g_free(text);
-    return downloadFailureText({kDownloadErrorDomain, 0, message});
+    return downloadFailureText({kDownloadErrorDomain, 0, reason});
 }
 
 std::string webProcessEndedText(bool exceededMemoryLimit)
@@ -53,6 +90,12 @@ std::string webProcessEndedText(bool exceededMemoryLimit)
         return _("The page was closed because it used too much memory.");
     }
     return _("The page stopped because the web content process ended unexpectedly.");
+}
+
+std::string rulesUnavailableText(const std::string& reason)
+{
+    return _("Pages are not shown: the rules that keep the view on the studio could not be set up (")
+           + reason + ").";
 }
 
 std::string loadTimeoutText(long long seconds)

@@ -27,7 +27,8 @@ struct FailureOutcome {
     enum class Kind {
         Ignore,          // nothing to report
         Report,          // `text` becomes the load error
-        OpenExternally,  // a foreign page: hand `text` (its address) to the default application
+        OpenExternally,  // a foreign web page: hand `text` (its address) to the browser
+        LoadInView,      // a "localhost" studio address: load `text`, its 127.0.0.1 form
     };
     Kind kind = Kind::Ignore;
     std::string text;
@@ -36,8 +37,8 @@ struct FailureOutcome {
 };
 
 // A failed page load of the main frame. A cancelled load and a load stopped by
-// the navigation policy are ignored; a foreign address that failed goes to the
-// default application, as it would have had it answered.
+// the navigation policy are ignored; a foreign web address that failed goes to
+// the browser, as it would have had it answered.
 FailureOutcome decideLoadFailure(const EngineError& error, const std::string& failingURL,
                                  std::optional<long long> allowedPort);
 
@@ -45,16 +46,26 @@ FailureOutcome decideLoadFailure(const EngineError& error, const std::string& fa
 // cancelled on purpose (its save dialog was cancelled) reports nothing.
 std::optional<std::string> downloadFailureText(const EngineError& error);
 
-// A download that ended without error but short of the length its response
-// declared (a plain HTTP/1.0 answer ends where the connection closes). Gives
-// the failure text, or none when the file is complete or its length cannot be
-// compared: unknown, or declared for an encoded body.
-std::optional<std::string> shortDownloadText(unsigned long long declaredLength,
-                                             unsigned long long receivedLength,
-                                             const std::string& contentEncoding);
+// What a download that ended without an engine error knows of its own end.
+struct DownloadEnd {
+    std::optional<unsigned long long> declaredLength;  // the Content-Length, when it framed the body
+    unsigned long long receivedLength = 0;             // bytes the engine wrote
+    std::string contentEncoding;                       // as the response named it
+};
+
+// None when the download is known to be complete: its body was framed by a
+// length that was met, and not decoded on the way (a decoded body's length
+// cannot be compared with the declared one). Otherwise the failure text:
+// the engine takes a connection that closes early for the end of a chunked,
+// compressed or unframed body, so such a download cannot count as saved.
+std::optional<std::string> incompleteDownloadText(const DownloadEnd& end);
 
 // What the view says when the engine's web process ended under the page.
 std::string webProcessEndedText(bool exceededMemoryLimit);
+
+// What the view says when the rules that keep it on the studio are missing,
+// given the engine's reason.
+std::string rulesUnavailableText(const std::string& reason);
 
 // What the view says when a load has not committed in time.
 std::string loadTimeoutText(long long seconds);

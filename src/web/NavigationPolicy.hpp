@@ -23,6 +23,7 @@ struct NavigationRequest {
     std::optional<std::string> url;  // none when the request carries no address
     bool isDownload = false;         // e.g. a link with a download attribute
     TargetFrame target = TargetFrame::Main;
+    bool userGesture = false;        // started by a click or a key press
 };
 
 struct NavigationDecision {
@@ -30,7 +31,8 @@ struct NavigationDecision {
         Allow,
         Ignore,
         Download,
-        OpenExternally,  // ignore, and hand `url` to the user's default application
+        OpenExternally,  // ignore, and hand `url` (http or https) to the user's browser
+        AskToOpen,       // ignore, and hand `url` to its default application if the user agrees
         LoadInView,      // ignore, and load `url` in the one web view instead
     };
     Kind kind = Kind::Ignore;
@@ -43,6 +45,20 @@ struct NavigationDecision {
 // and an explicit port equal to `allowedPort`.
 bool isLoopbackURL(const std::string& url, std::optional<long long> allowedPort);
 
+// True for the studio's own address: as isLoopbackURL, but only on 127.0.0.1.
+// "localhost" may resolve to ::1, where another user can listen on the same port.
+bool isStudioURL(const std::string& url, std::optional<long long> allowedPort);
+
+// The studio address a "localhost" address on `allowedPort` stands for (the same
+// address on 127.0.0.1); none for any other address.
+std::optional<std::string> studioAddressFor(const std::string& url,
+                                            std::optional<long long> allowedPort);
+
+// What becomes of an address that leaves the view: http and https go to the
+// browser; other schemes only after the user agrees, and only when a click or
+// key press asked for them; file: addresses and in-page content never.
+NavigationDecision handOff(const std::string& url, bool userGesture);
+
 // "about", "blob" and "data", compared with the lower-cased scheme.
 bool hasInPageScheme(const std::string& url);
 
@@ -52,7 +68,7 @@ bool hasInPageScheme(const std::string& url);
 TargetFrame redirectTarget(const std::string& fetchDestination);
 
 // The content rules (WebKit's content-blocker JSON) that block every top-frame
-// document but the studio's pages on `allowedPort` and in-page content.
+// document but the studio's pages on 127.0.0.1:`allowedPort` and in-page content.
 std::string topFrameRules(std::optional<long long> allowedPort);
 
 // A navigation action (link, script, form, redirect, new window).

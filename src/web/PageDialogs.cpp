@@ -1,10 +1,9 @@
 #include "web/PageDialogs.hpp"
 
 #include "support/FileChooser.hpp"
+#include "support/ModalAlert.hpp"
 
 #include <glib/gi18n.h>
-#include <glibmm/main.h>
-#include <gtkmm/messagedialog.h>
 
 #include <memory>
 #include <string>
@@ -23,18 +22,33 @@ struct ScriptDialogRef {
     WebKitScriptDialog* dialog;
 };
 
-// Drops a finished dialog once its signal emission is over.
-template <typename T>
-void releaseLater(std::shared_ptr<T> object)
+constexpr int kStopResponse = 1;
+
+// Who asks: "http://127.0.0.1:8765 says", from the address of the page in the view.
+std::string pageSays(WebKitWebView* view)
 {
-    Glib::signal_idle().connect_once([object = std::move(object)]() mutable { object.reset(); });
+    const char* uri = webkit_web_view_get_uri(view);
+    WebKitSecurityOrigin* origin = uri ? webkit_security_origin_new_for_uri(uri) : nullptr;
+    gchar* name = origin ? webkit_security_origin_to_string(origin) : nullptr;
+    std::string says = _("This page says");
+    if (name) {
+        gchar* text = g_strdup_printf(_("%s says"), name);
+        says = text;
+        g_free(text);
+    }
+    g_free(name);
+    if (origin) {
+        webkit_security_origin_unref(origin);
+    }
+    return says;
 }
 
 } // namespace
 
-PageDialogs::PageDialogs(WebKitWebView* view, ParentWindow parent) : parent_(std::move(parent))
+PageDialogs::PageDialogs(WebKitWebView* view) : view_(view), gate_(std::make_shared<DialogGate>())
 {
     scriptDialog_ = connectSignal(view, "script-dialog", &PageDialogs::onScriptDialog, this);
+    loadChanged_ = connectSignal(view, "load-changed", &PageDialogs::onLoadChanged, this);
     fileChooser_ = connectSignal(view, "run-file-chooser", &PageDialogs::onFileChooser, this);
 }
 
@@ -59,39 +73,46 @@ gboolean PageDialogs::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog,
     return TRUE;
 }
 
+void PageDialogs::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self)
+{
+    if (event == WEBKIT_LOAD_COMMITTED) {
+        static_cast<PageDialogs*>(self)->gate_->pageChanged();
+    }
+}
+
 void PageDialogs::showMessage(WebKitScriptDialog* scriptDialog, bool withCancel)
 {
-    const std::string message = webkit_script_dialog_get_message(scriptDialog);
-    Gtk::Window* parent = parent_();
-    std::shared_ptr<Gtk::MessageDialog> window =
-        parent ? std::make_shared<Gtk::MessageDialog>(*parent, message, false,
-                                                      Gtk::MessageType::OTHER,
-                                                      Gtk::ButtonsType::NONE, true)
-               : std::make_shared<Gtk::MessageDialog>(message, false, Gtk::MessageType::OTHER,
-                                                      Gtk::ButtonsType::NONE, true);
-    window->add_button(_("_OK"), Gtk::ResponseType::OK);
-    if (withCancel) {
-        window->add_button(_("_Cancel"), Gtk::ResponseType::CANCEL);
+    const DialogGate::Verdict verdict = gate_->ask(DialogGate::Clock::now());
+    if (verdict == DialogGate::Verdict::Dismiss) {
+        return;  // not held: the engine answers it as dismissed
     }
-    window->set_default_response(Gtk::ResponseType::OK);
-    window->set_hide_on_close(true);
+    Alert alert;
+    alert.message = pageSays(view_);
+    alert.detail = webkit_script_dialog_get_message(scriptDialog);
+    if (verdict == DialogGate::Verdict::ShowWithStop) {
+        alert.buttons.push_back({_("_Stop Dialogs from This Page"), kStopResponse});
+    }
+    if (withCancel) {
+        alert.buttons.push_back({_("_Cancel"), Gtk::ResponseType::CANCEL});
+    }
+    alert.buttons.push_back({_("_OK"), Gtk::ResponseType::OK});
+    alert.defaultResponse = Gtk::ResponseType::OK;
 
+    // Window-modal with a callback: the main loop, and with it quitting, goes on.
     auto held = std::make_shared<ScriptDialogRef>(scriptDialog);
-    auto connection = std::make_shared<sigc::connection>();
-    *connection = window->signal_response().connect(
-        [window, held, connection, withCancel](int response) mutable {
-            if (withCancel) {
-                // Cancel, Escape and closing the window all answer false.
-                webkit_script_dialog_confirm_set_confirmed(held->dialog,
-                                                           response == Gtk::ResponseType::OK);
+    showModalAlert(alert, [held, withCancel, weak = std::weak_ptr<DialogGate>(gate_)](int response) {
+        if (withCancel) {
+            // Cancel, Escape, stopping and closing the window all answer false.
+            webkit_script_dialog_confirm_set_confirmed(held->dialog, response == Gtk::ResponseType::OK);
+        }
+        webkit_script_dialog_close(held->dialog);
+        if (const auto gate = weak.lock()) {
+            if (response == kStopResponse) {
+                gate->stop();
             }
-            webkit_script_dialog_close(held->dialog);
-            window->hide();
-            auto keep = std::move(window);
-            connection->disconnect();
-            releaseLater(std::move(keep));
-        });
-    window->show();
+            gate->answered(DialogGate::Clock::now());
+        }
+    });
 }
 
 gboolean PageDialogs::onFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,

@@ -2,6 +2,8 @@
 
 #include "web/ProxyChoice.hpp"
 
+#include <initializer_list>
+#include <string_view>
 #include <vector>
 
 namespace quillbay::web {
@@ -35,11 +37,27 @@ void applyProxyChoice(WebKitNetworkSession* session, const ProxyChoice& choice)
     webkit_network_proxy_settings_free(settings);
 }
 
+// Turns off the engine's features of these identifiers, where it has them.
+void disableFeatures(WebKitSettings* settings, std::initializer_list<std::string_view> identifiers)
+{
+    WebKitFeatureList* features = webkit_settings_get_all_features();
+    for (gsize i = 0; i < webkit_feature_list_get_length(features); ++i) {
+        WebKitFeature* feature = webkit_feature_list_get(features, i);
+        for (const auto identifier : identifiers) {
+            if (identifier == webkit_feature_get_identifier(feature)) {
+                webkit_settings_set_feature_enabled(settings, feature, FALSE);
+            }
+        }
+    }
+    webkit_feature_list_unref(features);
+}
+
 } // namespace
 
 WebKitWebView* createConfiguredView()
 {
     WebKitSettings* settings = webkit_settings_new();
+    disableFeatures(settings, {"LinkPreconnect", "LinkPreconnectEarlyHints", "LinkDNSPrefetch", "LinkPrefetch"});
     webkit_settings_set_enable_developer_extras(settings, TRUE);
     webkit_settings_set_enable_fullscreen(settings, TRUE);
     webkit_settings_set_enable_media_stream(settings, TRUE);

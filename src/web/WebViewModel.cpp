@@ -1,6 +1,7 @@
 #include "web/WebViewModel.hpp"
 
 #include "support/DesktopService.hpp"
+#include "support/ModalAlert.hpp"
 #include "support/StartupTrace.hpp"
 #include "web/DownloadEvents.hpp"
 #include "web/DownloadSaver.hpp"
@@ -12,6 +13,7 @@
 #include "web/ViewConfiguration.hpp"
 
 #include <gio/gio.h>
+#include <glib/gi18n.h>
 #include <glibmm/main.h>
 #include <gtkmm/widget.h>
 #include <gtkmm/window.h>
@@ -42,6 +44,7 @@ NavigationRequest navigationRequest(WebKitNavigationAction* action, TargetFrame 
 {
     NavigationRequest facts;
     facts.target = target;
+    facts.userGesture = webkit_navigation_action_is_user_gesture(action);
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
     if (const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr) {
         facts.url = uri;
@@ -79,6 +82,7 @@ struct WebViewModel::Impl : sigc::trackable {
     void apply(WebKitPolicyDecision* decision, const NavigationDecision& answer);
     // Carries out a decision to go elsewhere: load in the view, or hand to the opener.
     void redirect(const NavigationDecision& answer);
+    void askToOpen(const std::string& url);
     void reportFailure(const GError* error, const std::string& failingURL);
     Gtk::Window* dialogParent() const { return parentWindow; }
 
@@ -116,6 +120,7 @@ struct WebViewModel::Impl : sigc::trackable {
     std::unique_ptr<web::DownloadSaver> downloads;
     std::unique_ptr<web::StudioContentFilter> rules;
     std::vector<std::function<void()>> waitingForRules;
+    std::string rulesFailure;  // why the last rules could not be put in place
     DownloadEvents downloadEvents;
 };
 
@@ -128,11 +133,11 @@ WebViewModel::Impl::Impl()
     widget->set_vexpand(true);
     connectView();
     auto parent = [this] { return dialogParent(); };
-    dialogs = std::make_unique<web::PageDialogs>(view.get(), parent);
+    dialogs = std::make_unique<web::PageDialogs>(view.get());
     downloads = std::make_unique<web::DownloadSaver>(
         view.get(), parent, [this](const std::string& text) { loadError.set(text); });
     downloads->setEvents(&downloadEvents);
-    rules = std::make_unique<web::StudioContentFilter>(view.get());
+    rules = std::make_unique<web::StudioContentFilter>(view.get(), g_get_tmp_dir());
     allowPort(std::nullopt);
     // Starts the web process now, while the studio server boots, rather than
     // with the first page.
@@ -226,8 +231,10 @@ void WebViewModel::Impl::whenRulesReady(std::function<void()> start)
 {
     if (rules->pending()) {
         waitingForRules.push_back(std::move(start));
-    } else {
+    } else if (rules->installed()) {
         start();
+    } else {
+        loadError.set(rulesUnavailableText(rulesFailure));
     }
 }
 
@@ -235,9 +242,17 @@ void WebViewModel::Impl::allowPort(std::optional<long long> port)
 {
     allowedPort = port;
     // The rules die with this object, and their completion with them.
-    rules->allow(port, [this] {
+    rules->allow(port, [this](const std::optional<std::string>& failure) {
         auto waiting = std::move(waitingForRules);
         waitingForRules.clear();
+        rulesFailure = failure.value_or("");
+        // Without the rules a page could take the view anywhere: nothing loads.
+        if (failure) {
+            if (!waiting.empty()) {
+                loadError.set(rulesUnavailableText(*failure));
+            }
+            return;
+        }
         for (auto& start : waiting) {
             start();
         }
@@ -292,6 +307,7 @@ void WebViewModel::Impl::apply(WebKitPolicyDecision* decision, const NavigationD
         return;
     case Kind::Ignore:
     case Kind::OpenExternally:
+    case Kind::AskToOpen:
     case Kind::LoadInView:
         webkit_policy_decision_ignore(decision);
         redirect(answer);
@@ -302,7 +318,7 @@ void WebViewModel::Impl::apply(WebKitPolicyDecision* decision, const NavigationD
 void WebViewModel::Impl::redirect(const NavigationDecision& answer)
 {
     using Kind = NavigationDecision::Kind;
-    if (answer.kind != Kind::OpenExternally && answer.kind != Kind::LoadInView) {
+    if (answer.kind == Kind::Allow || answer.kind == Kind::Ignore || answer.kind == Kind::Download) {
         return;
     }
     // Outside WebKit's signal emission, so the opener and the load may do anything.
@@ -310,12 +326,32 @@ void WebViewModel::Impl::redirect(const NavigationDecision& answer)
                                          [this, answer] {
                                              if (answer.kind == Kind::LoadInView) {
                                                  startLoad(answer.url);
+                                             } else if (answer.kind == Kind::AskToOpen) {
+                                                 askToOpen(answer.url);
                                              } else {
                                                  opener(answer.url);
                                              }
                                          },
                                          *this),
                                      Glib::PRIORITY_DEFAULT);
+}
+
+void WebViewModel::Impl::askToOpen(const std::string& url)
+{
+    Alert alert;
+    alert.type = Gtk::MessageType::QUESTION;
+    alert.message = _("Open this address in another application?");
+    alert.detail = url;
+    alert.buttons = {{_("_Cancel"), Gtk::ResponseType::CANCEL}, {_("_Open"), Gtk::ResponseType::ACCEPT}};
+    alert.defaultResponse = Gtk::ResponseType::CANCEL;
+    showModalAlert(alert,
+                   sigc::track_obj(
+                       [this, url](int response) {
+                           if (response == Gtk::ResponseType::ACCEPT) {
+                               opener(url);
+                           }
+                       },
+                       *this));
 }
 
 gboolean WebViewModel::Impl::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -398,6 +434,9 @@ void WebViewModel::Impl::reportFailure(const GError* error, const std::string& f
         return;
     case FailureOutcome::Kind::OpenExternally:
         redirect({NavigationDecision::Kind::OpenExternally, outcome.text});
+        return;
+    case FailureOutcome::Kind::LoadInView:
+        redirect({NavigationDecision::Kind::LoadInView, outcome.text});
         return;
     }
 }

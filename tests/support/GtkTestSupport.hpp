@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 namespace quillbay::testing {
 
@@ -43,11 +44,17 @@ inline bool startGtk()
 }
 
 // The message dialog on screen, if any.
-inline Gtk::MessageDialog* shownMessageDialog()
+// The message dialog on screen now whose texts hold `containing`, if any.
+inline Gtk::MessageDialog* shownMessageDialog(const std::string& containing = "")
 {
-    for (auto* window : Gtk::Window::list_toplevels())
-        if (auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window); dialog && dialog->get_visible())
+    for (auto* window : Gtk::Window::list_toplevels()) {
+        auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window);
+        if (!dialog || !dialog->get_visible())
+            continue;
+        const std::string texts = dialog->property_text().get_value() + "\n" + dialog->property_secondary_text().get_value();
+        if (texts.find(containing) != std::string::npos)
             return dialog;
+    }
     return nullptr;
 }
 

@@ -25,6 +25,12 @@ TEST(LoadFailure, CancelledAndPolicyStoppedLoadsAreIgnoredAndTheRestReported)
          {Kind::OpenExternally, "http://127.0.0.1:9999/x"}},
         {{"g-io-error-quark", 39, refused}, "http://127.0.0.1:8766/",
          {Kind::OpenExternally, "http://127.0.0.1:8766/"}},
+        // The rules stop a top-frame "localhost" too: it goes to the studio's own address.
+        {{kPolicyErrorDomain, kPolicyErrorBlockedByContentRules, "blocked"}, "http://localhost:8765/room/",
+         {Kind::LoadInView, "http://127.0.0.1:8765/room/"}},
+        // Other schemes were settled when the page asked for them.
+        {{"g-io-error-quark", 1, "unsupported"}, "mailto:a@example.com", {Kind::Ignore, ""}},
+        {{"g-io-error-quark", 1, "unsupported"}, "file:///home/", {Kind::Ignore, ""}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(decideLoadFailure(c.error, c.url, 8765), c.expected) << c.error.domain << c.error.code;
@@ -36,14 +42,24 @@ TEST(LoadFailure, CancelledAndPolicyStoppedLoadsAreIgnoredAndTheRestReported)
     EXPECT_EQ(downloadFailureText({kNetworkErrorDomain, kDownloadErrorCancelledByUser, "odd"}),
               "Download failed: odd");
 
-    // Complete, unknown or encoded lengths are no failure; a short plain body is.
-    EXPECT_EQ(shortDownloadText(2000, 2000, ""), std::nullopt);
-    EXPECT_EQ(shortDownloadText(0, 2000, ""), std::nullopt);
-    EXPECT_EQ(shortDownloadText(10000000, 2000, "gzip"), std::nullopt);
-    EXPECT_EQ(shortDownloadText(10000000, 2000, "identity"),
-              "Download failed: The connection closed after 2000 of 10000000 bytes.");
-    EXPECT_EQ(shortDownloadText(10000000, 0, ""),
-              "Download failed: The connection closed after 0 of 10000000 bytes.");
+    // Only a body framed by a length that was met, and not decoded on the way, is complete.
+    const std::string unchecked = "Download failed: The server did not say how long the file is,";
+    const std::string compressed = "Download failed: The server sent the file compressed,";
+    const struct { DownloadEnd end; std::optional<std::string> text; } ends[] = {
+        {{2000, 2000, ""}, std::nullopt},
+        {{0, 0, ""}, std::nullopt},
+        {{10000, 10000, "x-quillbay"}, std::nullopt},
+        {{10000, 3333, "x-quillbay"}, "Download failed: The connection closed after 3333 of 10000 bytes."},
+        {{10000000, 2000, "identity"}, "Download failed: The connection closed after 2000 of 10000000 bytes."},
+        {{std::nullopt, 3333, ""}, unchecked},
+        {{916, 2932, "gzip"}, compressed},
+        {{916, 10000, "identity, GZIP"}, compressed},
+    };
+    for (const auto& c : ends) {
+        const auto text = incompleteDownloadText(c.end);
+        EXPECT_EQ(text.has_value(), c.text.has_value()) << c.end.contentEncoding;
+        EXPECT_EQ(text.value_or("").substr(0, c.text.value_or("").size()), c.text.value_or(""));
+    }
 }
 
 } // namespace

@@ -34,6 +34,8 @@ TEST(ProxyChoice, TheEnvironmentsProxyServesEverythingButTheLoopbackHosts)
         {{{"http_proxy", dead}, {"HTTP_PROXY", "http://other:1"}, {"no_proxy", " .corp, 10.0.0.0/8 ,,"}},
          {Mode::Custom, "", {{"http", dead}},
           {"localhost", "127.0.0.0/8", "::1", ".corp", "10.0.0.0/8"}}},
+        // An empty lower-case name does not hide the capitals.
+        {{{"http_proxy", ""}, {"HTTP_PROXY", dead}}, {Mode::Custom, "", {{"http", dead}}, loopback}},
         {{{"all_proxy", "socks5://p:1080"}}, {Mode::Custom, "socks5://p:1080", {}, loopback}},
         {{{"http_proxy", dead}, {"NO_PROXY", "*"}}, {Mode::None, "", {}, {}}},
     };
