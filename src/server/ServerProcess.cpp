@@ -56,6 +56,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     Published<long long> port;
     Published<LogTail> logTail;
     std::uint64_t logLineCount = 0;  // every line of this run, also those skipped in a flood
+    std::optional<std::string> portWarning;
     std::shared_ptr<ChildProcess> process;
     std::uint64_t processSerial = 0;  // which launch `process` holds
     std::uint64_t launches = 0;
@@ -82,6 +83,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         restartPending = false;  // this start is the one it waited for
         state.set(State::starting());
         logLineCount = 0;
+        portWarning.reset();
         logTail.set({});
         if (auto failure = files.prepare()) {
             state.set(State::failed(*failure));
@@ -90,6 +92,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         auto choice = PortChooser({config.preferredPort, config.fallbackFirst, config.fallbackLast},
                                   portTiming(config.timing))
                           .choose();
+        portWarning = choice.warning;
         port.set(choice.port);
         logHandle = LogFile::rotateAndOpen(files.logsDir(), "server.log", "server.previous.log");
         if (choice.warning) {
@@ -322,6 +325,11 @@ const std::string& ServerProcess::stateDir() const
 std::string ServerProcess::serverLogPath() const
 {
     return impl_->files.serverLogPath();
+}
+
+const std::optional<std::string>& ServerProcess::portWarning() const
+{
+    return impl_->portWarning;
 }
 
 bool ServerProcess::isFree(long long port)

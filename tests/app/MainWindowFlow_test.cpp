@@ -77,8 +77,7 @@ TEST_F(MainWindowFlow, FailedStartShowsTheDarkCardWithTheOutput)
 
     const ServerCardContent& card = content_->serverCard().content();
     EXPECT_EQ(card.headline, "THE ROOM IS DARK");
-    ASSERT_TRUE(card.logText);
-    EXPECT_NE(card.logText->find("Traceback"), std::string::npos) << *card.logText;
+    EXPECT_NE(content_->serverCard().logText().find("Traceback"), std::string::npos) << content_->serverCard().logText();
     EXPECT_TRUE(content_->serverCard().logBoxShown());
     EXPECT_FALSE(content_->toolbar().themeButton().get_sensitive());
 

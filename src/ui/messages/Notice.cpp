@@ -1,5 +1,7 @@
 #include "ui/messages/Notice.hpp"
 
+#include "ui/messages/SlidingMessage.hpp"
+
 #include <glibmm/main.h>
 
 namespace quillbay {
@@ -15,6 +17,7 @@ Notice::Notice()
     label_.set_max_width_chars(80);
     set_child(label_);
     set_reveal_child(false);
+    hideOnceSlidOut(*this);
 }
 
 Notice::~Notice()
@@ -25,7 +28,7 @@ Notice::~Notice()
 void Notice::show(const std::string& text)
 {
     label_.set_text(text);
-    set_reveal_child(true);
+    slideIn(*this);
     hideTimer_.disconnect();
     hideTimer_ = Glib::signal_timeout().connect(
         [this] {

@@ -17,6 +17,7 @@ public:
     ~Notice() override;
 
     void show(const std::string& text);
+    bool shown() const { return get_reveal_child(); }
     Glib::ustring text() const { return label_.get_text(); }
 
 private:

@@ -1,5 +1,8 @@
 #include "ui/messages/Toast.hpp"
 
+#include "support/AccessibleText.hpp"
+#include "ui/messages/SlidingMessage.hpp"
+
 #include <glib/gi18n.h>
 #include <glibmm/main.h>
 
@@ -18,6 +21,7 @@ Toast::Toast() : row_(Gtk::Orientation::HORIZONTAL, 12)
     close_.set_icon_name("window-close-symbolic");
     close_.add_css_class("flat");
     close_.set_tooltip_text(_("Dismiss"));
+    setAccessibleLabel(close_, _("Dismiss"));
     close_.signal_clicked().connect(sigc::mem_fun(*this, &Toast::dismiss));
     action_.signal_clicked().connect([this] {
         auto run = run_;
@@ -29,8 +33,11 @@ Toast::Toast() : row_(Gtk::Orientation::HORIZONTAL, 12)
     row_.append(action_);
     row_.append(close_);
     set_child(row_);
+    pointer_ = Gtk::EventControllerMotion::create();
+    row_.add_controller(pointer_);
     set_reveal_child(false);
     set_can_target(false);
+    hideOnceSlidOut(*this);
 }
 
 Toast::~Toast()
@@ -50,14 +57,23 @@ void Toast::show(const std::string& text, const std::string& actionLabel, std::f
     action_.set_label(actionLabel);
     action_.set_visible(!actionLabel.empty() && run_);
     set_can_target(true);
-    set_reveal_child(true);
+    slideIn(*this);
     hideTimer_.disconnect();
+    // A toast being read with the keyboard or the pointer stays until it is let go.
     hideTimer_ = Glib::signal_timeout().connect(
         [this] {
+            if (held())
+                return true;
             dismiss();
             return false;
         },
         kShownMs);
+}
+
+bool Toast::held() const
+{
+    const bool focusInside = (row_.get_state_flags() & Gtk::StateFlags::FOCUS_WITHIN) == Gtk::StateFlags::FOCUS_WITHIN;
+    return focusInside || pointer_->contains_pointer();
 }
 
 void Toast::dismiss()

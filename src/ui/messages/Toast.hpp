@@ -2,6 +2,7 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
+#include <gtkmm/eventcontrollermotion.h>
 #include <gtkmm/label.h>
 #include <gtkmm/revealer.h>
 #include <sigc++/connection.h>
@@ -12,7 +13,8 @@
 namespace quillbay {
 
 // A short message at the bottom of the content, with at most one button,
-// that leaves by itself. A new message replaces the one shown.
+// that leaves by itself unless it holds the keyboard focus or the pointer.
+// A new message replaces the one shown.
 class Toast : public Gtk::Revealer {
 public:
     static constexpr unsigned kShownMs = 6000;
@@ -28,12 +30,16 @@ public:
     bool shown() const { return get_reveal_child(); }
     Glib::ustring text() const { return label_.get_text(); }
     Gtk::Button& actionButton() { return action_; }
+    Gtk::Button& closeButton() { return close_; }
 
 private:
+    bool held() const;
+
     Gtk::Box row_;
     Gtk::Label label_;
     Gtk::Button action_;
     Gtk::Button close_;
+    Glib::RefPtr<Gtk::EventControllerMotion> pointer_;
     std::function<void()> run_;
     sigc::connection hideTimer_;
 };

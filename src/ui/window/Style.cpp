@@ -64,6 +64,8 @@ std::string quillbayStyleSheet()
     css += ".toast { margin-bottom: 24px; padding: 6px 8px 6px 16px; border-radius: 8px; color: " + ivory +
            "; background-color: rgba(20, 20, 20, 0.95); box-shadow: 0 2px 8px rgba(0, 0, 0, 0.5); }\n";
     css += ".find-status.error { color: #ff8a80; }\n";
+    // The page itself as a Tab stop: drawn inside its edge, over the page.
+    css += ".studio-page:focus-visible { outline: 2px solid " + amber + "; outline-offset: -2px; }\n";
     return css;
 }
 
