@@ -1,13 +1,30 @@
 #pragma once
 
 #include <gtkmm/revealer.h>
+#include <sigc++/connection.h>
 
 namespace quillbay {
 
-// A message that slides in and out of the window's content. Slid out, it
-// leaves the widget tree's visible part, so assistive technologies no longer
-// find it; slideIn() brings it back first.
-void hideOnceSlidOut(Gtk::Revealer& message);
-void slideIn(Gtk::Revealer& message);
+// A message that slides into the window's content and out again after a
+// while. Slid out, it leaves the visible widget tree, so assistive
+// technologies no longer find it.
+class SlidingMessage : public Gtk::Revealer {
+public:
+    SlidingMessage();
+    ~SlidingMessage() override;
+
+    bool shown() const { return get_reveal_child(); }
+
+protected:
+    // Slides in, and out after `shownMs` unless held() then.
+    void slideIn(unsigned shownMs);
+    void slideOut();
+    // While true, the message stays (checked again after another `shownMs`).
+    virtual bool held() const { return false; }
+
+private:
+    sigc::connection slidOut_;
+    sigc::connection timer_;
+};
 
 } // namespace quillbay

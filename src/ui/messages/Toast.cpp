@@ -1,10 +1,8 @@
 #include "ui/messages/Toast.hpp"
 
 #include "support/AccessibleText.hpp"
-#include "ui/messages/SlidingMessage.hpp"
 
 #include <glib/gi18n.h>
-#include <glibmm/main.h>
 
 namespace quillbay {
 
@@ -35,14 +33,7 @@ Toast::Toast() : row_(Gtk::Orientation::HORIZONTAL, 12)
     set_child(row_);
     pointer_ = Gtk::EventControllerMotion::create();
     row_.add_controller(pointer_);
-    set_reveal_child(false);
     set_can_target(false);
-    hideOnceSlidOut(*this);
-}
-
-Toast::~Toast()
-{
-    hideTimer_.disconnect();
 }
 
 void Toast::show(const std::string& text)
@@ -57,19 +48,10 @@ void Toast::show(const std::string& text, const std::string& actionLabel, std::f
     action_.set_label(actionLabel);
     action_.set_visible(!actionLabel.empty() && run_);
     set_can_target(true);
-    slideIn(*this);
-    hideTimer_.disconnect();
-    // A toast being read with the keyboard or the pointer stays until it is let go.
-    hideTimer_ = Glib::signal_timeout().connect(
-        [this] {
-            if (held())
-                return true;
-            dismiss();
-            return false;
-        },
-        kShownMs);
+    slideIn(kShownMs);
 }
 
+// A toast being read with the keyboard or the pointer stays until it is let go.
 bool Toast::held() const
 {
     const bool focusInside = (row_.get_state_flags() & Gtk::StateFlags::FOCUS_WITHIN) == Gtk::StateFlags::FOCUS_WITHIN;
@@ -78,9 +60,8 @@ bool Toast::held() const
 
 void Toast::dismiss()
 {
-    hideTimer_.disconnect();
+    slideOut();
     run_ = nullptr;
-    set_reveal_child(false);
     // Hidden, it must not catch clicks meant for the page below.
     set_can_target(false);
 }
