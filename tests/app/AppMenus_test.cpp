@@ -33,7 +33,7 @@ TEST(AppMenus, BuildsTheBarAndWiresItsActions)
     std::vector<std::string> opened, revealed;
     AppMenus::Hooks hooks;
     hooks.quit = [&] { ++quits; };
-    hooks.resourceDir = dir;
+    hooks.resourceDir = dir.path();
     hooks.openURI = [&](const std::string& uri) { opened.push_back(uri); };
     hooks.revealFolder = [&](const std::string& folder) { revealed.push_back(folder); };
     auto menus = std::make_unique<AppMenus>(*app, server, web, themes, hooks);
@@ -42,7 +42,7 @@ TEST(AppMenus, BuildsTheBarAndWiresItsActions)
     ASSERT_EQ(bar->get_n_items(), 3);
     EXPECT_EQ(serverTextLines(bar), (std::vector<std::string>{"Port 8765", "Hub 01234567 (dirty tree)"}));
     // The payload line is read again whenever the menus are rebuilt.
-    writeText(dir + "/PAYLOAD.json", "[]");
+    writeFile(dir / "PAYLOAD.json", "[]");
     menus->rebuild();
     EXPECT_EQ(serverTextLines(bar).back(), "Payload: unknown");
 

@@ -55,10 +55,10 @@ TEST(DesktopCommands, EveryKeyIsListedInstalledAndShownInTheMenus)
 
     AppMenus::Hooks hooks;
     hooks.quit = [] {};
-    hooks.resourceDir = dir;
+    hooks.resourceDir = dir.path();
     hooks.extendMenuBar = addDesktopMenus;
     AppMenus menus(*app, server, web, themes, hooks);
-    DesktopCommands commands(*app, server, web, [] { return nullptr; }, dir);
+    DesktopCommands commands(*app, server, web, [] { return nullptr; }, dir.path());
 
     // Every key the application answers to is in the shortcuts window, and the other way round.
     const auto listed = listedKeys();

@@ -37,20 +37,20 @@ nlohmann::json readZip(const std::string& path)
 
 TEST(Diagnostics, OneZipWithTheLogsPayloadAndSummaryAndTheHomeMasked)
 {
-    const std::string root = makeTempFolder("quillbay-diagnostics-XXXXXX");
-    const std::string home = root + "/home/ann";
+    const TempDir root{"quillbay-diagnostics"};
+    const std::string home = root / "home/ann";
     std::string log;
     for (int i = 0; i < 2000; ++i)
         log += "line " + std::to_string(i) + " reading " + home + "/studio/take.wav\n";
-    log += "neighbour " + root + "/home/anna/take.wav\n";
-    writeText(root + "/S/logs/server.log", log);
-    writeText(root + "/secret", "not for the report");
-    symlink((root + "/secret").c_str(), (root + "/S/logs/server.previous.log").c_str());
-    writeText(root + "/R/PAYLOAD.json", R"({"hub_commit":"abc","built_in":")" + home + R"("})");
+    log += "neighbour " + root / "home/anna/take.wav\n";
+    writeFile(root / "S/logs/server.log", log);
+    writeFile(root / "secret", "not for the report");
+    symlink((root / "secret").c_str(), (root / "S/logs/server.previous.log").c_str());
+    writeFile(root / "R/PAYLOAD.json", R"({"hub_commit":"abc","built_in":")" + home + R"("})");
 
     DiagnosticsReport report;
-    report.stateDir = root + "/S";
-    report.resourceDir = root + "/R";
+    report.stateDir = root / "S";
+    report.resourceDir = root / "R";
     report.version = "1.0";
     report.graphics = "software GL only";
     report.serverState = "failed: The studio server stopped (status 1).";
@@ -59,11 +59,11 @@ TEST(Diagnostics, OneZipWithTheLogsPayloadAndSummaryAndTheHomeMasked)
     report.homes = {home + "/"};
 
     // Saved over a symbolic link: the link is replaced, what it pointed at stays.
-    const std::string zipPath = root + "/report.zip";
-    writeText(root + "/victim", "keep me");
-    symlink((root + "/victim").c_str(), zipPath.c_str());
+    const std::string zipPath = root / "report.zip";
+    writeFile(root / "victim", "keep me");
+    symlink((root / "victim").c_str(), zipPath.c_str());
     ASSERT_EQ(report.save(zipPath), std::nullopt);
-    EXPECT_EQ(readText(root + "/victim"), "keep me");
+    EXPECT_EQ(readFile(root / "victim"), "keep me");
     struct stat facts {};
     ASSERT_EQ(lstat(zipPath.c_str(), &facts), 0);
     EXPECT_TRUE(S_ISREG(facts.st_mode));
@@ -75,7 +75,7 @@ TEST(Diagnostics, OneZipWithTheLogsPayloadAndSummaryAndTheHomeMasked)
     EXPECT_EQ(zip["server.log"]["method"], 8);  // deflated
     EXPECT_EQ(serverLog.find(home + "/"), std::string::npos);
     EXPECT_NE(serverLog.find("line 1999 reading ~/studio/take.wav"), std::string::npos);
-    EXPECT_NE(serverLog.find(root + "/home/anna/take.wav"), std::string::npos);  // another user's folder
+    EXPECT_NE(serverLog.find(root / "home/anna/take.wav"), std::string::npos);  // another user's folder
     EXPECT_EQ(zip["PAYLOAD.json"]["text"], R"({"hub_commit":"abc","built_in":"~"})");
 
     const std::string summary = zip["summary.txt"]["text"];
@@ -84,24 +84,22 @@ TEST(Diagnostics, OneZipWithTheLogsPayloadAndSummaryAndTheHomeMasked)
                              "Last load error: Could not connect to ~/x\n", "server.previous.log: is a symbolic link"})
         EXPECT_NE(summary.find(line), std::string::npos) << line << " not in:\n" << summary;
     EXPECT_EQ(summary.find(home), std::string::npos);
-    std::filesystem::remove_all(root);
 }
 
 TEST(Diagnostics, ReadsOnlyRegularFilesAndOnlyTheirNewestPart)
 {
-    const std::string root = makeTempFolder("quillbay-capped-XXXXXX");
-    writeText(root + "/log", "0123456789abcdef");
-    const auto tail = readCappedFile(root + "/log", 6);
+    const TempDir root{"quillbay-capped"};
+    writeFile(root / "log", "0123456789abcdef");
+    const auto tail = readCappedFile(root / "log", 6);
     ASSERT_TRUE(std::holds_alternative<CappedFile>(tail));
     EXPECT_EQ(std::get<CappedFile>(tail).bytes, "abcdef");
     EXPECT_TRUE(std::get<CappedFile>(tail).truncated);
-    EXPECT_FALSE(std::get<CappedFile>(readCappedFile(root + "/log", 100)).truncated);
+    EXPECT_FALSE(std::get<CappedFile>(readCappedFile(root / "log", 100)).truncated);
 
     // A FIFO planted where a log should be must not hang the report; a folder is no log either.
-    ASSERT_EQ(mkfifo((root + "/fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((root / "fifo").c_str(), 0600), 0);
     for (const std::string name : {"fifo", "", "missing"})
-        EXPECT_TRUE(std::holds_alternative<std::string>(readCappedFile(root + "/" + name, 100))) << name;
-    std::filesystem::remove_all(root);
+        EXPECT_TRUE(std::holds_alternative<std::string>(readCappedFile(root / name, 100))) << name;
 }
 
 TEST(Diagnostics, MaskHomesOnlyAtPathBoundaries)

@@ -27,7 +27,6 @@ protected:
         content_.reset();
         window_.reset();
         stopAndRelease(server_);
-        std::filesystem::remove_all(root_);
     }
 
     // The window with room as the remembered page and a fake server run with `fakeOption`.
@@ -39,18 +38,18 @@ protected:
 
     void prepareServer(const std::string& fakeOption)
     {
-        makeFakeResources(root_ + "/R", fakeOption);
-        writeText(root_ + "/config/preferences.ini", "[Preferences]\nstudio.page=room\n");
+        writeFakeResources(root_ / "R", {fakeOption});
+        writeFile(root_ / "config/preferences.ini", "[Preferences]\nstudio.page=room\n");
         ServerProcess::Config config;
-        config.resourceDir = root_ + "/R";
-        config.stateDir = root_ + "/S";
+        config.resourceDir = root_ / "R";
+        config.stateDir = root_ / "S";
         server_ = std::make_shared<ServerProcess>(config);
     }
 
     void makeWindow()
     {
         window_ = std::make_unique<Gtk::ApplicationWindow>();
-        content_ = std::make_unique<ContentView>(*window_, *server_, web_, themes_, PagePreference(root_ + "/config/preferences.ini"),
+        content_ = std::make_unique<ContentView>(*window_, *server_, web_, themes_, PagePreference(root_ / "config/preferences.ini"),
                                                  [this](const std::string& uri) { opened_.push_back(uri); });
         window_->set_child(*content_);
         window_->present();
@@ -59,7 +58,7 @@ protected:
     void pressReturn() { ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window_->gobj()), "default.activate", nullptr)); }
 
     bool gtkReady_ = (ensureGtk(), true);  // before the web view is made
-    std::string root_ = makeTempFolder();
+    TempDir root_{"quillbay-shell"};
     WebViewModel web_;
     ThemePacks themes_;
     std::shared_ptr<ServerProcess> server_;
@@ -87,7 +86,7 @@ TEST_F(MainWindowFlow, FailedStartShowsTheDarkCardWithTheOutput)
 
     content_->serverCard().showLogButton().activate();
     ASSERT_TRUE(runUntil([&] { return !opened_.empty(); }, 2s));
-    EXPECT_EQ(opened_[0], "file://" + root_ + "/S/logs/server.log");
+    EXPECT_EQ(opened_[0], "file://" + root_ / "S/logs/server.log");
 
     // Return restarts the server: the card goes back to warming as the state leaves failed.
     std::vector<std::string> headlines;
@@ -124,7 +123,7 @@ TEST_F(MainWindowFlow, ReadyShowsTheRememberedPageAndQuitAfterARestartOutlastsTh
     EXPECT_TRUE(content_->toolbar().themeButton().get_sensitive());
 
     content_->pickPage(StudioPage::Desk);
-    EXPECT_EQ(PagePreference(root_ + "/config/preferences.ini").raw(), "desk");
+    EXPECT_EQ(PagePreference(root_ / "config/preferences.ini").raw(), "desk");
     ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == base && !web_.isLoading().get(); }, 20s))
         << "shown: " << web_.currentURL().get().value_or("none") << ", loading: " << web_.isLoading().get()
         << ", error: " << web_.loadError().get().value_or("none");

@@ -18,33 +18,26 @@ namespace quillbay::testing {
 // and a registered application, as at start-up.
 struct MenuTestParts {
     explicit MenuTestParts(const char* applicationId)
-        : dir(preparedFolder()),
-          server(configIn(dir)),
+        : server(configIn(dir)),
           app(Gtk::Application::create(applicationId, Gio::Application::Flags::NON_UNIQUE))
     {
         app->register_application();
     }
-    ~MenuTestParts() { std::filesystem::remove_all(dir); }
 
-    std::string dir;
+    TempDir dir{"quillbay-menus"};
     ServerProcess server;
     WebViewModel web;
     ThemePacks themes;
     Glib::RefPtr<Gtk::Application> app;
 
 private:
-    static std::string preparedFolder()
+    static ServerProcess::Config configIn(const TempDir& folder)
     {
         ensureGtk();  // before the web view is made
-        std::string folder = makeTempFolder("quillbay-menus-XXXXXX");
-        writeText(folder + "/PAYLOAD.json", R"({"hub_commit":"0123456789abcdef","dirty":true})");
-        return folder;
-    }
-    static ServerProcess::Config configIn(const std::string& folder)
-    {
+        writeFile(folder / "PAYLOAD.json", R"({"hub_commit":"0123456789abcdef","dirty":true})");
         ServerProcess::Config config;
-        config.resourceDir = folder;
-        config.stateDir = folder + "/state";
+        config.resourceDir = folder.path();
+        config.stateDir = folder / "state";
         return config;
     }
 };

@@ -1,20 +1,19 @@
 #include "app/about/PayloadLine.hpp"
 
+#include "tests/support/TestSupport.hpp"
+
 #include <gtest/gtest.h>
 
-#include <glib.h>
-
 #include <filesystem>
-#include <fstream>
 #include <utility>
 
 using namespace quillbay;
+using quillbay::testing::TempDir;
+using quillbay::testing::writeFile;
 
 TEST(PayloadLine, ReadsTheFileAfreshAndNeverFails)
 {
-    gchar* made = g_dir_make_tmp("quillbay-payload-XXXXXX", nullptr);
-    const std::string dir = made;
-    g_free(made);
+    const TempDir dir{"quillbay-payload"};
     const std::pair<std::string, std::string> cases[] = {
         {R"({"hub_commit":"abcdef0123456789","dirty":true})", "Hub abcdef01 (dirty tree)"},
         {R"({"hub_commit":"abc1","dirty":false})", "Hub abc1"},
@@ -30,9 +29,9 @@ TEST(PayloadLine, ReadsTheFileAfreshAndNeverFails)
         {"{\"hub_commit\":", "Payload: unknown"},
     };
     for (const auto& [contents, line] : cases) {
-        std::ofstream(dir + "/PAYLOAD.json", std::ios::binary | std::ios::trunc) << contents;
-        EXPECT_EQ(payloadLine(dir), line) << contents;
+        writeFile(dir / "PAYLOAD.json", contents);
+        EXPECT_EQ(payloadLine(dir.path()), line) << contents;
     }
-    std::filesystem::remove_all(dir);
-    EXPECT_EQ(payloadLine(dir), "Payload: unknown");
+    std::filesystem::remove_all(dir.path());
+    EXPECT_EQ(payloadLine(dir.path()), "Payload: unknown");
 }

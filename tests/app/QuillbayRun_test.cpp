@@ -100,15 +100,15 @@ public:
         EXPECT_TRUE(ended) << "processes of the shell's group still run";
     }
 
-    std::string output() const { return readText(home_ + "/shell.out"); }
+    std::string output() const { return readFile(home_ + "/shell.out"); }
     bool logShows(const std::string& text, std::chrono::milliseconds limit) const
     {
-        return runUntil([&] { return readText(home_ + "/data/Quillbay/logs/server.log").find(text) != std::string::npos; }, limit);
+        return runUntil([&] { return readFile(home_ + "/data/Quillbay/logs/server.log").find(text) != std::string::npos; }, limit);
     }
     // True once the shell has noted start-up `step` (see QUILLBAY_STARTUP_TRACE).
     bool reached(const std::string& step, std::chrono::milliseconds limit) const
     {
-        return runUntil([&] { return readText(home_ + "/startup-trace").find(step + " ") != std::string::npos; }, limit);
+        return runUntil([&] { return readFile(home_ + "/startup-trace").find(step + " ") != std::string::npos; }, limit);
     }
     // The studio servers this shell started.
     std::vector<unsigned long> servers() const { return numbersFrom("pgrep -P " + std::to_string(pid_) + " -f quillbay_server.py"); }
@@ -132,15 +132,14 @@ private:
 
 class QuillbayRun : public ::testing::Test {
 protected:
-    void TearDown() override { std::filesystem::remove_all(home_); }
-    std::string home_ = makeTempFolder("quillbay-run-XXXXXX");
+    TempDir home_{"quillbay-run"};
 };
 
 TEST_F(QuillbayRun, EveryQuitSignalLeavesNoServer)
 {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signal);
-        ShellRun shell(home_ + "/signal-" + std::to_string(signal));
+        ShellRun shell(home_ / ("signal-" + std::to_string(signal)));
         ASSERT_TRUE(shell.logShows("beacon page=desk", 60s)) << shell.output();
         const auto servers = shell.servers();
         ASSERT_EQ(servers.size(), 1u);
@@ -149,7 +148,7 @@ TEST_F(QuillbayRun, EveryQuitSignalLeavesNoServer)
         EXPECT_FALSE(processRuns(servers[0]));
     }
     // Also while it starts: just after the server is launched, before any window.
-    ShellRun early(home_ + "/early");
+    ShellRun early(home_ / "early");
     ASSERT_TRUE(early.reached("server-spawned", 30s)) << early.output();
     const auto servers = early.servers();
     ASSERT_EQ(kill(early.pid_, SIGTERM), 0);
@@ -161,7 +160,7 @@ TEST_F(QuillbayRun, EveryQuitSignalLeavesNoServer)
 TEST_F(QuillbayRun, SecondLaunchStartsNothingAndClosingTheWindowStopsTheServerFirst)
 {
     // A private session bus for the two launches.
-    const std::string bus = "unix:path=" + home_ + "/bus";
+    const std::string bus = "unix:path=" + home_ / "bus";
     const auto busPid = numbersFrom("dbus-daemon --session --fork --address=" + bus + " --print-pid=1");
     ASSERT_EQ(busPid.size(), 1u);
     // The daemon deletes its socket as it ends: the folder goes only after that.
@@ -170,12 +169,12 @@ TEST_F(QuillbayRun, SecondLaunchStartsNothingAndClosingTheWindowStopsTheServerFi
         EXPECT_TRUE(waitForEnd(busPid[0], 10s)) << "the private dbus-daemon did not end";
     });
 
-    ShellRun first(home_, kShell, bus);
+    ShellRun first(home_.path(), kShell, bus);
     ASSERT_TRUE(first.logShows("beacon page=desk", 60s)) << first.output();
     const auto servers = first.servers();
     ASSERT_EQ(servers.size(), 1u);
 
-    ShellRun second(home_, kShell, bus);
+    ShellRun second(home_.path(), kShell, bus);
     EXPECT_TRUE(second.exitsCleanly(20s)) << "the second launch kept running or failed";
     EXPECT_EQ(first.servers(), servers) << "the first instance's server was disturbed";
 
@@ -193,12 +192,12 @@ TEST_F(QuillbayRun, SecondLaunchStartsNothingAndClosingTheWindowStopsTheServerFi
 TEST_F(QuillbayRun, FailedStartKeepsTheWindowAndQuitsAtOnce)
 {
     // A copy of the binary next to a resource folder whose server crashes.
-    const std::string install = home_ + "/install";
+    const std::string install = home_ / "install";
     std::filesystem::create_directories(install + "/bin");
     std::filesystem::copy_file(kShell, install + "/bin/quillbay");
-    makeFakeResources(install + "/share/quillbay", "--crash-at-start");
+    writeFakeResources(install + "/share/quillbay", {"--crash-at-start"});
 
-    ShellRun shell(home_, install + "/bin/quillbay");
+    ShellRun shell(home_.path(), install + "/bin/quillbay");
     ASSERT_TRUE(shell.logShows("Traceback", 30s)) << shell.output();
     std::this_thread::sleep_for(1s);
     ASSERT_TRUE(processRuns(shell.pid_)) << "the shell ended after a failed start";

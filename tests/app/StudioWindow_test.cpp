@@ -77,19 +77,19 @@ protected:
     void SetUp() override
     {
         // A pack and a payload whose texts hold underscores.
-        writeText(root_ + "/S/themes/night_owl/manifest.json", R"({"id": "night_owl", "name": "Night_Owl", "version": "1.0"})");
-        writeText(root_ + "/S/themes/night_owl/theme.css", "body { color: #eee; }\n");
-        writeText(root_ + "/payload/PAYLOAD.json", R"({"hub_commit": "re_lease", "dirty": false})");
-        writeText(root_ + "/config/preferences.ini", "[Preferences]\nstudio.page=desk\n");
+        writeFile(root_ / "S/themes/night_owl/manifest.json", R"({"id": "night_owl", "name": "Night_Owl", "version": "1.0"})");
+        writeFile(root_ / "S/themes/night_owl/theme.css", "body { color: #eee; }\n");
+        writeFile(root_ / "payload/PAYLOAD.json", R"({"hub_commit": "re_lease", "dirty": false})");
+        writeFile(root_ / "config/preferences.ini", "[Preferences]\nstudio.page=desk\n");
 
         app_ = Gtk::Application::create("org.quillbay.tests.StudioWindow", Gio::Application::Flags::NON_UNIQUE);
         app_->register_application();
         ServerProcess::Config config;
         config.resourceDir = QUILLBAY_RESOURCE_DIR;
-        config.stateDir = root_ + "/S";
+        config.stateDir = root_ / "S";
         server_ = std::make_unique<ServerProcess>(config);
         AppMenus::Hooks hooks;
-        hooks.resourceDir = root_ + "/payload";
+        hooks.resourceDir = root_ / "payload";
         hooks.openURI = [](const std::string&) {};
         hooks.revealFolder = [](const std::string&) {};
         menus_ = std::make_unique<AppMenus>(*app_, *server_, web_, themes_, hooks);
@@ -106,10 +106,9 @@ protected:
         window_.reset();
         menus_.reset();
         stopAndRelease(server_);
-        std::filesystem::remove_all(root_);
     }
 
-    std::string preferencePath() const { return root_ + "/config/preferences.ini"; }
+    std::string preferencePath() const { return root_ / "config/preferences.ini"; }
     GtkWidget* windowWidget() { return GTK_WIDGET(window_->gobj()); }
 
     // Starts the studio server and waits for the desk to be shown.
@@ -150,7 +149,7 @@ protected:
     }
 
     bool gtkReady_ = (ensureGtk(), true);  // before the web view is made
-    std::string root_ = makeTempFolder("quillbay-window-XXXXXX");
+    TempDir root_{"quillbay-window"};
     Glib::RefPtr<Gtk::Application> app_;
     WebViewModel web_;
     ThemePacks themes_;

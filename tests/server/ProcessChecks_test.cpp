@@ -23,7 +23,7 @@ TEST(ProcessChecks, AProcessThatEndsWhileItIsReadCountsAsGone)
     EXPECT_FALSE(ProcessTable::readFrom(fd)) << "ESRCH, and no exception";
     ::close(fd);
     EXPECT_FALSE(ProcessTable::isRunning(sleeper.pid()));
-    EXPECT_FALSE(processExists(sleeper.pid()));
+    EXPECT_FALSE(processRuns(sleeper.pid()));
     EXPECT_TRUE(ProcessTable::socketInodes(sleeper.pid()).empty());
 
     // The name may hold spaces and parentheses; the fields after it still count.

@@ -30,9 +30,9 @@ TEST(ServerStop, AStubbornServerIsKilledAfterTheGrace)
     bool continued = false;
     server.stop([&] { continued = true; });
     runFor(kGrace - 200ms);
-    EXPECT_TRUE(processExists(pid) && !continued) << "still within the grace";
+    EXPECT_TRUE(processRuns(pid) && !continued) << "still within the grace";
     ASSERT_TRUE(runUntil([&] { return continued; }, 1s + 200ms));
-    EXPECT_TRUE(runUntil([&] { return !processExists(pid); }, 1s));
+    EXPECT_TRUE(runUntil([&] { return !processRuns(pid); }, 1s));
     runFor(200ms);
     EXPECT_TRUE(server.state()->isIdle()) << "a stopped server's exit publishes nothing";
 }
@@ -81,14 +81,14 @@ TEST(ServerStop, RestartsDuringAGraceJoinItAndKeepThePreviousLog)
     runFor(kGrace + 500ms);  // a straggling start would show by now
     const std::vector<ServerState> oneStart{ServerState::idle(), ServerState::starting(), ServerState::ready()};
     EXPECT_EQ(seen.states, oneStart);
-    EXPECT_FALSE(processExists(first));
-    EXPECT_TRUE(processExists(second));
+    EXPECT_FALSE(processRuns(first));
+    EXPECT_TRUE(processRuns(second));
     EXPECT_EQ(fakePid(Args{readFile(resources.stateDir() + "/logs/server.previous.log")}), first);
     EXPECT_EQ(fakePid(Args{readFile(server.serverLogPath())}), second);
     bool stopped = false;
     server.stop([&] { stopped = true; });
     ASSERT_TRUE(runUntil([&] { return stopped; }, 3s));
-    EXPECT_TRUE(runUntil([&] { return !processExists(second); }, 1s));
+    EXPECT_TRUE(runUntil([&] { return !processRuns(second); }, 1s));
 }
 
 // A stop, or the application's quit, while a restart waits for its grace cancels it: no
@@ -118,7 +118,7 @@ TEST(ServerStop, AStopOrQuitDuringARestartsGraceStartsNothing)
         ASSERT_TRUE(runUntil([&] { return done; }, kGrace + 1s));
         auto took = std::chrono::steady_clock::now() - began;
         EXPECT_TRUE(took >= kGrace && took < kGrace + kForcedEndMargin + 400ms);
-        EXPECT_TRUE(runUntil([&] { return !processExists(first); }, 1s)) << "killed at the end of the grace";
+        EXPECT_TRUE(runUntil([&] { return !processRuns(first); }, 1s)) << "killed at the end of the grace";
         runFor(300ms);
         EXPECT_EQ(seen.states, std::vector<ServerState>{ServerState::idle()});
         EXPECT_FALSE(server->hasChild());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/FakeResources.hpp"
+
 #include "server/ServerProcess.hpp"
 
 #include <glib.h>
@@ -7,12 +9,9 @@
 #include <sigc++/connection.h>
 
 #include <csignal>
-#include <filesystem>
-#include <fstream>
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,85 +29,9 @@ inline void PrintTo(const ServerState& state, std::ostream* out)
 
 namespace quillbay::testing {
 
-using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using Args = std::vector<std::string>;
 
-// Ports of our own for the tests that do not need the real ones.
-constexpr long long kTestPreferred = 28765;
-constexpr std::chrono::milliseconds kTestStopGrace{800};
-inline const std::string kFixture = QUILLBAY_FIXTURES_DIR "/fake_studio_server.py";
-
-// The whole file, or what could be read of it. With read(2): a stream's
-// buffer throws when a /proc file's process ends during the read (ESRCH).
-inline std::string readFile(const std::string& path)
-{
-    std::string text;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    char chunk[65536];
-    for (ssize_t count = 0; fd >= 0 && (count = ::read(fd, chunk, sizeof chunk)) > 0;)
-        text.append(chunk, static_cast<std::size_t>(count));
-    if (fd >= 0)
-        ::close(fd);
-    return text;
-}
-
-// A private folder holding a resource folder R, whose server script runs the fake studio
-// server with `fakeArgs` after the Python `prelude`, and the studio folder S.
-class FakeResources {
-public:
-    explicit FakeResources(const Args& fakeArgs, const std::string& prelude = {})
-    {
-        (void)!::mkdtemp(root_.data());
-        fs::create_directories(resourceDir() + "/python/bin");
-        fs::create_directories(resourceDir() + "/shim");
-        fs::create_symlink("/usr/bin/python3", resourceDir() + "/python/bin/python3.12");
-        std::string args = "'" + kFixture + "'";
-        for (const auto& arg : fakeArgs)
-            args += ", '" + arg + "'";
-        std::ofstream(resourceDir() + "/shim/quillbay_server.py")
-            << "import os, sys, json\n" << prelude << "\nos.execv(sys.executable, [sys.executable, " << args << "])\n";
-    }
-    ~FakeResources() { std::error_code ignored; fs::remove_all(root_, ignored); }
-    std::string resourceDir() const { return root_ + "/R"; }
-    std::string stateDir() const { return root_ + "/S"; }
-    std::string scratch(const std::string& name) const { return root_ + "/" + name; }
-
-    // Short waits so the suite stays quick; the app uses the defaults. The probe's
-    // limit still leaves a loaded machine seconds to start Python.
-    ServerProcess::Config config(long long preferred = kTestPreferred) const
-    {
-        return {resourceDir(), stateDir(), preferred, preferred + 1, preferred + 10,
-                {.probeLimit = 6000ms, .stopGrace = kTestStopGrace, .identityRequestTimeout = 500ms,
-                 .identityWait = 700ms, .politeStep = 20ms, .killWait = 200ms}};
-    }
-
-private:
-    std::string root_ = (fs::temp_directory_path() / "quillbay-server-XXXXXX").string();
-};
-
-// Runs the default main context until `done` or `limit`; returns `done()`.
-inline bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    for (auto deadline = std::chrono::steady_clock::now() + limit; !done();) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        if (!g_main_context_iteration(nullptr, FALSE))
-            std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
-inline void runFor(std::chrono::milliseconds duration) { runUntil([] { return false; }, duration); }
 inline bool waitReady(const ServerProcess& server) { return runUntil([&] { return server.state()->isReady(); }, 12s); }
-
-// A zombie no longer runs: it counts as gone, as does one that vanishes while we look.
-inline bool processExists(pid_t pid)
-{
-    std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
-    auto close = stat.rfind(')');
-    return pid > 0 && close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
-}
 
 // The pid from the fake's "fake studio server pid=N" line.
 inline pid_t fakePid(const auto& lines)
@@ -228,7 +151,7 @@ public:
     }
     ~OrphanFake()
     {
-        if (processExists(pid_))
+        if (processRuns(pid_))
             ::kill(pid_, SIGKILL);
     }
     pid_t pid() const { return pid_; }
@@ -238,21 +161,5 @@ private:
     std::unique_ptr<TestProcess> starter_;
     pid_t pid_ = 0;
 };
-
-// Each test runs in a process of its own, and the children of the test before
-// it end in their own time after that process has gone: a test starts only once
-// the ports the tests use are free again, or it would meet those children.
-class TestPortsFree : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        for (long long first : {kTestPreferred, ServerProcess::kPreferredPort})
-            for (long long port = first; port <= first + 10; ++port)
-                for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-                     !ServerProcess::isFree(port) && std::chrono::steady_clock::now() < end;)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-};
-inline ::testing::Environment* const kTestPortsFree = ::testing::AddGlobalTestEnvironment(new TestPortsFree);
 
 } // namespace quillbay::testing

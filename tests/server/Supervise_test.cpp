@@ -28,8 +28,8 @@ TEST(SuperviseTool, ReportsTheStartQuitsCleanlyAndLeavesNoServerWhenKilled)
         }
         auto status = tool.waitForExit(5s);
         EXPECT_TRUE(status && (killed || (WIFEXITED(*status) && WEXITSTATUS(*status) == 0)));
-        EXPECT_TRUE(runUntil([&] { return !processExists(server); }, 2s)) << killed;
-        if (processExists(server))
+        EXPECT_TRUE(runUntil([&] { return !processRuns(server); }, 2s)) << killed;
+        if (processRuns(server))
             ::kill(server, SIGKILL);
     }
 }
@@ -54,7 +54,7 @@ TEST(SuperviseTool, ASecondShellLeavesTheFirstOnesServerAlone)
     ASSERT_EQ(lines.back(), "state ready") << ::testing::PrintToString(lines);
     EXPECT_EQ(lines[1], "port 8766");
     EXPECT_TRUE(lines[2].starts_with("log warning: port 8765 is in use by another program; using 8766.")) << lines[2];
-    EXPECT_TRUE(processExists(firstServer));
+    EXPECT_TRUE(processRuns(firstServer));
     first->send("quit");
     EXPECT_EQ(first->readUntil("state", 2s).back(), "state idle") << "its server was still running";
 

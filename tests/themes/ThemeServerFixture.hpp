@@ -2,12 +2,10 @@
 
 // Runs tests/fixtures/theme_server.py as a child on an ephemeral port of 127.0.0.1.
 
-#include <glib.h>
+#include "tests/support/TestSupport.hpp"
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <functional>
 #include <string>
 
 namespace quillbay::testing {
@@ -37,16 +35,5 @@ struct ThemeServerFixture {
 
 // A base URL on 127.0.0.1 where nothing listens any more.
 inline std::string baseWithoutServer() { return ThemeServerFixture().base("gone"); }
-
-// Runs the default main context until `done` holds or `limit` passes.
-inline bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    for (auto end = std::chrono::steady_clock::now() + limit; !done(); g_usleep(1000)) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        g_main_context_iteration(nullptr, FALSE);
-    }
-    return true;
-}
 
 } // namespace quillbay::testing

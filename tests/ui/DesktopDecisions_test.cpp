@@ -8,6 +8,8 @@
 #include "ui/preferences/ZoomLevel.hpp"
 #include "web/DownloadsFolder.hpp"
 
+#include "tests/support/TestSupport.hpp"
+
 #include <gdk/gdkkeysyms.h>
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -37,9 +39,8 @@ TEST(ZoomLevel, StepsLikeABrowserAndStaysInRange)
 
 TEST(ViewPreferences, KeepsZoomAndWindowBesideThePageAndSurvivesDamage)
 {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("quillbay-prefs-" + std::to_string(getpid()));
-    const std::string path = (folder / "Quillbay" / "preferences.ini").string();
-    std::filesystem::remove_all(folder);
+    const testing::TempDir folder{"quillbay-prefs"};
+    const std::string path = folder / "Quillbay/preferences.ini";
     ViewPreferences preferences(path);
     EXPECT_EQ(preferences.zoom(), 1.0);
     EXPECT_EQ(preferences.window(), WindowState{});
@@ -56,7 +57,6 @@ TEST(ViewPreferences, KeepsZoomAndWindowBesideThePageAndSurvivesDamage)
     EXPECT_EQ(preferences.window(), (WindowState{WindowState::kDefaultWidth, 600, false}));
     std::ofstream(path) << "[Preferences]\nview.zoom=40\n";
     EXPECT_EQ(preferences.zoom(), 3.0);
-    std::filesystem::remove_all(folder);
 }
 
 TEST(WindowState, RestorableSizesRespectTheMinimumAndRejectNonsense)

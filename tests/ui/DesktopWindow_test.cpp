@@ -8,6 +8,8 @@
 #include "web/PageZoom.hpp"
 #include "web/WebViewModel.hpp"
 
+#include "tests/support/WebSites.hpp"
+
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <gtkmm/init.h>
@@ -27,42 +29,24 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-fs::path makeTempFolder()
-{
-    std::string pattern = (fs::temp_directory_path() / "quillbay-desktop-XXXXXX").string();
-    return mkdtemp(pattern.data()) ? pattern : "";
-}
-
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 15s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    const guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        g_main_context_iteration(nullptr, TRUE);
-    g_source_remove(tick);
-    return done();
-}
-
-void pumpFor(std::chrono::milliseconds span) { pumpUntil([] { return false; }, span); }
+using testing::readFile;
+using testing::runFor;
+using testing::runUntil;
+using testing::TempDir;
+using testing::WebSites;
 
 // GTK once per process, with private XDG folders whose data folders hold
 // everything of /usr/share but the applications: nothing can open anything.
 bool startGtk()
 {
     static const bool started = [] {
-        static const fs::path home = makeTempFolder();
+        static const TempDir home{"quillbay-desktop"};
         for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
             setenv(name, (home / name).c_str(), 1);
         fs::create_directories(home / "share");
         for (const auto& entry : fs::directory_iterator("/usr/share"))
             if (entry.path().filename() != "applications")
-                fs::create_symlink(entry.path(), home / "share" / entry.path().filename());
+                fs::create_symlink(entry.path(), fs::path(home / "share") / entry.path().filename());
         setenv("XDG_DATA_DIRS", (home / "share").c_str(), 1);
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
         setenv("GSK_RENDERER", "cairo", 0);
@@ -75,40 +59,14 @@ bool startGtk()
     return started;
 }
 
-// tests/fixtures/web_site.py on ephemeral ports; ends with this object.
-struct Site {
-    Site()
-    {
-        const std::string script = std::string(QUILLBAY_FIXTURES_DIR) + "/web_site.py";
-        const char* argv[] = {"python3", script.c_str(), state.c_str(), "0", nullptr};
-        process = g_subprocess_newv(argv, G_SUBPROCESS_FLAGS_STDIN_PIPE, nullptr);
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (!fs::exists(state / "ports") && std::chrono::steady_clock::now() < deadline)
-            usleep(20000);
-        std::istringstream(readFile(state / "ports")) >> port;
-    }
-    ~Site()
-    {
-        g_subprocess_force_exit(process);
-        g_subprocess_wait(process, nullptr, nullptr);
-        g_object_unref(process);
-        fs::remove_all(state);
-    }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port) + path; }
-
-    fs::path state = makeTempFolder();
-    GSubprocess* process = nullptr;
-    long long port = 0;
-};
-
 class DesktopWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(started_);
         // No interpreter in R: every start fails at once, without a child.
-        config_.resourceDir = (root_ / "R").string();
-        config_.stateDir = (root_ / "S").string();
+        config_.resourceDir = root_ / "R";
+        config_.stateDir = root_ / "S";
         fs::create_directories(config_.resourceDir);
         server_ = std::make_unique<ServerProcess>(config_);
     }
@@ -116,7 +74,6 @@ protected:
     void TearDown() override
     {
         window_.reset();
-        fs::remove_all(root_);
     }
 
     void open(const std::string& preferences = {})
@@ -126,19 +83,19 @@ protected:
         }
         window_ = std::make_unique<MainWindow>(*server_, web_, themes_, ViewPreferences(prefsPath()));
         window_->present();
-        pumpFor(100ms);
+        runFor(100ms);
     }
 
     void loadAndSettle(const std::string& url)
     {
         web_.load(url);
-        ASSERT_TRUE(pumpUntil([&] { return web_.currentURL().get() == url && !web_.isLoading().get(); }));
+        ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == url && !web_.isLoading().get(); }));
     }
 
-    std::string prefsPath() const { return (root_ / "preferences.ini").string(); }
+    std::string prefsPath() const { return root_ / "preferences.ini"; }
 
     bool started_ = startGtk();
-    fs::path root_ = makeTempFolder();
+    TempDir root_{"quillbay-desktop"};
     ServerProcess::Config config_;
     std::unique_ptr<ServerProcess> server_;
     WebViewModel web_;
@@ -175,10 +132,10 @@ TEST_F(DesktopWindow, ZoomStepsApplyToTheViewAndAreRememberedAcrossWindows)
 
 TEST_F(DesktopWindow, FindBarCountsMatchesAndShowsWhenThereAreNone)
 {
-    Site site;
+    WebSites site;
     open();
-    web_.setAllowedPort(site.port);
-    loadAndSettle(site.url("/landing-Apple-apple-APPLE"));
+    web_.setAllowedPort(site.studioPort);
+    loadAndSettle(site.studio("/landing-Apple-apple-APPLE"));
 
     ASSERT_TRUE(gtk_widget_activate_action(GTK_WIDGET(window_->gobj()), "win.find", nullptr));
     FindBar& bar = window_->findBar();
@@ -187,11 +144,11 @@ TEST_F(DesktopWindow, FindBarCountsMatchesAndShowsWhenThereAreNone)
     EXPECT_TRUE(focus && (focus == &bar.entry() || focus->is_ancestor(bar.entry())));
 
     bar.entry().set_text("apple");  // any case
-    ASSERT_TRUE(pumpUntil([&] { return bar.status().text == "3 matches"; })) << bar.status().text;
+    ASSERT_TRUE(runUntil([&] { return bar.status().text == "3 matches"; })) << bar.status().text;
     EXPECT_FALSE(bar.entry().has_css_class("error"));
 
     bar.entry().set_text("zzqx");
-    ASSERT_TRUE(pumpUntil([&] { return bar.status().noMatches; })) << bar.status().text;
+    ASSERT_TRUE(runUntil([&] { return bar.status().noMatches; })) << bar.status().text;
     EXPECT_EQ(bar.status().text, "No matches");
     EXPECT_TRUE(bar.entry().has_css_class("error"));
 
@@ -219,48 +176,47 @@ TEST_F(DesktopWindow, WindowSizeAndMaximisedStateSurviveARun)
     EXPECT_GE(width, 960);
     EXPECT_LT(width, 1000);  // the window's own minimum, a little wider than its content's
     EXPECT_EQ(height, WindowState::kDefaultHeight);
-    EXPECT_TRUE(pumpUntil([&] { return window_->is_maximized(); }, 5s));
+    EXPECT_TRUE(runUntil([&] { return window_->is_maximized(); }, 5s));
 
     // Maximised, the size kept is the one to return to.
     window_.reset();
     open("[Preferences]\nwindow.width=1001\nwindow.height=801\nwindow.maximized=true\n");
-    ASSERT_TRUE(pumpUntil([&] { return window_->is_maximized(); }, 5s));
-    pumpFor(200ms);
+    ASSERT_TRUE(runUntil([&] { return window_->is_maximized(); }, 5s));
+    runFor(200ms);
     window_->set_visible(false);
     EXPECT_EQ(ViewPreferences(prefsPath()).window(), (WindowState{1001, 801, true}));
 }
 
 TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
 {
-    Site site;
+    WebSites site;
     open();
-    web_.setAllowedPort(site.port);
-    const fs::path folder = makeTempFolder();
+    web_.setAllowedPort(site.studioPort);
+    const TempDir folder{"quillbay-desktop"};
     fs::path destination = folder / "saved archive.bin";
     web_.setDestinationChooser([&](const std::string&, WebViewModel::DestinationAnswer answer) { answer(destination.string()); });
-    loadAndSettle(site.url("/"));
+    loadAndSettle(site.studio("/"));
 
-    web_.load(site.url("/archive.bin"));
+    web_.load(site.studio("/archive.bin"));
     Toast& toast = window_->content().toast();
-    ASSERT_TRUE(pumpUntil([&] { return toast.shown(); }));
+    ASSERT_TRUE(runUntil([&] { return toast.shown(); }));
     EXPECT_EQ(toast.text(), "Saved saved archive.bin");
     EXPECT_TRUE(toast.actionButton().get_visible());
     EXPECT_EQ(toast.actionButton().get_label(), "Show in Folder");
     EXPECT_EQ(fs::file_size(destination), 17u * 64u);
 
     // Nothing can show a folder here, so "Show in Folder" says so instead of doing nothing.
-    ASSERT_TRUE(pumpUntil([&] { return toast.actionButton().get_mapped(); }));  // sliding in
+    ASSERT_TRUE(runUntil([&] { return toast.actionButton().get_mapped(); }));  // sliding in
     toast.actionButton().activate();  // a button activates once its pressed look has shown
-    ASSERT_TRUE(pumpUntil([&] { return toast.shown() && toast.text().find("Saved") != 0; }));
+    ASSERT_TRUE(runUntil([&] { return toast.shown() && toast.text().find("Saved") != 0; }));
     EXPECT_EQ(toast.text().find("No application could open saved archive.bin ("), 0u) << toast.text();
 
     toast.dismiss();
     destination = folder / "broken.bin";
-    web_.load(site.url("/broken.bin"));
-    ASSERT_TRUE(pumpUntil([&] { return toast.shown(); }));
+    web_.load(site.studio("/broken.bin"));
+    ASSERT_TRUE(runUntil([&] { return toast.shown(); }));
     EXPECT_EQ(toast.text().find("Could not save broken.bin: "), 0u) << toast.text();
     EXPECT_FALSE(toast.actionButton().get_visible());
-    fs::remove_all(folder);
 }
 
 TEST_F(DesktopWindow, OpeningWithNoApplicationTellsTheUser)
@@ -268,9 +224,9 @@ TEST_F(DesktopWindow, OpeningWithNoApplicationTellsTheUser)
     open();
     server_->start();  // fails at once: the card offers "Show Server Log"
     ContentView& content = window_->content();
-    pumpFor(100ms);
+    runFor(100ms);
     content.serverCard().showLogButton().activate();
-    ASSERT_TRUE(pumpUntil([&] { return content.toast().shown(); }));
+    ASSERT_TRUE(runUntil([&] { return content.toast().shown(); }));
     EXPECT_EQ(content.toast().text().find("No application could open server.log ("), 0u) << content.toast().text();
 
     content.toast().dismiss();
@@ -290,7 +246,7 @@ TEST_F(DesktopWindow, ARestartThatFailsAgainReadsDifferently)
     EXPECT_EQ(first.attempt.find("Attempt 1 at "), 0u) << first.attempt;
 
     card.restartButton().activate();
-    ASSERT_TRUE(pumpUntil([&] { return server_->state()->isFailed() && card.content().attempt.find("Attempt 2 at ") == 0; }))
+    ASSERT_TRUE(runUntil([&] { return server_->state()->isFailed() && card.content().attempt.find("Attempt 2 at ") == 0; }))
         << card.content().attempt;
     EXPECT_NE(card.content(), first);
     EXPECT_EQ(card.content().message, first.message);

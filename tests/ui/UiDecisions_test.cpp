@@ -3,13 +3,11 @@
 #include "ui/cards/LogBoxFeed.hpp"
 #include "ui/preferences/StudioPage.hpp"
 
+#include "tests/support/TestSupport.hpp"
+
 #include <gtest/gtest.h>
 
-#include <glib.h>
-
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace quillbay {
 namespace {
@@ -143,9 +141,8 @@ TEST(StudioPage, TheShownStudioAddressNamesThePage)
 
 TEST(PagePreference, ReadsDeskUntilAPageIsStoredAndKeepsOtherKeys)
 {
-    gchar* made = g_dir_make_tmp("quillbay-pref-XXXXXX", nullptr);
-    const std::string folder = made, path = folder + "/Quillbay/preferences.ini";
-    g_free(made);
+    const testing::TempDir folder{"quillbay-pref"};
+    const std::string path = folder / "Quillbay/preferences.ini";
 
     // A fresh installation reads desk; a stored page survives a new instance.
     EXPECT_EQ(PagePreference(path).raw(), "desk");
@@ -158,10 +155,9 @@ TEST(PagePreference, ReadsDeskUntilAPageIsStoredAndKeepsOtherKeys)
     EXPECT_EQ(unknown.raw(), "Room");
     EXPECT_EQ(unknown.page(), StudioPage::Desk);
     ASSERT_TRUE(unknown.store(StudioPage::Room));
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    EXPECT_NE(text.str().find("studio.page=room"), std::string::npos);
-    EXPECT_NE(text.str().find("other=1"), std::string::npos);
+    const std::string text = testing::readFile(path);
+    EXPECT_NE(text.find("studio.page=room"), std::string::npos);
+    EXPECT_NE(text.find("other=1"), std::string::npos);
 
     // An unreadable file reads as desk and is replaced on store.
     std::ofstream(path, std::ios::trunc) << "\x01 not a key file [[[";
@@ -171,7 +167,6 @@ TEST(PagePreference, ReadsDeskUntilAPageIsStoredAndKeepsOtherKeys)
 
     // A file where the folder should be: the store reports failure.
     EXPECT_FALSE(PagePreference(path + "/inner/preferences.ini").store(StudioPage::Room));
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "web/WebView.hpp"
 #include "web/WebViewModel.hpp"
 
+#include "tests/support/WebSites.hpp"
+
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <gtkmm/init.h>
@@ -27,46 +29,20 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// A fresh temporary folder, removed with the object.
-struct TempFolder {
-    fs::path path;
-    TempFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "quillbay-web-XXXXXX").string();
-        path = mkdtemp(pattern.data()) ? pattern : "";
-    }
-    TempFolder(const TempFolder&) = delete;
-    ~TempFolder() { std::error_code ignored; fs::remove_all(path, ignored); }
-};
-
-// Runs the main loop until `done` holds or `limit` has passed; returns `done()`.
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 15s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    // A steady tick wakes the loop up to look at `done` and the clock.
-    const guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        g_main_context_iteration(nullptr, TRUE);
-    }
-    g_source_remove(tick);
-    return done();
-}
-
-void pumpFor(std::chrono::milliseconds span) { pumpUntil([] { return false; }, span); }
+using testing::readFile;
+using testing::runFor;
+using testing::runUntil;
+using testing::TempDir;
+using testing::localAddress;
+using testing::WebSites;
 
 // GTK, once per binary, with the engine's data and cache folders private to this run.
 bool startGtk()
 {
-    static TempFolder home;
+    static TempDir home{"quillbay-web"};
     static const bool started = [] {
         for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"}) {
-            setenv(name, (home.path / name).c_str(), 1);
+            setenv(name, (home / name).c_str(), 1);
         }
         // Software GL under Xvfb: the cheapest renderers.
         setenv("GSK_RENDERER", "cairo", 0);
@@ -79,68 +55,6 @@ bool startGtk()
     }();
     return started;
 }
-
-std::string address(long long port, const std::string& path)
-{
-    return "http://127.0.0.1:" + std::to_string(port) + path;
-}
-
-// tests/fixtures/web_site.py: a studio and a foreign site on 127.0.0.1.
-struct Sites {
-    explicit Sites(long long port = 0)
-    {
-        const std::string script = std::string(QUILLBAY_FIXTURES_DIR) + "/web_site.py";
-        const std::string portText = std::to_string(port);
-        const char* argv[] = {"python3", script.c_str(), state.path.c_str(), portText.c_str(), nullptr};
-        // The fixture also ends when its standard input closes, i.e. with us.
-        process = g_subprocess_newv(argv, G_SUBPROCESS_FLAGS_STDIN_PIPE, nullptr);
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (!fs::exists(state.path / "ports") && std::chrono::steady_clock::now() < deadline) {
-            usleep(20000);
-        }
-        std::istringstream(readFile(state.path / "ports")) >> studioPort >> foreignPort;
-    }
-    ~Sites()
-    {
-        g_subprocess_force_exit(process);
-        g_subprocess_wait(process, nullptr, nullptr);
-        g_object_unref(process);
-    }
-    std::string studio(const std::string& path) const { return address(studioPort, path); }
-    std::string foreign(const std::string& path) const { return address(foreignPort, path); }
-    std::string hits() const { return readFile(state.path / "hits"); }
-    // Stopped, the servers still accept connections (the kernel does) but never answer.
-    void freeze() { g_subprocess_send_signal(process, SIGSTOP); }
-    void thaw() { g_subprocess_send_signal(process, SIGCONT); }
-
-    // How many requests of any kind reached `port`.
-    int requestsTo(long long port) const
-    {
-        std::istringstream lines(hits());
-        int count = 0;
-        for (std::string line; std::getline(lines, line);) {
-            count += line.rfind(std::to_string(port) + " ", 0) == 0 ? 1 : 0;
-        }
-        return count;
-    }
-
-    // How often `port` was asked for `pathAndQuery`.
-    int times(long long port, const std::string& pathAndQuery) const
-    {
-        const std::string text = "\n" + hits();
-        const std::string line = "\n" + std::to_string(port) + " " + pathAndQuery + " | ";
-        int count = 0;
-        for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
-            ++count;
-        }
-        return count;
-    }
-
-    TempFolder state;
-    GSubprocess* process = nullptr;
-    long long studioPort = 0;
-    long long foreignPort = 0;
-};
 
 // True once a child of this process is a web process, or the sandbox holding one.
 bool webProcessRunning()
@@ -184,7 +98,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(startGtk()) << "no display (run under xvfb-run)";
-        sites = std::make_unique<Sites>();
+        sites = std::make_unique<WebSites>();
         ASSERT_GT(sites->studioPort, 0) << "tests/fixtures/web_site.py did not start";
         model = std::make_unique<WebViewModel>();
         model->setOpener([this](const std::string& uri) { opened.push_back(uri); });
@@ -207,7 +121,7 @@ protected:
     void loadAndSettle(const std::string& url)
     {
         model->load(url);
-        ASSERT_TRUE(pumpUntil([&] {
+        ASSERT_TRUE(runUntil([&] {
             return model->currentURL().get() == url && !model->isLoading().get()
                    && model->progress().get() == 1.0;
         })) << url;
@@ -215,11 +129,11 @@ protected:
 
     bool reached(long long port, const std::string& pathAndQuery)
     {
-        return pumpUntil([&] { return sites->times(port, pathAndQuery) > 0; });
+        return runUntil([&] { return sites->times(port, pathAndQuery) > 0; });
     }
 
     // Destroyed in reverse: the host and window before the model, the sites last.
-    std::unique_ptr<Sites> sites;
+    std::unique_ptr<WebSites> sites;
     std::unique_ptr<WebViewModel> model;
     std::unique_ptr<Gtk::Window> window;
     std::unique_ptr<WebView> host;
@@ -231,7 +145,7 @@ protected:
 TEST_F(WebViewModelTest, StartsItsWebProcessAtOnceAndPublishesLoading)
 {
     // Nothing is loaded yet, but the web process is already starting.
-    EXPECT_TRUE(pumpUntil(webProcessRunning, 10s));
+    EXPECT_TRUE(runUntil(webProcessRunning, 10s));
     EXPECT_EQ(model->currentURL().get(), std::nullopt);
 
     std::vector<bool> loading;
@@ -250,8 +164,8 @@ TEST_F(WebViewModelTest, TheWarmUpIsNeverPublishedAndItsProcessShowsTheFirstPage
     model->progress().signalChanged().connect([&] { published.push_back("progress"); });
     model->currentURL().signalChanged().connect([&] { published.push_back("currentURL"); });
     model->loadError().signalChanged().connect([&] { published.push_back("loadError"); });
-    ASSERT_TRUE(pumpUntil([&] { return !webProcesses().empty() && !webkit_web_view_is_loading(view()); }));
-    pumpFor(300ms);
+    ASSERT_TRUE(runUntil([&] { return !webProcesses().empty() && !webkit_web_view_is_loading(view()); }));
+    runFor(300ms);
     EXPECT_EQ(published, std::vector<std::string>{});
     EXPECT_FALSE(model->isLoading().get());
     EXPECT_EQ(model->progress().get(), 0.0);
@@ -277,7 +191,7 @@ TEST_F(WebViewModelTest, ForeignPagesGoToTheOpenerUnlessFramedAndNoWindowIsMade)
 
     // A link to another port is not followed.
     loadAndSettle(sites->studio("/link?to=" + sites->foreign("/landing")));
-    ASSERT_TRUE(pumpUntil([&] { return !opened.empty(); }));
+    ASSERT_TRUE(runUntil([&] { return !opened.empty(); }));
     EXPECT_EQ(opened, std::vector<std::string>{sites->foreign("/landing")});
 
     // New windows: the studio's replaces the page, a foreign one goes out.
@@ -285,12 +199,12 @@ TEST_F(WebViewModelTest, ForeignPagesGoToTheOpenerUnlessFramedAndNoWindowIsMade)
     const auto windows = Gtk::Window::list_toplevels().size();
     const std::string studioWindow = sites->studio("/landing-window");
     model->load(sites->studio("/open?to=" + studioWindow));
-    EXPECT_TRUE(pumpUntil([&] { return model->currentURL().get() == studioWindow; }));
+    EXPECT_TRUE(runUntil([&] { return model->currentURL().get() == studioWindow; }));
     const std::string page = sites->studio("/open?to=" + sites->foreign("/landing-window"));
     loadAndSettle(page);
-    ASSERT_TRUE(pumpUntil([&] { return opened.size() == 2; }));
+    ASSERT_TRUE(runUntil([&] { return opened.size() == 2; }));
     EXPECT_EQ(opened.back(), sites->foreign("/landing-window"));
-    pumpFor(300ms);
+    runFor(300ms);
     EXPECT_EQ(model->currentURL().get(), page);
     EXPECT_EQ(sites->times(sites->foreignPort, "/landing-window"), 0);
     EXPECT_EQ(Gtk::Window::list_toplevels().size(), windows);
@@ -305,14 +219,14 @@ TEST_F(WebViewModelTest, ForeignTopFrameNavigationsGoOutBeforeAnyRequestLeaves)
         opened.clear();
         const std::string page = sites->studio(way + "?to=" + target);
         model->load(page);
-        ASSERT_TRUE(pumpUntil([&] { return !opened.empty(); })) << way;
+        ASSERT_TRUE(runUntil([&] { return !opened.empty(); })) << way;
         EXPECT_EQ(opened, std::vector<std::string>{target}) << way;
         EXPECT_EQ(model->loadError().get(), std::nullopt) << way;
         if (way != "/redirect") {
-            EXPECT_TRUE(pumpUntil([&] { return model->currentURL().get() == page; })) << way;
+            EXPECT_TRUE(runUntil([&] { return model->currentURL().get() == page; })) << way;
         }
     }
-    pumpFor(300ms);
+    runFor(300ms);
     EXPECT_EQ(sites->requestsTo(sites->foreignPort), 0) << sites->hits();
 
     // A page of another origin inside a frame still loads.
@@ -325,24 +239,24 @@ TEST_F(WebViewModelTest, DownloadsGoWhereTheChooserSaysAndOnlyFailuresAreErrors)
     // The user cancels the save dialog: no error.
     const std::string page = sites->studio("/download-link?to=/report.txt&name=report.txt");
     loadAndSettle(page);
-    ASSERT_TRUE(pumpUntil([&] { return suggested.size() == 1; }));
-    pumpFor(500ms);
+    ASSERT_TRUE(runUntil([&] { return suggested.size() == 1; }));
+    runFor(500ms);
     EXPECT_EQ(model->loadError().get(), std::nullopt);
 
     // A link with a download attribute, saved over an existing file.
-    TempFolder folder;
-    destination = folder.path / "report.txt";
+    TempDir folder{"quillbay-web"};
+    destination = folder / "report.txt";
     std::ofstream(*destination) << "an older, longer report that must go away\n";
     model->reload();
-    EXPECT_TRUE(pumpUntil([&] { return readFile(*destination) == "plain text report\n"; }))
+    EXPECT_TRUE(runUntil([&] { return readFile(*destination) == "plain text report\n"; }))
         << readFile(*destination);
     EXPECT_EQ(suggested, (std::vector<std::string>{"report.txt", "report.txt"}));
 
     // A response the view cannot show.
-    destination = folder.path / "saved.bin";
+    destination = folder / "saved.bin";
     std::ofstream(*destination) << "old";
     model->load(sites->studio("/archive.bin"));
-    EXPECT_TRUE(pumpUntil([&] { return readFile(*destination).size() == 17 * 64; }));
+    EXPECT_TRUE(runUntil([&] { return readFile(*destination).size() == 17 * 64; }));
     EXPECT_EQ(suggested.back(), "archive.bin");
     EXPECT_EQ(model->currentURL().get(), page);
     EXPECT_EQ(model->loadError().get(), std::nullopt);
@@ -350,12 +264,12 @@ TEST_F(WebViewModelTest, DownloadsGoWhereTheChooserSaysAndOnlyFailuresAreErrors)
 
     // The server closes the connection long before the length it declared; over
     // HTTP/1.0 the engine takes that for the end. The short file is not kept.
-    destination = folder.path / "broken.bin";
+    destination = folder / "broken.bin";
     model->load(sites->studio("/broken.bin"));
-    ASSERT_TRUE(pumpUntil([&] { return model->loadError().get().has_value(); }));
+    ASSERT_TRUE(runUntil([&] { return model->loadError().get().has_value(); }));
     const std::string error = *model->loadError().get();
     EXPECT_TRUE(error.rfind("Download failed: ", 0) == 0 && error.size() > 17) << error;
-    EXPECT_TRUE(pumpUntil([&] { return !fs::exists(*destination); }, 2s)) << readFile(*destination).size();
+    EXPECT_TRUE(runUntil([&] { return !fs::exists(*destination); }, 2s)) << readFile(*destination).size();
 }
 
 TEST_F(WebViewModelTest, TheMicrophoneIsOnlyForTheStudioOrigin)
@@ -381,7 +295,7 @@ TEST_F(WebViewModelTest, EveryHostShowsTheSameViewWithoutReloadingIt)
     auto next = std::make_unique<WebView>(*model);
     window->set_child(*next);
     host = std::move(next);
-    pumpFor(500ms);
+    runFor(500ms);
     EXPECT_EQ(model->widget().get_parent(), host.get());
     EXPECT_EQ(sites->times(sites->studioPort, "/"), 1);
     EXPECT_EQ(model->currentURL().get(), url);
@@ -391,18 +305,18 @@ TEST_F(WebViewModelTest, RetryAfterAFailedFirstLoadFetchesThatPageAgain)
 {
     const long long port = sites->studioPort;
     sites.reset();  // the server is not up yet
-    const std::string url = address(port, "/");
+    const std::string url = localAddress(port, "/");
     model->load(url);
-    ASSERT_TRUE(pumpUntil([&] { return model->loadError().get().has_value(); }));
+    ASSERT_TRUE(runUntil([&] { return model->loadError().get().has_value(); }));
     EXPECT_TRUE(opened.empty());
 
     // The server comes up; the user presses Retry, which clears the error at once.
-    sites = std::make_unique<Sites>(port);
+    sites = std::make_unique<WebSites>(port);
     ASSERT_GT(sites->studioPort, 0);
     model->reload();
     EXPECT_EQ(model->loadError().get(), std::nullopt);
     EXPECT_TRUE(reached(port, "/"));
-    EXPECT_TRUE(pumpUntil([&] {
+    EXPECT_TRUE(runUntil([&] {
         const char* title = webkit_web_view_get_title(view());
         return title && std::string(title) == "page" && !model->isLoading().get();
     }));
@@ -425,7 +339,7 @@ TEST_F(WebViewModelTest, EveryLoadTheShellStartsGivesUpOnAHungServer)
     for (const auto& [name, start] : loads) {
         start();
         EXPECT_EQ(model->loadError().get(), std::nullopt) << name;
-        EXPECT_TRUE(pumpUntil([&] { return model->loadError().get() == expected; }, 10s))
+        EXPECT_TRUE(runUntil([&] { return model->loadError().get() == expected; }, 10s))
             << name << ": " << model->loadError().get().value_or("(no error)");
     }
     sites->thaw();
@@ -447,7 +361,7 @@ protected:
 TEST_F(DeadProxyTest, TheStudioLoadsPastADeadProxy)
 {
     model->load(sites->studio("/"));
-    EXPECT_TRUE(pumpUntil([&] {
+    EXPECT_TRUE(runUntil([&] {
         const char* title = webkit_web_view_get_title(view());
         return (title && std::string(title) == "page") || model->loadError().get();
     }));
