@@ -1,106 +1,42 @@
-// The main window's desktop features against real parts: a real WebKit view
-// under Xvfb showing tests/fixtures/web_site.py, the real key file, and a
-// desktop without any application that could open a file or an address.
-
-#include "server/ServerProcess.hpp"
-#include "themes/ThemePacks.hpp"
-#include "ui/window/MainWindow.hpp"
-#include "web/PageZoom.hpp"
-#include "web/WebViewModel.hpp"
+// The main window's desktop features against real parts (tests/support/WindowFixture.hpp):
+// a real WebKit view showing tests/fixtures/web_site.py, the fake studio
+// server, and a desktop without any application that could open anything.
 
 #include "tests/support/WebSites.hpp"
+#include "tests/support/WindowFixture.hpp"
 
-#include <gio/gio.h>
-#include <gtest/gtest.h>
-#include <gtkmm/init.h>
+#include "web/PageZoom.hpp"
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
+#include <gtk/gtk.h>
+
 #include <sstream>
-
-#include <unistd.h>
 
 namespace quillbay {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
+using namespace quillbay::testing;
 
-using testing::readFile;
-using testing::runFor;
-using testing::runUntil;
-using testing::TempDir;
-using testing::WebSites;
-
-// GTK once per process, with private XDG folders whose data folders hold
-// everything of /usr/share but the applications: nothing can open anything.
-bool startGtk()
+// Empty when `widget` is read to assistive technologies as `label`, else what is wrong.
+std::string labelProblem(GtkWidget* widget, const char* label)
 {
-    static const bool started = [] {
-        static const TempDir home{"quillbay-desktop"};
-        for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
-            setenv(name, (home / name).c_str(), 1);
-        fs::create_directories(home / "share");
-        for (const auto& entry : fs::directory_iterator("/usr/share"))
-            if (entry.path().filename() != "applications")
-                fs::create_symlink(entry.path(), fs::path(home / "share") / entry.path().filename());
-        setenv("XDG_DATA_DIRS", (home / "share").c_str(), 1);
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        setenv("GSK_RENDERER", "cairo", 0);
-        setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
-        if (!gtk_init_check())
-            return false;
-        Gtk::init_gtkmm_internals();
-        return true;
-    }();
-    return started;
+    std::unique_ptr<char, decltype(&g_free)> problem(
+        gtk_test_accessible_check_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LABEL, label), g_free);
+    return problem ? problem.get() : "";
 }
 
-class DesktopWindow : public ::testing::Test {
+class DesktopWindow : public WindowTest {
 protected:
+    // No interpreter in R: every start fails at once, without a child.
     void SetUp() override
     {
-        ASSERT_TRUE(started_);
-        // No interpreter in R: every start fails at once, without a child.
-        config_.resourceDir = root_ / "R";
-        config_.stateDir = root_ / "S";
-        fs::create_directories(config_.resourceDir);
-        server_ = std::make_unique<ServerProcess>(config_);
+        ASSERT_TRUE(gtkStarted_);
+        fs::create_directories(root_ / "R");
+        useAppServer(root_ / "R");
     }
 
-    void TearDown() override
-    {
-        window_.reset();
-    }
-
-    void open(const std::string& preferences = {})
-    {
-        if (!preferences.empty()) {
-            std::ofstream(prefsPath()) << preferences;
-        }
-        window_ = std::make_unique<MainWindow>(*server_, web_, themes_, ViewPreferences(prefsPath()));
-        window_->present();
-        runFor(100ms);
-    }
-
-    void loadAndSettle(const std::string& url)
-    {
-        web_.load(url);
-        ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == url && !web_.isLoading().get(); }));
-    }
-
-    std::string prefsPath() const { return root_ / "preferences.ini"; }
-
-    bool started_ = startGtk();
-    TempDir root_{"quillbay-desktop"};
-    ServerProcess::Config config_;
-    std::unique_ptr<ServerProcess> server_;
-    WebViewModel web_;
-    ThemePacks themes_;
-    std::unique_ptr<MainWindow> window_;
+    void open(const std::string& preferences = {}) { openWindow(preferences); }
+    std::string prefsPath() const { return preferencePath(); }
 };
 
 TEST_F(DesktopWindow, ZoomStepsApplyToTheViewAndAreRememberedAcrossWindows)
@@ -146,6 +82,11 @@ TEST_F(DesktopWindow, FindBarCountsMatchesAndShowsWhenThereAreNone)
     bar.entry().set_text("apple");  // any case
     ASSERT_TRUE(runUntil([&] { return bar.status().text == "3 matches"; })) << bar.status().text;
     EXPECT_FALSE(bar.entry().has_css_class("error"));
+    // Stepping through the matches keeps their total.
+    press("Return Return shift+Return");
+    runFor(500ms);
+    EXPECT_EQ(bar.status().text, "3 matches");
+    EXPECT_EQ(labelProblem(GTK_WIDGET(bar.entry().gobj()), "Find in page"), "");
 
     bar.entry().set_text("zzqx");
     ASSERT_TRUE(runUntil([&] { return bar.status().noMatches; })) << bar.status().text;
@@ -155,6 +96,7 @@ TEST_F(DesktopWindow, FindBarCountsMatchesAndShowsWhenThereAreNone)
     bar.close();
     EXPECT_FALSE(bar.isOpen());
     EXPECT_FALSE(bar.entry().has_css_class("error"));
+    EXPECT_FALSE(bar.get_visible());  // gone for assistive technologies too
 }
 
 TEST_F(DesktopWindow, WindowSizeAndMaximisedStateSurviveARun)
@@ -192,7 +134,7 @@ TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
     WebSites site;
     open();
     web_.setAllowedPort(site.studioPort);
-    const TempDir folder{"quillbay-desktop"};
+    const TempDir folder{"quillbay-downloads"};
     fs::path destination = folder / "saved archive.bin";
     web_.setDestinationChooser([&](const std::string&, WebViewModel::DestinationAnswer answer) { answer(destination.string()); });
     loadAndSettle(site.studio("/"));
@@ -217,22 +159,9 @@ TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
     ASSERT_TRUE(runUntil([&] { return toast.shown(); }));
     EXPECT_EQ(toast.text().find("Could not save broken.bin: "), 0u) << toast.text();
     EXPECT_FALSE(toast.actionButton().get_visible());
-}
-
-TEST_F(DesktopWindow, OpeningWithNoApplicationTellsTheUser)
-{
-    open();
-    server_->start();  // fails at once: the card offers "Show Server Log"
-    ContentView& content = window_->content();
-    runFor(100ms);
-    content.serverCard().showLogButton().activate();
-    ASSERT_TRUE(runUntil([&] { return content.toast().shown(); }));
-    EXPECT_EQ(content.toast().text().find("No application could open server.log ("), 0u) << content.toast().text();
-
-    content.toast().dismiss();
-    content.openOrTell("http://127.0.0.1:9/");
-    ASSERT_TRUE(content.toast().shown());
-    EXPECT_EQ(content.toast().text().find("No application could open http://127.0.0.1:9/ ("), 0u) << content.toast().text();
+    EXPECT_EQ(labelProblem(GTK_WIDGET(toast.closeButton().gobj()), "Dismiss"), "");
+    toast.dismiss();
+    EXPECT_TRUE(runUntil([&] { return !toast.get_visible(); }, 5s));
 }
 
 TEST_F(DesktopWindow, ARestartThatFailsAgainReadsDifferently)
@@ -250,6 +179,68 @@ TEST_F(DesktopWindow, ARestartThatFailsAgainReadsDifferently)
         << card.content().attempt;
     EXPECT_NE(card.content(), first);
     EXPECT_EQ(card.content().message, first.message);
+}
+
+// The dark card is the one thing to act on and says what failed; the page
+// behind it stays out of the keyboard's way.
+TEST_F(DesktopWindow, TheDarkCardHoldsTheKeyboardAndIsReadAloud)
+{
+    useFakeServer({"--wide-lines", "45", "--width", "70000"});
+    open();
+    server_->start();
+    EXPECT_TRUE(content().layers().card == LayerChoice::Card::Server);
+    Gtk::Widget& page = web_.widget();
+    EXPECT_FALSE(focus() == page.gobj() || focusIn(page));
+    ASSERT_TRUE(runUntil([&] { return server_->state()->isFailed(); }, 20s));
+    ServerCard& card = content().serverCard();
+    runFor(300ms);  // the card follows the output at its own pace
+
+    // The newest forty lines, each cut where a person still reads it.
+    std::istringstream text(card.logText());
+    int lines = 0;
+    for (std::string line; std::getline(text, line); ++lines)
+        EXPECT_EQ(line, std::string(kLogBoxLineChars, 'w') + "\u2026");
+    EXPECT_EQ(lines, 40);
+
+    GtkWidget* cardWidget = GTK_WIDGET(card.gobj());
+    GtkWidget* headline = labelShowing(cardWidget, "THE ROOM IS DARK");
+    GtkWidget* message = labelShowing(cardWidget, server_->state()->message());
+    ASSERT_TRUE(headline && message);
+    EXPECT_TRUE(gtk_test_accessible_has_role(GTK_ACCESSIBLE(headline), GTK_ACCESSIBLE_ROLE_HEADING));
+    EXPECT_TRUE(gtk_test_accessible_has_role(GTK_ACCESSIBLE(firstOfType(cardWidget, GTK_TYPE_IMAGE)),
+                                             GTK_ACCESSIBLE_ROLE_PRESENTATION));
+    std::unique_ptr<char, decltype(&g_free)> described(
+        gtk_test_accessible_check_relation(GTK_ACCESSIBLE(card.restartButton().gobj()), GTK_ACCESSIBLE_RELATION_DESCRIBED_BY,
+                                           message, nullptr),
+        g_free);
+    EXPECT_FALSE(described) << described.get();
+    const std::pair<GtkWidget*, const char*> named[] = {
+        {firstOfType(cardWidget, GTK_TYPE_TEXT_VIEW), "Newest server output"},
+        {firstOfType(cardWidget, GTK_TYPE_SPINNER), "Starting the studio server"},
+        {firstOfType(windowWidget(), GTK_TYPE_PROGRESS_BAR), "Loading the page"},
+        {GTK_WIDGET(page.gobj()), "Studio page"},
+        {GTK_WIDGET(content().toolbar().themeButton().gobj()), "Theme"},
+    };
+    for (auto [widget, label] : named)
+        EXPECT_EQ(widget ? labelProblem(widget, label) : "missing", "") << label;
+
+    // Tab goes round the card and the header bar, never into the hidden page.
+    GtkWidget* restart = GTK_WIDGET(card.restartButton().gobj());
+    ASSERT_EQ(focus(), restart);
+    bool back = false;
+    for (int i = 0; i < 12 && !back; ++i) {
+        press("Tab");
+        EXPECT_FALSE(focus() == page.gobj() || focusIn(page)) << i;
+        back = focus() == restart;
+    }
+    EXPECT_TRUE(back);
+
+    // After a click on "Show Server Log", Return still restarts.
+    click(card.showLogButton());
+    ASSERT_TRUE(runUntil([&] { return content().toast().shown(); }));
+    EXPECT_EQ(content().toast().text().find("No application could open server.log ("), 0u) << content().toast().text();
+    press("Return");
+    EXPECT_TRUE(runUntil([&] { return card.content().attempt.find("Attempt 2 at ") == 0; }, 20s)) << card.content().attempt;
 }
 
 } // namespace
