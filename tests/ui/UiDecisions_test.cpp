@@ -99,10 +99,8 @@ TEST(LogBoxFeed, EachChangeOfTheTailBecomesAnEditOfTheNewestFortyLines)
     EXPECT_TRUE(feed.update(tail, count).replace);
 }
 
-TEST(StudioPage, RawValuesAndAddressesConvertExactly)
+TEST(StudioPage, OnlyTheExactRawValuesNameAPage)
 {
-    for (StudioPage page : kAllStudioPages)
-        EXPECT_EQ(studioPageFromRaw(rawValue(page)), page);
     for (const char* other : {"Desk", "ROOM", " desk", "room ", "", "lobby"})
         EXPECT_EQ(studioPageFromRaw(other), std::nullopt) << other;
     EXPECT_EQ(studioPageOrDesk("Room"), StudioPage::Desk);
