@@ -54,7 +54,11 @@ void Toast::show(const std::string& text, const std::string& actionLabel, std::f
 // A toast being read with the keyboard or the pointer stays until it is let go.
 bool Toast::held() const
 {
-    const bool focusInside = (row_.get_state_flags() & Gtk::StateFlags::FOCUS_WITHIN) == Gtk::StateFlags::FOCUS_WITHIN;
+    // The window's focus, also while another window is active: the reader comes back to it.
+    GtkWidget* row = GTK_WIDGET(row_.gobj());
+    GtkRoot* root = gtk_widget_get_root(row);
+    GtkWidget* focus = root ? gtk_root_get_focus(root) : nullptr;
+    const bool focusInside = focus && (focus == row || gtk_widget_is_ancestor(focus, row));
     return focusInside || pointer_->contains_pointer();
 }
 
