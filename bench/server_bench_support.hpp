@@ -77,6 +77,40 @@ inline bool runUntil(const std::function<bool()>& done, std::chrono::millisecond
     return true;
 }
 
+// A 5 ms heartbeat on the main loop: the longest gap between beats, less the
+// period, is the longest stall of the loop while it runs.
+class Heartbeat {
+public:
+    static constexpr int kBeatMs = 5;
+
+    Heartbeat() : source_(g_timeout_add(kBeatMs, &Heartbeat::beat, this)) {}
+    ~Heartbeat() { g_source_remove(source_); }
+    Heartbeat(const Heartbeat&) = delete;
+    Heartbeat& operator=(const Heartbeat&) = delete;
+
+    // Starts the measurement afresh, e.g. after a set-up that is not measured.
+    void restart()
+    {
+        last_ = std::chrono::steady_clock::now();
+        longestGapMs_ = 0;
+    }
+    double longestStallMs() const { return std::max(0.0, longestGapMs_ - kBeatMs); }
+
+private:
+    static gboolean beat(gpointer data)
+    {
+        auto* self = static_cast<Heartbeat*>(data);
+        const auto now = std::chrono::steady_clock::now();
+        self->longestGapMs_ = std::max(self->longestGapMs_, std::chrono::duration<double, std::milli>(now - self->last_).count());
+        self->last_ = now;
+        return G_SOURCE_CONTINUE;
+    }
+
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+    double longestGapMs_ = 0;
+    guint source_;
+};
+
 inline double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());

@@ -75,31 +75,14 @@ SupervisedRun timeSupervised(long long bytes)
     bench::BenchFolder folder({"--flood", std::to_string(bytes)});
     ServerProcess server(folder.config(38765));
 
-    // A 5 ms heartbeat: the longest gap between beats, less the period, is the stall.
-    constexpr int kBeatMs = 5;
-    struct Heartbeat {
-        Clock::time_point last = Clock::now();
-        double longestGapMs = 0;
-    } heartbeat;
-    guint beat = g_timeout_add(
-        kBeatMs,
-        [](gpointer data) -> gboolean {
-            auto* h = static_cast<Heartbeat*>(data);
-            auto now = Clock::now();
-            h->longestGapMs = std::max(h->longestGapMs, std::chrono::duration<double, std::milli>(now - h->last).count());
-            h->last = now;
-            return G_SOURCE_CONTINUE;
-        },
-        &heartbeat);
-
+    bench::Heartbeat heartbeat;
     auto began = Clock::now();
     server.start();
-    heartbeat.last = Clock::now();  // the port choice before the launch is not part of the flood
+    heartbeat.restart();  // the port choice before the launch is not part of the flood
     bench::runUntil([&] { return server.state()->isFailed(); }, std::chrono::minutes(5));
     SupervisedRun run;
     run.seconds = std::chrono::duration<double>(Clock::now() - began).count();
-    g_source_remove(beat);
-    run.longestStallMs = std::max(0.0, heartbeat.longestGapMs - kBeatMs);
+    run.longestStallMs = heartbeat.longestStallMs();
     run.finalState = server.state()->message();
     std::error_code ignored;
     run.logBytes = static_cast<long long>(std::filesystem::file_size(server.serverLogPath(), ignored));

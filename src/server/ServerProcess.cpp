@@ -79,6 +79,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     Published<LogTail> logTail;
     std::uint64_t logLineCount = 0;  // every line of this run, also those skipped in a flood
     Phase phase = Phase::Stopped;
+    std::optional<std::string> portWarning;  // the fallback warning of this start's port choice
     std::shared_ptr<ChildProcess> process;  // held while Starting or Running
     std::uint64_t processSerial = 0;        // which launch `process` holds
     std::uint64_t launches = 0;
@@ -119,6 +120,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         }
         state.set(State::starting());
         logLineCount = 0;
+        portWarning.reset();
         logTail.set({});
         portChosenAgain = false;
         if (auto failure = files.prepare()) {
@@ -137,6 +139,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     std::optional<std::string> choosePort()
     {
         auto choice = PortChooser(config.ports, config.timing.portChoice).choose();
+        portWarning = choice.warning;
         port.set(choice.port);
         return choice.warning;
     }
@@ -429,6 +432,11 @@ const std::string& ServerProcess::stateDir() const
 std::string ServerProcess::serverLogPath() const
 {
     return impl_->files.serverLogPath();
+}
+
+const std::optional<std::string>& ServerProcess::portWarning() const
+{
+    return impl_->portWarning;
 }
 
 } // namespace quillbay

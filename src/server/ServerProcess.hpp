@@ -78,6 +78,8 @@ public:
     std::string baseURL() const;
     const std::string& stateDir() const;
     std::string serverLogPath() const;  // S/logs/server.log
+    // The log's warning sentence when the latest start took a fallback port.
+    const std::optional<std::string>& portWarning() const;
 
 private:
     struct Impl;

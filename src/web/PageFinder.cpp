@@ -11,7 +11,7 @@ namespace quillbay {
 struct PageFinder::Impl {
     PageFinder& owner;
     web::GRef<WebKitFindController> controller;
-    web::SignalConnection found;
+    web::SignalConnection counted;
     web::SignalConnection failed;
     bool searching = false;
 
@@ -20,11 +20,13 @@ struct PageFinder::Impl {
           controller(web::GRef<WebKitFindController>::retain(
               webkit_web_view_get_find_controller(WEBKIT_WEB_VIEW(model.widget().gobj()))))
     {
-        found = web::connectSignal(controller.get(), "found-text", &Impl::onFound, this);
+        // "found-text" after a step to the next or previous match counts only
+        // the match it moved to; the total comes from a count of its own.
+        counted = web::connectSignal(controller.get(), "counted-matches", &Impl::onCounted, this);
         failed = web::connectSignal(controller.get(), "failed-to-find-text", &Impl::onFailed, this);
     }
 
-    static void onFound(WebKitFindController*, guint count, gpointer self)
+    static void onCounted(WebKitFindController*, guint count, gpointer self)
     {
         auto* impl = static_cast<Impl*>(self);
         if (impl->searching)
@@ -55,6 +57,7 @@ void PageFinder::search(const std::string& text)
     impl_->searching = true;
     const guint options = WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND;
     webkit_find_controller_search(impl_->controller.get(), text.c_str(), options, kMaxCount);
+    webkit_find_controller_count_matches(impl_->controller.get(), text.c_str(), options, kMaxCount);
 }
 
 void PageFinder::next()

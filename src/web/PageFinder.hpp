@@ -28,8 +28,9 @@ public:
     // Ends the search and clears the highlight.
     void finish();
 
-    // After each search step: the number of matches (above kMaxCount when
-    // there are more), or none when the text is not in the page.
+    // After each new search: the number of matches (above kMaxCount when
+    // there are more), or none when the text is not in the page. Steps to the
+    // next or previous match report nothing: the total stays what it was.
     sigc::signal<void(std::optional<unsigned>)>& signalResult() { return result_; }
 
 private:

@@ -2,54 +2,20 @@
 // window and the real studio server, under Xvfb. What is checked is what GTK
 // renders (the labels and colours of realised widgets) and real key presses.
 
-#include "ShellFixture.hpp"
+#include "tests/support/WindowFixture.hpp"
 
 #include "app/commands/AppMenus.hpp"
-#include "server/ServerProcess.hpp"
-#include "themes/ThemePacks.hpp"
-#include "ui/window/MainWindow.hpp"
-#include "web/WebViewModel.hpp"
 
-#include <gtest/gtest.h>
-#include <gdk/x11/gdkx.h>
 #include <gtkmm/application.h>
 #include <webkit/webkit.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <vector>
 
 namespace quillbay {
 namespace {
 
 using namespace std::chrono_literals;
 using namespace quillbay::testing;
-
-// Every widget under `root` (itself included), popovers too.
-std::vector<GtkWidget*> descendants(GtkWidget* root)
-{
-    std::vector<GtkWidget*> found{root};
-    for (std::size_t i = 0; i < found.size(); ++i)
-        for (GtkWidget* child = gtk_widget_get_first_child(found[i]); child; child = gtk_widget_get_next_sibling(child))
-            found.push_back(child);
-    return found;
-}
-
-GtkWidget* labelShowing(GtkWidget* root, const std::string& text)
-{
-    for (GtkWidget* widget : descendants(root))
-        if (GTK_IS_LABEL(widget) && text == gtk_label_get_text(GTK_LABEL(widget)))
-            return widget;
-    return nullptr;
-}
-
-GtkWidget* firstOfType(GtkWidget* root, GType type)
-{
-    for (GtkWidget* widget : descendants(root))
-        if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type))
-            return widget;
-    return nullptr;
-}
 
 // WCAG relative luminance of an sRGB colour.
 double luminance(double red, double green, double blue)
@@ -72,7 +38,7 @@ double contrastWithCharcoal(GtkWidget* widget)
     return (std::max(text, ground) + 0.05) / (std::min(text, ground) + 0.05);
 }
 
-class StudioWindow : public ::testing::Test {
+class StudioWindow : public WindowTest {
 protected:
     void SetUp() override
     {
@@ -80,36 +46,29 @@ protected:
         writeFile(root_ / "S/themes/night_owl/manifest.json", R"({"id": "night_owl", "name": "Night_Owl", "version": "1.0"})");
         writeFile(root_ / "S/themes/night_owl/theme.css", "body { color: #eee; }\n");
         writeFile(root_ / "payload/PAYLOAD.json", R"({"hub_commit": "re_lease", "dirty": false})");
-        writeFile(root_ / "config/preferences.ini", "[Preferences]\nstudio.page=desk\n");
+        writeFile(preferencePath(), "[Preferences]\nstudio.page=desk\n");
 
         app_ = Gtk::Application::create("org.quillbay.tests.StudioWindow", Gio::Application::Flags::NON_UNIQUE);
         app_->register_application();
-        ServerProcess::Config config;
-        config.resourceDir = QUILLBAY_RESOURCE_DIR;
-        config.stateDir = root_ / "S";
-        server_ = std::make_unique<ServerProcess>(config);
+        useAppServer(QUILLBAY_RESOURCE_DIR);
         AppMenus::Hooks hooks;
         hooks.resourceDir = root_ / "payload";
         hooks.openURI = [](const std::string&) {};
         hooks.revealFolder = [](const std::string&) {};
         menus_ = std::make_unique<AppMenus>(*app_, *server_, web_, themes_, hooks);
+        // Added to the application before it is shown, so it has the menu bar.
         window_ = std::make_unique<MainWindow>(*server_, web_, themes_, Preferences(preferencePath()));
         app_->add_window(*window_);
-        window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
+        content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
         window_->present();
     }
 
     void TearDown() override
     {
-        if (window_)
-            app_->remove_window(*window_);
-        window_.reset();
+        app_->remove_window(*window_);
+        WindowTest::TearDown();
         menus_.reset();
-        stopAndRelease(server_);
     }
-
-    std::string preferencePath() const { return root_ / "config/preferences.ini"; }
-    GtkWidget* windowWidget() { return GTK_WIDGET(window_->gobj()); }
 
     // Starts the studio server and waits for the desk to be shown.
     void startStudio()
@@ -125,37 +84,8 @@ protected:
                                             nullptr, nullptr, nullptr);
     }
 
-    // Real key presses, through the X server, to the window.
-    void press(const std::string& keys)
-    {
-        const auto xid = gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(window_->gobj())));
-        const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " key --delay 40 " + keys;
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        runFor(300ms);
-        // The window may pass focus through the view's helper on its way.
-        runUntil([&] { return !focusOnViewHelper(); }, 2s);
-    }
-
-    GtkWidget* focus() { return gtk_root_get_focus(GTK_ROOT(window_->gobj())); }
-    bool focusOnViewHelper()
-    {
-        GtkWidget* view = GTK_WIDGET(web_.widget().gobj());
-        return focus() && focus() != view && gtk_widget_is_ancestor(focus(), view);
-    }
-    bool focusInHeader()
-    {
-        GtkWidget* widget = focus();
-        return widget && gtk_widget_is_ancestor(widget, GTK_WIDGET(window_->content().toolbar().gobj()));
-    }
-
-    bool gtkReady_ = startGtk();  // before the web view is made
-    TempDir root_{"quillbay-window"};
     Glib::RefPtr<Gtk::Application> app_;
-    WebViewModel web_;
-    ThemePacks themes_;
-    std::unique_ptr<ServerProcess> server_;
     std::unique_ptr<AppMenus> menus_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(StudioWindow, LabelsFromDataShowTheirUnderscores)
@@ -251,7 +181,7 @@ TEST_F(StudioWindow, TabLeavesThePageForTheHeaderBarBothWays)
 {
     ASSERT_NO_FATAL_FAILURE(startStudio());
     GtkWidget* desk = GTK_WIDGET(window_->content().toolbar().pageButton(StudioPage::Desk).gobj());
-    const auto header = [&] { return focusInHeader(); };
+    const auto header = [&] { return focusIn(content().toolbar()); };
     const auto page = [&] { return focus() == GTK_WIDGET(web_.widget().gobj()); };
     // Presses `key` until `arrived` holds, at most `limit` times; the focus is
     // always on the header bar or the page itself, never lost in between.

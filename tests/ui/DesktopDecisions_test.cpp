@@ -8,7 +8,6 @@
 
 #include "tests/support/TestSupport.hpp"
 
-#include <gdk/gdkkeysyms.h>
 #include <glib.h>
 #include <gtest/gtest.h>
 
@@ -114,7 +113,7 @@ TEST(WindowState, RestorableSizesRespectTheMinimumAndRejectNonsense)
         EXPECT_EQ(c.stored.restorable(960, 620), c.restored) << c.stored.width << "x" << c.stored.height;
 }
 
-TEST(FindBarLogic, StatusAndKeys)
+TEST(FindBarLogic, Status)
 {
     using Status = FindBarLogic::Status;
     EXPECT_EQ(FindBarLogic::status("", std::nullopt, 1000), Status{});
@@ -123,13 +122,6 @@ TEST(FindBarLogic, StatusAndKeys)
     EXPECT_EQ(FindBarLogic::status("x", 1u, 1000), (Status{"1 match", false}));
     EXPECT_EQ(FindBarLogic::status("x", 7u, 1000), (Status{"7 matches", false}));
     EXPECT_EQ(FindBarLogic::status("x", G_MAXUINT, 1000), (Status{"More than 1000 matches", false}));
-
-    using Key = FindBarLogic::KeyAction;
-    EXPECT_EQ(FindBarLogic::keyAction(GDK_KEY_Return, false), Key::Next);
-    EXPECT_EQ(FindBarLogic::keyAction(GDK_KEY_KP_Enter, false), Key::Next);
-    EXPECT_EQ(FindBarLogic::keyAction(GDK_KEY_Return, true), Key::Previous);
-    EXPECT_EQ(FindBarLogic::keyAction(GDK_KEY_Escape, false), Key::Close);
-    EXPECT_EQ(FindBarLogic::keyAction(GDK_KEY_a, true), Key::None);
 }
 
 TEST(StartAttempts, EachFailedRestartReadsDifferentlyAndKeepsTheMessage)

@@ -1,84 +1,42 @@
-// The main window's desktop features against real parts: a real WebKit view
-// under Xvfb showing tests/fixtures/web_site.py, the real key file, and a
-// desktop without any application that could open a file or an address.
+// The main window's desktop features against real parts (tests/support/WindowFixture.hpp):
+// a real WebKit view showing tests/fixtures/web_site.py, the fake studio
+// server, and a desktop without any application that could open anything.
 
-#include "server/ServerProcess.hpp"
-#include "themes/ThemePacks.hpp"
-#include "ui/window/MainWindow.hpp"
-#include "web/PageZoom.hpp"
-#include "web/WebViewModel.hpp"
-
-#include "tests/support/GtkTestSupport.hpp"
 #include "tests/support/WebSites.hpp"
+#include "tests/support/WindowFixture.hpp"
 
-#include <gio/gio.h>
-#include <gtest/gtest.h>
-#include <gtkmm/init.h>
+#include "web/PageZoom.hpp"
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
+#include <gtk/gtk.h>
+
 #include <sstream>
-
-#include <unistd.h>
 
 namespace quillbay {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
+using namespace quillbay::testing;
 
-using testing::readFile;
-using testing::runFor;
-using testing::runUntil;
-using testing::startGtk;
-using testing::TempDir;
-using testing::WebSites;
+// Empty when `widget` is read to assistive technologies as `label`, else what is wrong.
+std::string labelProblem(GtkWidget* widget, const char* label)
+{
+    std::unique_ptr<char, decltype(&g_free)> problem(
+        gtk_test_accessible_check_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LABEL, label), g_free);
+    return problem ? problem.get() : "";
+}
 
-class DesktopWindow : public ::testing::Test {
+class DesktopWindow : public WindowTest {
 protected:
+    // No interpreter in R: every start fails at once, without a child.
     void SetUp() override
     {
-        ASSERT_TRUE(started_);
-        // No interpreter in R: every start fails at once, without a child.
-        config_.resourceDir = root_ / "R";
-        config_.stateDir = root_ / "S";
-        fs::create_directories(config_.resourceDir);
-        server_ = std::make_unique<ServerProcess>(config_);
+        ASSERT_TRUE(startGtk());
+        fs::create_directories(root_ / "R");
+        useAppServer(root_ / "R");
     }
 
-    void TearDown() override
-    {
-        window_.reset();
-    }
-
-    void open(const std::string& preferences = {})
-    {
-        if (!preferences.empty()) {
-            std::ofstream(prefsPath()) << preferences;
-        }
-        window_ = std::make_unique<MainWindow>(*server_, web_, themes_, Preferences(prefsPath()));
-        window_->present();
-        runFor(100ms);
-    }
-
-    void loadAndSettle(const std::string& url)
-    {
-        web_.load(url);
-        ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == url && !web_.isLoading().get(); }));
-    }
-
-    std::string prefsPath() const { return root_ / "preferences.ini"; }
-
-    bool started_ = startGtk();
-    TempDir root_{"quillbay-desktop"};
-    ServerProcess::Config config_;
-    std::unique_ptr<ServerProcess> server_;
-    WebViewModel web_;
-    ThemePacks themes_;
-    std::unique_ptr<MainWindow> window_;
+    void open(const std::string& preferences = {}) { openWindow(preferences); }
+    std::string prefsPath() const { return preferencePath(); }
 };
 
 TEST_F(DesktopWindow, ZoomStepsApplyToTheViewAndAreRememberedAcrossWindows)
@@ -124,6 +82,11 @@ TEST_F(DesktopWindow, FindBarCountsMatchesAndShowsWhenThereAreNone)
     bar.entry().set_text("apple");  // any case
     ASSERT_TRUE(runUntil([&] { return bar.status().text == "3 matches"; })) << bar.status().text;
     EXPECT_FALSE(bar.entry().has_css_class("error"));
+    // Stepping through the matches keeps their total.
+    press("Return Return shift+Return");
+    runFor(500ms);
+    EXPECT_EQ(bar.status().text, "3 matches");
+    EXPECT_EQ(labelProblem(GTK_WIDGET(bar.entry().gobj()), "Find in page"), "");
 
     bar.entry().set_text("zzqx");
     ASSERT_TRUE(runUntil([&] { return bar.status().noMatches; })) << bar.status().text;
@@ -133,6 +96,7 @@ TEST_F(DesktopWindow, FindBarCountsMatchesAndShowsWhenThereAreNone)
     bar.close();
     EXPECT_FALSE(bar.isOpen());
     EXPECT_FALSE(bar.entry().has_css_class("error"));
+    EXPECT_FALSE(bar.get_visible());  // gone for assistive technologies too
 }
 
 TEST_F(DesktopWindow, WindowSizeAndMaximisedStateSurviveARun)
@@ -170,7 +134,7 @@ TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
     WebSites site;
     open();
     web_.setAllowedPort(site.studioPort);
-    const TempDir folder{"quillbay-desktop"};
+    const TempDir folder{"quillbay-downloads"};
     fs::path destination = folder / "saved archive.bin";
     web_.setDestinationChooser([&](const std::string&, WebViewModel::DestinationAnswer answer) { answer(destination.string()); });
     loadAndSettle(site.studio("/"));
@@ -183,12 +147,16 @@ TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
     EXPECT_EQ(toast.actionButton().get_label(), "Show in Folder");
     EXPECT_EQ(fs::file_size(destination), 17u * 64u);
 
-    // Nothing can show a folder here, so "Show in Folder" says so instead of doing nothing.
+    // Read with the keyboard, it stays past its time.
     ASSERT_TRUE(runUntil([&] { return toast.actionButton().get_mapped(); }));  // sliding in
+    toast.closeButton().grab_focus();
+    runFor(std::chrono::milliseconds(Toast::kShownMs + 500));
+    EXPECT_TRUE(toast.shown());
+
+    // No file manager here: "Show in Folder" opens the folder itself.
     toast.actionButton().activate();  // a button activates once its pressed look has shown
-    ASSERT_TRUE(runUntil([&] { return toast.shown() && toast.text().find("Saved") != 0; }));
-    const std::string failure = "Could not show saved archive.bin: no application could open the folder " + fs::path(folder.path()).filename().string();
-    EXPECT_EQ(toast.text().find(failure), 0u) << toast.text();
+    ASSERT_TRUE(runUntil([&] { return !desktop_.opened().empty(); }, 5s));
+    EXPECT_EQ(desktop_.opened(), std::vector<std::string>{folder.path()});
 
     toast.dismiss();
     destination = folder / "broken.bin";
@@ -196,6 +164,9 @@ TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
     ASSERT_TRUE(runUntil([&] { return toast.shown(); }));
     EXPECT_EQ(toast.text().find("Could not save broken.bin: "), 0u) << toast.text();
     EXPECT_FALSE(toast.actionButton().get_visible());
+    EXPECT_EQ(labelProblem(GTK_WIDGET(toast.closeButton().gobj()), "Dismiss"), "");
+    toast.dismiss();
+    EXPECT_TRUE(runUntil([&] { return !toast.get_visible(); }, 5s));
 }
 
 TEST_F(DesktopWindow, ARestartThatFailsAgainReadsDifferently)
@@ -213,6 +184,68 @@ TEST_F(DesktopWindow, ARestartThatFailsAgainReadsDifferently)
         << card.content().attempt;
     EXPECT_NE(card.content(), first);
     EXPECT_EQ(card.content().message, first.message);
+}
+
+// The dark card is the one thing to act on and says what failed; the page
+// behind it stays out of the keyboard's way.
+TEST_F(DesktopWindow, TheDarkCardHoldsTheKeyboardAndIsReadAloud)
+{
+    useFakeServer({"--wide-lines", "45", "--width", "70000"});
+    open();
+    server_->start();
+    EXPECT_TRUE(content().layers().card == LayerChoice::Card::Server);
+    Gtk::Widget& page = web_.widget();
+    EXPECT_FALSE(focus() == page.gobj() || focusIn(page));
+    ASSERT_TRUE(runUntil([&] { return server_->state()->isFailed(); }, 20s));
+    ServerCard& card = content().serverCard();
+    runFor(300ms);  // the card follows the output at its own pace
+
+    // The newest forty lines, each cut where a person still reads it.
+    std::istringstream text(card.logText());
+    int lines = 0;
+    for (std::string line; std::getline(text, line); ++lines)
+        EXPECT_EQ(line, std::string(kLogBoxLineChars, 'w') + "\u2026");
+    EXPECT_EQ(lines, 40);
+
+    GtkWidget* cardWidget = GTK_WIDGET(card.gobj());
+    GtkWidget* headline = labelShowing(cardWidget, "THE ROOM IS DARK");
+    GtkWidget* message = labelShowing(cardWidget, server_->state()->message());
+    ASSERT_TRUE(headline && message);
+    EXPECT_TRUE(gtk_test_accessible_has_role(GTK_ACCESSIBLE(headline), GTK_ACCESSIBLE_ROLE_HEADING));
+    EXPECT_TRUE(gtk_test_accessible_has_role(GTK_ACCESSIBLE(firstOfType(cardWidget, GTK_TYPE_IMAGE)),
+                                             GTK_ACCESSIBLE_ROLE_PRESENTATION));
+    std::unique_ptr<char, decltype(&g_free)> described(
+        gtk_test_accessible_check_relation(GTK_ACCESSIBLE(card.restartButton().gobj()), GTK_ACCESSIBLE_RELATION_DESCRIBED_BY,
+                                           message, nullptr),
+        g_free);
+    EXPECT_FALSE(described) << described.get();
+    const std::pair<GtkWidget*, const char*> named[] = {
+        {firstOfType(cardWidget, GTK_TYPE_TEXT_VIEW), "Newest server output"},
+        {firstOfType(cardWidget, GTK_TYPE_SPINNER), "Starting the studio server"},
+        {firstOfType(windowWidget(), GTK_TYPE_PROGRESS_BAR), "Loading the page"},
+        {GTK_WIDGET(page.gobj()), "Studio page"},
+        {GTK_WIDGET(content().toolbar().themeButton().gobj()), "Theme"},
+    };
+    for (auto [widget, label] : named)
+        EXPECT_EQ(widget ? labelProblem(widget, label) : "missing", "") << label;
+
+    // Tab goes round the card and the header bar, never into the hidden page.
+    GtkWidget* restart = GTK_WIDGET(card.restartButton().gobj());
+    ASSERT_EQ(focus(), restart);
+    bool back = false;
+    for (int i = 0; i < 12 && !back; ++i) {
+        press("Tab");
+        EXPECT_FALSE(focus() == page.gobj() || focusIn(page)) << i;
+        back = focus() == restart;
+    }
+    EXPECT_TRUE(back);
+
+    // After a click on "Show Server Log", Return still restarts.
+    click(card.showLogButton());
+    ASSERT_TRUE(runUntil([&] { return !desktop_.opened().empty(); }, 5s));
+    EXPECT_EQ(desktop_.opened(), std::vector<std::string>{server_->serverLogPath()});
+    press("Return");
+    EXPECT_TRUE(runUntil([&] { return card.content().attempt.find("Attempt 2 at ") == 0; }, 20s)) << card.content().attempt;
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "ui/window/LayerChoice.hpp"
+#include "ui/cards/LogBoxFeed.hpp"
 #include "ui/cards/ServerCardContent.hpp"
 #include "ui/preferences/StudioPage.hpp"
 
@@ -22,35 +23,82 @@ TEST(LayerChoice, OnlyAReadyServerShowsThePageWithAnyLoadErrorOverIt)
     EXPECT_EQ(chooseLayers(ServerState::ready(), error, true), (LayerChoice{1.0, true, Card::LoadError, *error}));
 }
 
-TEST(ServerCardContent, EachStateShowsItsCardAndTheNewestFortyLogLines)
+TEST(LogBoxFeed, LongLinesAreCutWhereAPersonStillReadsThem)
 {
-    const ServerCardContent idle = serverCardContent(ServerState::idle(), {"line"});
-    EXPECT_EQ(idle, serverCardContent(ServerState::starting(), {}));
-    EXPECT_EQ(idle.headline, "WARMING UP THE ROOM");
-    EXPECT_EQ(idle.explanation, "Building the cart packs and checking ffmpeg. First launch takes a little longer.");
-    EXPECT_FALSE(idle.logText || idle.buttons);
-
-    const ServerCardContent dark = serverCardContent(ServerState::failed("The studio server stopped (status 1)."), {"a", "b"});
-    EXPECT_EQ(dark.headline, "THE ROOM IS DARK");
-    EXPECT_EQ(dark.message, "The studio server stopped (status 1).");
-    EXPECT_EQ(dark.logText, std::optional<std::string>("a\nb"));
-    EXPECT_TRUE(dark.buttons);
-    EXPECT_FALSE(serverCardContent(ServerState::failed("No interpreter."), {}).logText);
-    EXPECT_EQ(serverCardContent(ServerState::ready(), {"a"}).kind, ServerCardContent::Kind::IconOnly);
-
-    std::deque<std::string> tail;
-    for (int i = 1; i <= 200; ++i)
-        tail.push_back("line " + std::to_string(i));
-    const std::string text = logBoxText(tail);
-    EXPECT_EQ(text.rfind("line 161\n", 0), 0u);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 39);
-    EXPECT_EQ(logBoxText({"", "x", ""}), "\nx\n");
+    const std::string cut = std::string(kLogBoxLineChars, 'x') + "\u2026";
+    EXPECT_EQ(logBoxLine(std::string(kLogBoxLineChars, 'x')), std::string(kLogBoxLineChars, 'x'));
+    EXPECT_EQ(logBoxLine(std::string(70000, 'x')), cut);
+    // Characters, not bytes: a cut never splits one.
+    std::string accents;
+    for (std::size_t i = 0; i < kLogBoxLineChars + 1; ++i)
+        accents += "\u00e9";
+    EXPECT_EQ(logBoxLine(accents), accents.substr(0, 2 * kLogBoxLineChars) + "\u2026");
 }
 
-TEST(StudioPage, RawValuesAndAddressesConvertExactly)
+// The box text an edit sequence leads to, as the card applies it.
+struct Box {
+    std::deque<std::string> lines;
+    void apply(const LogBoxEdit& edit)
+    {
+        if (edit.replace)
+            lines.clear();
+        lines.erase(lines.begin(), lines.begin() + static_cast<long>(edit.dropFirst));
+        lines.insert(lines.end(), edit.append.begin(), edit.append.end());
+    }
+};
+
+TEST(LogBoxFeed, EachChangeOfTheTailBecomesAnEditOfTheNewestFortyLines)
 {
-    for (StudioPage page : kAllStudioPages)
-        EXPECT_EQ(studioPageFromRaw(rawValue(page)), page);
+    std::deque<std::string> tail;
+    std::uint64_t count = 0;
+    const auto print = [&](int lines) {
+        for (int i = 0; i < lines; ++i) {
+            tail.push_back("line " + std::to_string(++count));
+            if (tail.size() > 200)
+                tail.pop_front();
+        }
+    };
+    const auto newest = [&] {
+        const std::size_t first = tail.size() > kLogBoxLines ? tail.size() - kLogBoxLines : 0;
+        return std::deque<std::string>(tail.begin() + static_cast<long>(first), tail.end());
+    };
+    LogBoxFeed feed;
+    Box box;
+    const struct {
+        int printed;
+        bool replace;
+        std::size_t dropFirst;
+        std::size_t appended;
+    } steps[] = {
+        {3, true, 0, 3},     // the first look shows what is there
+        {0, false, 0, 0},    // nothing new: nothing to do
+        {2, false, 0, 2},    // appended at the end
+        {36, false, 1, 36},  // past forty: the oldest go
+        {39, false, 39, 39},
+        {40, true, 0, 40},   // a whole box of new lines: shown afresh
+        {250, true, 0, 40},
+    };
+    for (const auto& step : steps) {
+        print(step.printed);
+        const LogBoxEdit edit = feed.update(tail, count);
+        EXPECT_EQ(edit.replace, step.replace) << step.printed;
+        EXPECT_EQ(edit.dropFirst, step.dropFirst) << step.printed;
+        EXPECT_EQ(edit.append.size(), step.appended) << step.printed;
+        box.apply(edit);
+        EXPECT_EQ(box.lines, newest()) << step.printed;
+    }
+
+    // A new run starts its count again; so does a reset card.
+    tail = {"fresh"};
+    count = 1;
+    box.apply(feed.update(tail, count));
+    EXPECT_EQ(box.lines, tail);
+    feed.reset();
+    EXPECT_TRUE(feed.update(tail, count).replace);
+}
+
+TEST(StudioPage, OnlyTheExactRawValuesNameAPage)
+{
     for (const char* other : {"Desk", "ROOM", " desk", "room ", "", "lobby"})
         EXPECT_EQ(studioPageFromRaw(other), std::nullopt) << other;
     EXPECT_EQ(studioPageOrDesk("Room"), StudioPage::Desk);

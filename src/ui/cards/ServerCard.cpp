@@ -1,6 +1,7 @@
 #include "ui/cards/ServerCard.hpp"
 
 #include "server/ServerProcess.hpp"
+#include "support/AccessibleText.hpp"
 
 #include <glib/gi18n.h>
 #include <glibmm/main.h>
@@ -35,10 +36,13 @@ ServerCard::ServerCard(ServerProcess& server, std::function<void(const std::stri
 
     icon_.set_from_icon_name("org.quillbay.Quillbay");
     icon_.set_pixel_size(kIconSize);
+    icon_.property_accessible_role() = Gtk::Accessible::Role::PRESENTATION;
 
     headline_.add_css_class("card-headline");
+    headline_.property_accessible_role() = Gtk::Accessible::Role::HEADING;
 
     spinner_.set_halign(Gtk::Align::CENTER);
+    setAccessibleLabel(spinner_, _("Starting the studio server"));
     explanation_.add_css_class("card-footnote");
     explanation_.add_css_class("explanation");
     explanation_.set_justify(Gtk::Justification::CENTER);
@@ -58,6 +62,7 @@ ServerCard::ServerCard(ServerProcess& server, std::function<void(const std::stri
     logView_.set_cursor_visible(false);
     logView_.set_wrap_mode(Gtk::WrapMode::WORD_CHAR);
     logView_.set_monospace(true);
+    setAccessibleLabel(logView_, _("Newest server output"));
     logScroll_.set_child(logView_);
     // New text lands at the bottom; keep the newest line in sight once the view has measured it.
     logScroll_.get_vadjustment()->signal_changed().connect([this] {
@@ -80,6 +85,9 @@ ServerCard::ServerCard(ServerProcess& server, std::function<void(const std::stri
     buttons_.set_valign(Gtk::Align::CENTER);
     restart_.add_css_class("suggested-action");
     restart_.signal_clicked().connect([this] { server_.restart(); });
+    setDescribedBy(restart_, message_);
+    // Return belongs to "Restart Server": a click here must not take the focus from it.
+    showLog_.set_focus_on_click(false);
     showLog_.signal_clicked().connect([this] {
         if (openLog_)
             openLog_(server_.serverLogPath());
@@ -106,7 +114,12 @@ void ServerCard::refresh()
 {
     logTimer_.disconnect();
     attempts_.observe(server_.state().get());
-    showContent(serverCardContent(server_.state().get(), server_.logTail().get(), attempts_));
+    const ServerCardContent content = serverCardContent(server_.state().get(), server_.logTail().get(), attempts_);
+    showContent(content);
+    if (content.logBox)
+        showLog(logFeed_.update(server_.logTail().get(), server_.logLineCount()));
+    else
+        logFeed_.reset();
 }
 
 void ServerCard::scheduleLogRefresh()
@@ -137,19 +150,42 @@ void ServerCard::showContent(const ServerCardContent& content)
     message_.set_visible(dark);
     attempt_.set_text(content.attempt);
     attempt_.set_visible(dark && !content.attempt.empty());
-    logBox_.set_visible(content.logText.has_value());
     buttons_.set_visible(content.buttons);
 
-    if (content.logText && (!content_.logText || *content_.logText != *content.logText)) {
-        auto buffer = logView_.get_buffer();
-        // Follow the newest line unless the reader has scrolled up to older ones.
-        auto adjustment = logScroll_.get_vadjustment();
-        followNewest_ = !content_.logText || adjustment->get_value() >= adjustment->get_upper() - adjustment->get_page_size() - 1.0;
-        buffer->set_text(*content.logText);
-        // The view keeps its cursor in sight; at the end, that is the newest line.
-        buffer->place_cursor(buffer->end());
-    }
+    logBox_.set_visible(content.logBox);
     content_ = content;
+}
+
+void ServerCard::showLog(const LogBoxEdit& edit)
+{
+    if (edit.empty())
+        return;
+    auto buffer = logView_.get_buffer();
+    // Follow the newest line unless the reader has scrolled up to older ones.
+    auto adjustment = logScroll_.get_vadjustment();
+    followNewest_ = edit.replace || adjustment->get_value() >= adjustment->get_upper() - adjustment->get_page_size() - 1.0;
+    if (edit.replace) {
+        buffer->set_text("");
+        logLinesShown_ = 0;
+    } else if (edit.dropFirst > 0) {
+        buffer->erase(buffer->begin(), buffer->get_iter_at_line(static_cast<int>(edit.dropFirst)));
+        logLinesShown_ -= edit.dropFirst;
+    }
+    // Lines are separated by line feeds, with none after the last.
+    std::string added;
+    for (const auto& line : edit.append) {
+        if (logLinesShown_++ > 0)
+            added += '\n';
+        added += line;
+    }
+    buffer->insert(buffer->end(), added);
+    if (followNewest_)
+        buffer->place_cursor(buffer->end());
+}
+
+std::string ServerCard::logText() const
+{
+    return logView_.get_buffer()->get_text();
 }
 
 void ServerCard::fitMessageWidth()

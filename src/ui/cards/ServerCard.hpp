@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/cards/LogBoxFeed.hpp"
 #include "ui/cards/ServerCardContent.hpp"
 
 #include <gtkmm/box.h>
@@ -30,19 +31,24 @@ public:
     Gtk::Button& restartButton() { return restart_; }
     Gtk::Button& showLogButton() { return showLog_; }
     bool logBoxShown() const { return logBox_.get_visible(); }
+    // The log box's text: the newest lines, each cut to a readable length.
+    std::string logText() const;
     const ServerCardContent& content() const { return content_; }
 
 private:
     void refresh();
     void scheduleLogRefresh();
     void showContent(const ServerCardContent& content);
+    void showLog(const LogBoxEdit& edit);
     void fitMessageWidth();
 
     ServerProcess& server_;
     std::function<void(const std::string& path)> openLog_;
     ServerCardContent content_;
     StartAttempts attempts_;
+    LogBoxFeed logFeed_;
     bool followNewest_ = true;
+    std::size_t logLinesShown_ = 0;
 
     Gtk::Image icon_;
     Gtk::Label headline_;

@@ -4,18 +4,6 @@
 
 namespace quillbay {
 
-std::string logBoxText(const std::deque<std::string>& logTail)
-{
-    const std::size_t first = logTail.size() > kLogBoxLines ? logTail.size() - kLogBoxLines : 0;
-    std::string text;
-    for (std::size_t i = first; i < logTail.size(); ++i) {
-        if (i != first)
-            text += '\n';
-        text += logTail[i];
-    }
-    return text;
-}
-
 ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail)
 {
     ServerCardContent content;
@@ -30,8 +18,7 @@ ServerCardContent serverCardContent(const ServerState& state, const std::deque<s
         content.kind = ServerCardContent::Kind::Dark;
         content.headline = _("THE ROOM IS DARK");
         content.message = state.message();
-        if (!logTail.empty())
-            content.logText = logBoxText(logTail);
+        content.logBox = !logTail.empty();
         content.buttons = true;
         break;
     case ServerState::Kind::Ready:

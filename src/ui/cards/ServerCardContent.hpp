@@ -4,7 +4,6 @@
 #include "ui/cards/StartAttempts.hpp"
 
 #include <deque>
-#include <optional>
 #include <string>
 
 namespace quillbay {
@@ -17,17 +16,12 @@ struct ServerCardContent {
     std::string headline;                 // localised
     std::string explanation;              // warming only, localised
     std::string message;                  // failure only, verbatim
-    std::optional<std::string> logText;   // failure with output only
+    bool logBox = false;                  // failure with output only
     bool buttons = false;                 // "Restart Server" and "Show Server Log"
     std::string attempt;                  // failure only: "Attempt N at HH:MM:SS"
 
     bool operator==(const ServerCardContent&) const = default;
 };
-
-inline constexpr std::size_t kLogBoxLines = 40;
-
-// The newest 40 lines, oldest first, joined by line feeds (none after the last).
-std::string logBoxText(const std::deque<std::string>& logTail);
 
 ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail);
 // The same, with the attempt line of a failure below the message.

@@ -1,5 +1,7 @@
 #include "ui/find/FindBar.hpp"
 
+#include "support/AccessibleText.hpp"
+
 #include <glib/gi18n.h>
 #include <gtkmm/eventcontrollerkey.h>
 
@@ -12,14 +14,17 @@ FindBar::FindBar(WebViewModel& web) : finder_(web), row_(Gtk::Orientation::HORIZ
     set_valign(Gtk::Align::START);
 
     g_object_set(G_OBJECT(entry_.gobj()), "placeholder-text", _("Find in page"), nullptr);
+    setAccessibleLabel(entry_, _("Find in page"));
     entry_.set_size_request(260, -1);
     statusLabel_.add_css_class("find-status");
     statusLabel_.set_width_chars(14);
     statusLabel_.set_xalign(0.0);
     previous_.set_icon_name("go-up-symbolic");
     previous_.set_tooltip_text(_("Previous Match (Shift+Enter)"));
+    setAccessibleLabel(previous_, _("Previous Match"));
     next_.set_icon_name("go-down-symbolic");
     next_.set_tooltip_text(_("Next Match (Enter)"));
+    setAccessibleLabel(next_, _("Next Match"));
     for (Gtk::Widget* item : std::initializer_list<Gtk::Widget*>{&entry_, &previous_, &next_, &statusLabel_})
         row_.append(*item);
     set_child(row_);
@@ -38,15 +43,20 @@ FindBar::FindBar(WebViewModel& web) : finder_(web), row_(Gtk::Orientation::HORIZ
     entry_.add_controller(keys);
 
     finder_.signalResult().connect(sigc::mem_fun(*this, &FindBar::onResult));
+    // Closed, the bar leaves the window entirely, for assistive technologies too.
     property_search_mode_enabled().signal_changed().connect([this] {
-        if (!get_search_mode())
+        if (!get_search_mode()) {
             finder_.finish();
+            set_visible(false);
+        }
     });
+    set_visible(false);
 }
 
 void FindBar::open()
 {
     const bool wasOpen = isOpen();
+    set_visible(true);
     set_search_mode(true);
     entry_.grab_focus();
     entry_.select_region(0, -1);

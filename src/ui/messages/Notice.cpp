@@ -1,7 +1,5 @@
 #include "ui/messages/Notice.hpp"
 
-#include <glibmm/main.h>
-
 namespace quillbay {
 
 Notice::Notice()
@@ -14,25 +12,12 @@ Notice::Notice()
     label_.set_wrap(true);
     label_.set_max_width_chars(80);
     set_child(label_);
-    set_reveal_child(false);
-}
-
-Notice::~Notice()
-{
-    hideTimer_.disconnect();
 }
 
 void Notice::show(const std::string& text)
 {
     label_.set_text(text);
-    set_reveal_child(true);
-    hideTimer_.disconnect();
-    hideTimer_ = Glib::signal_timeout().connect(
-        [this] {
-            set_reveal_child(false);
-            return false;
-        },
-        kShownMs);
+    slideIn(kShownMs);
 }
 
 } // namespace quillbay

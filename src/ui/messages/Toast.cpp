@@ -1,7 +1,8 @@
 #include "ui/messages/Toast.hpp"
 
+#include "support/AccessibleText.hpp"
+
 #include <glib/gi18n.h>
-#include <glibmm/main.h>
 
 namespace quillbay {
 
@@ -18,6 +19,7 @@ Toast::Toast() : row_(Gtk::Orientation::HORIZONTAL, 12)
     close_.set_icon_name("window-close-symbolic");
     close_.add_css_class("flat");
     close_.set_tooltip_text(_("Dismiss"));
+    setAccessibleLabel(close_, _("Dismiss"));
     close_.signal_clicked().connect(sigc::mem_fun(*this, &Toast::dismiss));
     action_.signal_clicked().connect([this] {
         auto run = run_;
@@ -29,13 +31,9 @@ Toast::Toast() : row_(Gtk::Orientation::HORIZONTAL, 12)
     row_.append(action_);
     row_.append(close_);
     set_child(row_);
-    set_reveal_child(false);
+    pointer_ = Gtk::EventControllerMotion::create();
+    row_.add_controller(pointer_);
     set_can_target(false);
-}
-
-Toast::~Toast()
-{
-    hideTimer_.disconnect();
 }
 
 void Toast::show(const std::string& text)
@@ -50,21 +48,24 @@ void Toast::show(const std::string& text, const std::string& actionLabel, std::f
     action_.set_label(actionLabel);
     action_.set_visible(!actionLabel.empty() && run_);
     set_can_target(true);
-    set_reveal_child(true);
-    hideTimer_.disconnect();
-    hideTimer_ = Glib::signal_timeout().connect(
-        [this] {
-            dismiss();
-            return false;
-        },
-        kShownMs);
+    slideIn(kShownMs);
+}
+
+// A toast being read with the keyboard or the pointer stays until it is let go.
+bool Toast::held() const
+{
+    // The window's focus, also while another window is active: the reader comes back to it.
+    GtkWidget* row = GTK_WIDGET(row_.gobj());
+    GtkRoot* root = gtk_widget_get_root(row);
+    GtkWidget* focus = root ? gtk_root_get_focus(root) : nullptr;
+    const bool focusInside = focus && (focus == row || gtk_widget_is_ancestor(focus, row));
+    return focusInside || pointer_->contains_pointer();
 }
 
 void Toast::dismiss()
 {
-    hideTimer_.disconnect();
+    slideOut();
     run_ = nullptr;
-    set_reveal_child(false);
     // Hidden, it must not catch clicks meant for the page below.
     set_can_target(false);
 }

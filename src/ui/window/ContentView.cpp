@@ -1,12 +1,14 @@
 #include "ui/window/ContentView.hpp"
 
 #include "server/ServerProcess.hpp"
+#include "support/AccessibleText.hpp"
 #include "support/DesktopService.hpp"
 #include "support/WhileAlive.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/window/WindowSizing.hpp"
 #include "web/WebViewModel.hpp"
 
+#include <glib/gi18n.h>
 #include <sigc++/adaptors/track_obj.h>
 
 namespace quillbay {
@@ -28,11 +30,14 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
     set_size_request(WindowSizing::kWishedContentMinimum.width, WindowSizing::kWishedContentMinimum.height);
 
     set_child(page_);
+    setAccessibleLabel(web_.widget(), _("Studio page"));
+    web_.widget().add_css_class("studio-page");
 
     loadingBar_.add_css_class("loading-bar");
     loadingBar_.set_valign(Gtk::Align::START);
     loadingBar_.set_hexpand(true);
     loadingBar_.set_can_target(false);
+    setAccessibleLabel(loadingBar_, _("Loading the page"));
     add_overlay(loadingBar_);
 
     cardLayer_.set_halign(Gtk::Align::CENTER);
@@ -61,7 +66,7 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
         },
         *this));
     keyboardPassage_ = std::make_unique<KeyboardPassage>(window_, toolbar_, page_, web_.widget(),
-                                                         [this] { return layers_.webOpacity > 0.0; });
+                                                         [this] { return pageTakesFocus(); });
     // A server that became ready before this view existed is entered now.
     onServerStateChanged();
 }
@@ -137,6 +142,22 @@ void ContentView::enterReady()
     web_.setAllowedPort(server_.port().get());
     show(preference_.page());
     themes_.refresh(server_.baseURL());
+    tellPortWarning();
+}
+
+// Projects stored under the usual port are not found on a fallback one: say why, once.
+void ContentView::tellPortWarning()
+{
+    const auto& warning = server_.portWarning();
+    if (!warning || *warning == toldPortWarning_)
+        return;
+    toldPortWarning_ = *warning;
+    notice_.show(*warning);
+}
+
+bool ContentView::pageTakesFocus() const
+{
+    return layers_.card == LayerChoice::Card::None;
 }
 
 void ContentView::refreshLayers()
@@ -146,6 +167,10 @@ void ContentView::refreshLayers()
 
     page_.set_opacity(layers_.webOpacity);
     page_.set_can_target(layers_.webOpacity > 0.0);
+    // A card is the one thing to act on: the page behind it keeps out of Tab's way.
+    page_.set_can_focus(pageTakesFocus());
+    if (Gtk::Widget* focus = window_.get_focus(); !pageTakesFocus() && focus && focus->is_ancestor(page_))
+        window_.unset_focus();
 
     loadingBar_.set_visible(layers_.loadingBar);
     loadingBar_.set_fraction(web_.progress().get());

@@ -62,6 +62,8 @@ private:
     void followShownPage();
     void enterReady();
     void refreshLayers();
+    void tellPortWarning();
+    bool pageTakesFocus() const;
     void focusDefault(Gtk::Button* button);
 
     Gtk::ApplicationWindow& window_;
@@ -83,6 +85,7 @@ private:
     Glib::RefPtr<Gio::SimpleAction> openInBrowserAction_;
     LayerChoice layers_;
     bool wasReady_ = false;
+    std::string toldPortWarning_;
     Gtk::Button* defaultButton_ = nullptr;
     std::unique_ptr<KeyboardPassage> keyboardPassage_;
 };

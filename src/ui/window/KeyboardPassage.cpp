@@ -81,6 +81,10 @@ bool KeyboardPassage::onTab(Tab direction)
 // next stop is the helper inside the view. Pass it by once GTK is done.
 void KeyboardPassage::onFocusMoved()
 {
+    // Tab took the focus out of the page: ring its new place now, not only once
+    // WebKit hands the key press back, which may come a long while later.
+    if (lastTab_.fromView && !focusOnView())
+        window_.set_focus_visible(true);
     if (lastTab_.direction == Tab::None || !focusOnViewHelper())
         return;
     pending_.disconnect();

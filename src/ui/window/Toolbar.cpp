@@ -1,5 +1,7 @@
 #include "ui/window/Toolbar.hpp"
 
+#include "support/AccessibleText.hpp"
+
 #include <giomm/menu.h>
 #include <glib/gi18n.h>
 
@@ -7,17 +9,12 @@ namespace quillbay {
 
 namespace {
 
-void describe(Gtk::Widget& widget, const char* label)
-{
-    gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL, label, -1);
-}
-
 void iconButton(Gtk::Button& button, const char* icon, const char* title, const char* action)
 {
     button.set_icon_name(icon);
     button.set_tooltip_text(title);
     button.set_action_name(action);
-    describe(button, title);
+    setAccessibleLabel(button, title);
 }
 
 } // namespace
@@ -37,12 +34,12 @@ Toolbar::Toolbar() : pageSwitch_(Gtk::Orientation::HORIZONTAL, 0)
     pageSwitch_.append(desk_);
     pageSwitch_.append(room_);
     pageSwitch_.set_tooltip_text(_("Desk: the DAW. Room: the live board and mastering deck."));
-    describe(pageSwitch_, _("Surface"));
+    setAccessibleLabel(pageSwitch_, _("Surface"));
     set_title_widget(pageSwitch_);
 
     theme_.set_icon_name("applications-graphics-symbolic");
     theme_.set_tooltip_text(_("Switch or install a theme pack"));
-    describe(theme_, _("Theme"));
+    setAccessibleLabel(theme_, _("Theme"));
     theme_.set_sensitive(false);
     // Until the theme menu model is handed over, offer what is always there.
     auto fallback = Gio::Menu::create();

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <gtkmm/widget.h>
+
+#include <string>
+
+namespace quillbay {
+
+// What assistive technologies read for a widget that shows no text of its
+// own (an icon button, a spinner, the web view) or whose text needs context.
+
+void setAccessibleLabel(Gtk::Widget& widget, const std::string& label);
+void setAccessibleDescription(Gtk::Widget& widget, const std::string& description);
+// `widget` is described by the text `description` shows (read with it, e.g. a
+// failure message read with the button that answers it).
+void setDescribedBy(Gtk::Widget& widget, Gtk::Widget& description);
+
+} // namespace quillbay

@@ -1,0 +1,136 @@
+#pragma once
+
+// The main window against real parts under Xvfb: a real WebKit view, the real
+// key file, a real ServerProcess, and a desktop whose default applications only
+// write down what they were asked to open (so nothing a test opens leaves it).
+
+#include "tests/support/FakeDesktop.hpp"
+#include "tests/support/FakeResources.hpp"
+
+#include "server/ServerProcess.hpp"
+#include "themes/ThemePacks.hpp"
+#include "ui/window/MainWindow.hpp"
+#include "web/WebViewModel.hpp"
+
+#include <gdk/x11/gdkx.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace quillbay::testing {
+
+// Every widget under `root` (itself included), popovers too.
+inline std::vector<GtkWidget*> descendants(GtkWidget* root)
+{
+    std::vector<GtkWidget*> found{root};
+    for (std::size_t i = 0; i < found.size(); ++i)
+        for (GtkWidget* child = gtk_widget_get_first_child(found[i]); child; child = gtk_widget_get_next_sibling(child))
+            found.push_back(child);
+    return found;
+}
+
+inline GtkWidget* labelShowing(GtkWidget* root, const std::string& text)
+{
+    for (GtkWidget* widget : descendants(root))
+        if (GTK_IS_LABEL(widget) && text == gtk_label_get_text(GTK_LABEL(widget)))
+            return widget;
+    return nullptr;
+}
+
+inline GtkWidget* firstOfType(GtkWidget* root, GType type)
+{
+    for (GtkWidget* widget : descendants(root))
+        if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type))
+            return widget;
+    return nullptr;
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        window_.reset();
+        if (server_ && server_->hasChild()) {
+            bool stopped = false;
+            server_->stop([&] { stopped = true; });
+            runUntil([&] { return stopped; }, 10s);
+        }
+        server_.reset();
+    }
+
+    // A server whose resource folder runs the fake studio server with `fakeArgs`.
+    void useFakeServer(const Args& fakeArgs) { useServer(fake_.emplace(fakeArgs).config()); }
+    void useServer(const ServerProcess::Config& config) { server_ = std::make_shared<ServerProcess>(config); }
+    // A server on the app's own ports and timings, its studio folder in this test's folder.
+    void useAppServer(const std::string& resourceDir)
+    {
+        ServerProcess::Config config;
+        config.resourceDir = resourceDir;
+        config.stateDir = root_ / "S";
+        useServer(config);
+    }
+
+    // The window, after `preferences` were written to its key file.
+    void openWindow(const std::string& preferences = {})
+    {
+        if (!preferences.empty())
+            writeFile(preferencePath(), preferences);
+        window_ = std::make_unique<MainWindow>(*server_, web_, themes_, Preferences(preferencePath()));
+        window_->present();
+        runFor(100ms);
+    }
+
+    void loadAndSettle(const std::string& url)
+    {
+        web_.load(url);
+        ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == url && !web_.isLoading().get(); }));
+    }
+
+    ContentView& content() { return window_->content(); }
+    std::string preferencePath() const { return root_ / "config/preferences.ini"; }
+    GtkWidget* windowWidget() { return GTK_WIDGET(window_->gobj()); }
+    GtkWidget* focus() { return gtk_root_get_focus(GTK_ROOT(window_->gobj())); }
+    bool focusIn(Gtk::Widget& area) { return focus() && gtk_widget_is_ancestor(focus(), area.gobj()); }
+
+    // Real key presses (xdotool names), through the X server, to the window.
+    void press(const std::string& keys)
+    {
+        const auto xid = gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(window_->gobj())));
+        const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " key --delay 40 " + keys;
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        runFor(300ms);
+        // The window may pass focus through the web view's helper on its way.
+        runUntil([&] { return !focusOnViewHelper(); }, 2s);
+    }
+
+    bool focusOnViewHelper() { return focus() != web_.widget().gobj() && focusIn(web_.widget()); }
+
+    // A real click of the primary button in the middle of `widget`.
+    void click(Gtk::Widget& widget)
+    {
+        graphene_point_t middle{static_cast<float>(widget.get_width()) / 2, static_cast<float>(widget.get_height()) / 2}, at;
+        ASSERT_TRUE(gtk_widget_compute_point(widget.gobj(), windowWidget(), &middle, &at));
+        double surfaceX = 0, surfaceY = 0;  // the window's shadow lies around it on the surface
+        gtk_native_get_surface_transform(GTK_NATIVE(window_->gobj()), &surfaceX, &surfaceY);
+        at.x += static_cast<float>(surfaceX);
+        at.y += static_cast<float>(surfaceY);
+        const auto xid = gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(window_->gobj())));
+        const std::string command = "xdotool mousemove --window " + std::to_string(xid) + " " +
+                                    std::to_string(static_cast<int>(at.x)) + " " + std::to_string(static_cast<int>(at.y)) +
+                                    " click 1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        runFor(300ms);
+    }
+
+    FakeDesktop desktop_;  // starts GTK: before the web view is made
+    TempDir root_{"quillbay-window"};
+    std::optional<FakeResources> fake_;
+    WebViewModel web_;
+    ThemePacks themes_;
+    std::shared_ptr<ServerProcess> server_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+} // namespace quillbay::testing
