@@ -1,7 +1,8 @@
-// The diagnostics report: a real zip, read back by Python's zipfile.
+// The diagnostics report, a real zip read back by Python's zipfile, and the payload line.
 
-#include "ShellFixture.hpp"
+#include "tests/support/TestSupport.hpp"
 
+#include "app/about/PayloadLine.hpp"
 #include "app/diagnostics/CappedFileRead.hpp"
 #include "app/diagnostics/DiagnosticsReport.hpp"
 #include "app/diagnostics/PlatformFacts.hpp"
@@ -9,7 +10,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sys/stat.h>
+#include <filesystem>
+#include <tuple>
+#include <utility>
 
 using namespace quillbay;
 using namespace quillbay::testing;
@@ -19,24 +22,19 @@ namespace {
 // name -> {"method": 0|8, "text": ...} for every entry, after Python checked every CRC.
 nlohmann::json readZip(const std::string& path)
 {
-    const std::string script = "import json, sys, zipfile\n"
-                               "z = zipfile.ZipFile(sys.argv[1])\n"
-                               "assert z.testzip() is None\n"
-                               "print(json.dumps({i.filename: {'method': i.compress_type, "
-                               "'text': z.read(i).decode('utf-8', 'replace')} for i in z.infolist()}))\n";
-    gchar* out = nullptr;
-    gint status = 0;
-    const char* argv[] = {"python3", "-c", script.c_str(), path.c_str(), nullptr};
-    g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr, &status,
+    const char* script = "import json, sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None; "
+                         "print(json.dumps({i.filename: {'method': i.compress_type, "
+                         "'text': z.read(i).decode('utf-8', 'replace')} for i in z.infolist()}))";
+    g_autofree gchar* out = nullptr;
+    const char* argv[] = {"python3", "-c", script, path.c_str(), nullptr};
+    g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr, nullptr,
                  nullptr);
-    nlohmann::json result = nlohmann::json::parse(out ? out : "", nullptr, false);
-    g_free(out);
-    return result;
+    return nlohmann::json::parse(out ? out : "", nullptr, false);
 }
 
 } // namespace
 
-TEST(Diagnostics, OneZipWithTheLogsPayloadAndSummaryAndTheHomeMasked)
+TEST(Diagnostics, OneZipWithTheLogsPayloadAndSummaryAndTheHomeMaskedEachFileCapped)
 {
     const TempDir root{"quillbay-diagnostics"};
     const std::string home = root / "home/ann";
@@ -49,16 +47,10 @@ TEST(Diagnostics, OneZipWithTheLogsPayloadAndSummaryAndTheHomeMasked)
     symlink((root / "secret").c_str(), (root / "S/logs/server.previous.log").c_str());
     writeFile(root / "R/PAYLOAD.json", R"({"hub_commit":"abc","built_in":")" + home + R"("})");
 
-    DiagnosticsReport report;
-    report.stateDir = root / "S";
-    report.resourceDir = root / "R";
-    report.version = "1.0";
-    report.graphics = "software GL only";
-    report.platform = platformFacts("/usr/bin/python3", 2);
-    report.serverState = "failed: The studio server stopped (status 1).";
-    report.port = 8766;
-    report.lastLoadError = "Could not connect to " + home + "/x";
-    report.homes = {home + "/"};
+    const DiagnosticsReport report{.stateDir = root / "S", .resourceDir = root / "R", .version = "1.0",
+                                   .graphics = "software GL only", .platform = platformFacts("/usr/bin/python3", 2),
+                                   .serverState = "failed: The studio server stopped (status 1).", .port = 8766,
+                                   .lastLoadError = "Could not connect to " + home + "/x", .homes = {home + "/"}};
 
     // Saved over a symbolic link: the link is replaced, what it pointed at stays.
     const std::string zipPath = root / "report.zip";
@@ -66,9 +58,7 @@ TEST(Diagnostics, OneZipWithTheLogsPayloadAndSummaryAndTheHomeMasked)
     symlink((root / "victim").c_str(), zipPath.c_str());
     ASSERT_EQ(report.save(zipPath), std::nullopt);
     EXPECT_EQ(readFile(root / "victim"), "keep me");
-    struct stat facts {};
-    ASSERT_EQ(lstat(zipPath.c_str(), &facts), 0);
-    EXPECT_TRUE(S_ISREG(facts.st_mode));
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(zipPath)));
 
     const nlohmann::json zip = readZip(zipPath);
     ASSERT_TRUE(zip.is_object()) << zip.dump();
@@ -83,31 +73,23 @@ TEST(Diagnostics, OneZipWithTheLogsPayloadAndSummaryAndTheHomeMasked)
     const std::string summary = zip["summary.txt"]["text"];
     for (const char* line : {"Quillbay 1.0\n", "Graphics: software GL only\n", "Server port: 8766\n",
                              "Server state: failed: The studio server stopped (status 1).\n",
-                             "Last load error: Could not connect to ~/x\n", "server.previous.log: not read, it is a symbolic link", "\nPython: Python 3.", "\nGTK: 4.", "\nWebKitGTK: 2.",
-                             "\nlibsoup: 3.", "\nScale: 2\n", "\nOS: "})
+                             "Last load error: Could not connect to ~/x\n", "server.previous.log: not read, it is a symbolic link",
+                             "\nPython: Python 3.", "\nGTK: 4.", "\nWebKitGTK: 2.", "\nlibsoup: 3.", "\nScale: 2\n", "\nOS: "})
         EXPECT_NE(summary.find(line), std::string::npos) << line << " not in:\n" << summary;
     EXPECT_EQ(summary.find(home), std::string::npos);
-}
 
-TEST(Diagnostics, ReadsOnlyRegularFilesAndOnlyTheirNewestPart)
-{
-    const TempDir root{"quillbay-capped"};
+    // Only the newest part of a file is read; a missing one is named.
     writeFile(root / "log", "0123456789abcdef");
-    const auto tail = readCappedFile(root / "log", 6);
-    ASSERT_TRUE(std::holds_alternative<CappedFile>(tail));
-    EXPECT_EQ(std::get<CappedFile>(tail).bytes, "abcdef");
-    EXPECT_TRUE(std::get<CappedFile>(tail).truncated);
+    const auto tail = std::get<CappedFile>(readCappedFile(root / "log", 6));
+    EXPECT_EQ(tail.bytes, "abcdef");
+    EXPECT_TRUE(tail.truncated);
     EXPECT_FALSE(std::get<CappedFile>(readCappedFile(root / "log", 100)).truncated);
     EXPECT_TRUE(std::holds_alternative<std::string>(readCappedFile(root / "missing", 100)));
 }
 
 TEST(Diagnostics, MaskHomesOnlyAtPathBoundaries)
 {
-    struct Case {
-        std::string text;
-        std::vector<std::string> homes;
-        std::string masked;
-    } cases[] = {
+    const std::tuple<std::string, std::vector<std::string>, std::string> cases[] = {  // text, homes, masked
         {"/home/ann/x and /home/ann", {"/home/ann"}, "~/x and ~"},
         {"/home/anna/x /home/ann.b", {"/home/ann"}, "/home/anna/x /home/ann.b"},
         {"/home/ann/x", {"/home/ann/"}, "~/x"},
@@ -115,6 +97,31 @@ TEST(Diagnostics, MaskHomesOnlyAtPathBoundaries)
         {"/etc/passwd", {"/", ""}, "/etc/passwd"},
         {"'/home/ann':", {"/home/ann"}, "'~':"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(maskHomes(c.text, c.homes), c.masked) << c.text;
+    for (const auto& [text, homes, masked] : cases)
+        EXPECT_EQ(maskHomes(text, homes), masked) << text;
+}
+
+TEST(PayloadLine, ReadsTheFileAfreshAndNeverFails)
+{
+    const TempDir dir{"quillbay-payload"};
+    const std::pair<std::string, std::string> cases[] = {
+        {R"({"hub_commit":"abcdef0123456789","dirty":true})", "Hub abcdef01 (dirty tree)"},
+        {R"({"hub_commit":"abc1","dirty":false})", "Hub abc1"},
+        {R"({"hub_commit":12345678901,"dirty":true})", "Hub ? (dirty tree)"},
+        {R"({"hub_commit":null})", "Hub ?"},
+        {R"({"hub_commit":"abc","dirty":"true"})", "Hub abc"},
+        {"{}", "Hub ?"},
+        // Eight user-perceived characters: e + combining accent, a flag, a ZWJ family.
+        {"{\"hub_commit\":\"e\u0301\U0001F1E9\U0001F1EA\U0001F469\u200D\U0001F467abcdef\"}",
+         "Hub e\u0301\U0001F1E9\U0001F1EA\U0001F469\u200D\U0001F467abcde"},
+        {"[]", "Payload: unknown"},
+        {"", "Payload: unknown"},
+        {"{\"hub_commit\":", "Payload: unknown"},
+    };
+    for (const auto& [contents, line] : cases) {
+        writeFile(dir / "PAYLOAD.json", contents);
+        EXPECT_EQ(payloadLine(dir.path()), line) << contents;
+    }
+    std::filesystem::remove_all(dir.path());
+    EXPECT_EQ(payloadLine(dir.path()), "Payload: unknown");
 }
