@@ -217,9 +217,7 @@ TEST(Commands, ToolbarThemeMenuFollowsTheCatalogAndDropsStaleActions)
     auto model = menu->model();
     const auto packs = [&] { return model->get_item_link(0, Gio::MenuModel::Link::SECTION); };
     const auto checked = [&](std::size_t i) {
-        bool on = false;
-        group->get_action_state(ThemeMenu::packActionName(i), on);
-        return on;
+        return Glib::VariantBase::cast_dynamic<Glib::Variant<bool>>(group->get_action_state_variant(ThemeMenu::packActionName(i))).get();
     };
     ASSERT_EQ(model->get_n_items(), 1);  // no placeholder before a catalog
     EXPECT_EQ(text(packs(), 0, Attribute::ACTION), actions::kInstallTheme);

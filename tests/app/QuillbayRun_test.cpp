@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -25,11 +26,9 @@ const std::string kShell = std::string(QUILLBAY_BIN_DIR) + "/quillbay";
 std::vector<unsigned long> numbersFrom(const std::string& command)
 {
     std::vector<unsigned long> found;
-    FILE* out = popen(command.c_str(), "r");
-    for (unsigned long number = 0; out && std::fscanf(out, "%lu", &number) == 1;)
+    const std::unique_ptr<FILE, int (*)(FILE*)> out(popen(command.c_str(), "r"), pclose);
+    for (unsigned long number = 0; out && std::fscanf(out.get(), "%lu", &number) == 1;)
         found.push_back(number);
-    if (out)
-        pclose(out);
     return found;
 }
 
@@ -76,10 +75,9 @@ public:
     bool exitsCleanly(std::chrono::milliseconds limit)
     {
         int status = 0;
-        if (!runUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit))
-            return false;
-        pid_ = -1;
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        const bool ended = runUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit);
+        pid_ = ended ? -1 : pid_;
+        return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
     pid_t pid_ = -1, group_ = -1;
