@@ -5,56 +5,27 @@
 
 #include "server/ServerProcess.hpp"
 
-#include <glib.h>
 #include <gtest/gtest.h>
-#include <sigc++/connection.h>
 
 #include <csignal>
-#include <thread>
-#include <vector>
 
 #include <unistd.h>
-
-namespace quillbay {
-
-// Readable states in failure messages.
-inline void PrintTo(const ServerState& state, std::ostream* out)
-{
-    static const char* const names[] = {"idle", "starting", "ready", "failed"};
-    *out << names[static_cast<int>(state.kind())] << (state.isFailed() ? " " + state.message() : "");
-}
-
-} // namespace quillbay
 
 namespace quillbay::testing {
 
 namespace fs = std::filesystem;
 
-inline bool waitReady(const ServerProcess& server) { return runUntil([&] { return server.state()->isReady(); }, 12s); }
+inline auto since(std::chrono::steady_clock::time_point began) { return std::chrono::steady_clock::now() - began; }
 
 // The pid from the fake's "fake studio server pid=N" line.
 inline pid_t fakePid(const auto& lines)
 {
     const std::string marker = "fake studio server pid=";
-    for (const auto& line : lines) {
+    for (const auto& line : lines)
         if (auto at = line.find(marker); at != std::string::npos)
             return static_cast<pid_t>(std::atoi(line.c_str() + at + marker.size()));
-    }
     return 0;
 }
-
-// The states and port writes a ServerProcess publishes, as observers see them.
-struct Recorder {
-    explicit Recorder(const ServerProcess& server)
-        : stateLink(server.state().signalChanged().connect([this, &server] { states.push_back(server.state().get()); })),
-          portLink(server.port().signalChanged().connect([this] { ++portWrites; }))
-    {
-    }
-    ~Recorder() { stateLink.disconnect(), portLink.disconnect(); }
-    std::vector<ServerState> states;
-    int portWrites = 0;
-    sigc::connection stateLink, portLink;
-};
 
 // The fake studio server started directly on `port`, once it listens.
 inline std::unique_ptr<TestProcess> startFakeOn(long long port, Args extraArgs = {})
@@ -66,9 +37,8 @@ inline std::unique_ptr<TestProcess> startFakeOn(long long port, Args extraArgs =
     return process;
 }
 
-// The fake studio server on `port` left behind by a shell that is gone: its
-// starter forks it and leaves, so init adopts it. It still reads the
-// starter's pipes. Killed at the end; init reaps it.
+// The fake on `port` left behind by a shell that is gone: its starter forks it and leaves, so init adopts
+// it. It still reads the starter's pipes. Killed at the end; init reaps it.
 class OrphanFake {
 public:
     OrphanFake(long long port, Args extraArgs = {})
@@ -81,11 +51,7 @@ public:
         pid_ = fakePid(starter_->readUntil("listening", 10s));
         starter_->waitForExit(5s);
     }
-    ~OrphanFake()
-    {
-        if (processRuns(pid_))
-            ::kill(pid_, SIGKILL);
-    }
+    ~OrphanFake() { processRuns(pid_) && ::kill(pid_, SIGKILL); }
     pid_t pid() const { return pid_; }
     Args readUntil(const std::string& prefix, std::chrono::milliseconds limit) { return starter_->readUntil(prefix, limit); }
 

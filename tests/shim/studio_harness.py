@@ -1,18 +1,6 @@
 """Gives each test a fresh data folder and the real studio server as a child process."""
-import contextlib
-import http.client
-import json
-import os
-import resource
-import shutil
-import socket
-import subprocess
-import sys
-import tempfile
-import threading
-import time
-import unittest
-import zipfile
+import contextlib, http.client, json, os, resource, shutil, socket, subprocess, sys, tempfile, threading, time
+import unittest, zipfile
 from pathlib import Path
 
 SHIM_DIR = Path(os.environ.get("QUILLBAY_SHIM_DIR") or Path(__file__).resolve().parents[2] / "shim")
@@ -24,28 +12,26 @@ needs_root = unittest.skipUnless(os.geteuid() == 0, "acting as another user need
 def as_user(user: int, work):
     """Runs work() in a child process as `user`; gives what it returns (as JSON)
     while the child, and any connection it opened, lives on."""
-    answer_pipe, end_pipe = os.pipe(), os.pipe()
+    parent_end, child_end = socket.socketpair()
     pid = os.fork()
     if pid == 0:
         try:
-            os.close(end_pipe[1])
+            parent_end.close()
             os.setgroups([])
             os.setgid(user)
             os.setuid(user)
-            os.write(answer_pipe[1], json.dumps(work()).encode() + b"\n")
-            os.read(end_pipe[0], 1)
+            child_end.sendall(json.dumps(work()).encode() + b"\n")
+            child_end.recv(1)  # returns once the parent closes its end
         finally:
             os._exit(0)
-    os.close(answer_pipe[1])
-    os.close(end_pipe[0])
+    child_end.close()
     try:
-        with os.fdopen(answer_pipe[0]) as answer:
+        with parent_end, parent_end.makefile() as answer:
             line = answer.readline()
-        if not line:
-            raise AssertionError(f"the child acting as user {user} failed")
-        yield json.loads(line)
+            if not line:
+                raise AssertionError(f"the child acting as user {user} failed")
+            yield json.loads(line)
     finally:
-        os.close(end_pipe[1])
         os.waitpid(pid, 0)
 
 
@@ -53,13 +39,8 @@ def as_user(user: int, work):
 def repeating(step, threads: int = 1):
     """Calls step() over and over on `threads` threads while the block runs; gives the list of ended calls."""
     stop, ended = threading.Event(), []
-
-    def run() -> None:
-        while not stop.is_set():
-            step()
-            ended.append(1)
-
-    workers = [threading.Thread(target=run, daemon=True) for _ in range(threads)]
+    workers = [threading.Thread(target=lambda: [ended.append(step()) for _ in iter(stop.is_set, True)], daemon=True)
+               for _ in range(threads)]
     for worker in workers:
         worker.start()
     try:
@@ -86,14 +67,13 @@ def write_zip(path: Path, entries) -> Path:
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
         for name, data, *mode in entries:
             info = zipfile.ZipInfo(name)
-            info.compress_type = zipfile.ZIP_DEFLATED
-            info.external_attr = (mode[0] if mode else 0o100644) << 16
+            info.compress_type, info.external_attr = zipfile.ZIP_DEFLATED, (mode[0] if mode else 0o100644) << 16
             archive.writestr(info, data)
     return path
 
 
 class StudioTestCase(unittest.TestCase):
-    """The server's output lines are collected in `self.lines`."""
+    """Runs the server for each test, collecting its output lines in `self.lines`."""
 
     def setUp(self) -> None:
         self.temp = Path(tempfile.mkdtemp(prefix="quillbay-shim-test-"))
@@ -105,11 +85,7 @@ class StudioTestCase(unittest.TestCase):
         self.start_server()
         self.addCleanup(self.stop_server)
 
-    def start_server(self, descriptor_limit: int | None = None, environment: dict | None = None) -> None:
-        limit_descriptors = None
-        if descriptor_limit:
-            def limit_descriptors():
-                resource.setrlimit(resource.RLIMIT_NOFILE, (descriptor_limit, descriptor_limit))
+    def start_server(self, descriptor_limit: int = 0, environment: dict | None = None) -> None:
         for _ in range(3):  # the free port may be taken between the probe and the bind
             with socket.socket() as probe:
                 probe.bind(("127.0.0.1", 0))
@@ -117,21 +93,17 @@ class StudioTestCase(unittest.TestCase):
             env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "STUDIO_PORT": str(self.port),
                    "STUDIO_STATE": str(self.state_dir), "QUILLBAY_BUNDLED": "1", "PYTHONUNBUFFERED": "1",
                    "PYTHONDONTWRITEBYTECODE": "1", "LANG": "C.UTF-8", **(environment or {})}
-            self.lines = []
+            self.lines = lines = []
+            limit = descriptor_limit and (lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (descriptor_limit,) * 2))
             self.process = subprocess.Popen(
-                [sys.executable, str(SHIM_DIR / "quillbay_server.py")], cwd=self.studio_dir, env=env,
-                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                preexec_fn=limit_descriptors)
-            threading.Thread(target=self._collect, args=(self.process.stdout, self.lines), daemon=True).start()
+                [sys.executable, str(SHIM_DIR / "quillbay_server.py")], cwd=self.studio_dir, preexec_fn=limit or None,
+                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
+            threading.Thread(target=lambda output=self.process.stdout: lines.extend(  # then closes the pipe
+                raw.decode(errors="replace").rstrip("\n") for raw in output) or output.close(), daemon=True).start()
             if self.wait_for(lambda: self.process.poll() is None and self.get("/api/pid").status == 200, 10, OSError):
                 return
             self.stop_server()
         raise AssertionError("the studio server did not start:\n" + "\n".join(self.lines))
-
-    @staticmethod
-    def _collect(output, lines) -> None:
-        with output:
-            lines.extend(raw.decode(errors="replace").rstrip("\n") for raw in output)
 
     def stop_server(self) -> int:
         self.process.terminate()
@@ -145,27 +117,21 @@ class StudioTestCase(unittest.TestCase):
     def wait_for(check, timeout: float = 5.0, errors=()):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            try:
+            with contextlib.suppress(errors):
                 if found := check():
                     return found
-            except errors:
-                pass
             time.sleep(0.03)
-        return None
 
     def wait_for_line(self, text: str, timeout: float = 5.0):
         return self.wait_for(lambda: next((line for line in list(self.lines) if text in line), None), timeout)
 
     def request(self, method: str, path: str, body: bytes | None = None, headers: dict | None = None):
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=5)
-        try:
+        with contextlib.closing(http.client.HTTPConnection("127.0.0.1", self.port, timeout=5)) as connection:
             connection.request(method, path, body, {"Host": f"127.0.0.1:{self.port}", **(headers or {})})
             answer = connection.getresponse()
             answer.text = answer.read().decode()
             answer.json = lambda: json.loads(answer.text)
             return answer
-        finally:
-            connection.close()
 
     def get(self, path: str, headers: dict | None = None):
         return self.request("GET", path, headers=headers)
@@ -173,20 +139,23 @@ class StudioTestCase(unittest.TestCase):
     def post_json(self, path: str, document) -> object:
         return self.request("POST", path, json.dumps(document).encode())
 
+    def install_answer(self, path, activate=True):
+        return self.post_json("/api/themes/install", {"path": str(path), "activate": activate})
+
     def install(self, path, activate=True) -> dict:
-        return self.post_json("/api/themes/install", {"path": str(path), "activate": activate}).json()
+        return self.install_answer(path, activate).json()
 
-    def process_status(self, field: str) -> int:
-        """A number from /proc/PID/status of the server, such as VmHWM (peak memory in kB)."""
-        with open(f"/proc/{self.process.pid}/status") as status:
-            line = next(line for line in status if line.startswith(field + ":"))
-        return int(line.split()[1])
+    def peak_memory_kb(self) -> int:
+        return int(Path(f"/proc/{self.process.pid}/status").read_text().split("VmHWM:")[1].split()[0])
 
-    def cpu_seconds(self) -> float:
-        """User and system CPU time the server has used so far."""
-        with open(f"/proc/{self.process.pid}/stat") as stat:
-            fields = stat.read().rsplit(")", 1)[1].split()
+    def cpu_seconds(self) -> float:  # user and system time the server has used so far
+        fields = Path(f"/proc/{self.process.pid}/stat").read_text().rsplit(")", 1)[1].split()
         return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+    def assertRefused(self, answer, words: str = "", status: int = 400) -> None:
+        self.assertEqual(answer.status, status, answer.text)
+        self.assertOneSentence(answer.json()["error"])
+        self.assertIn(words, answer.json()["error"])
 
     def assertOneSentence(self, text: str) -> None:
         self.assertRegex(text, r"^[A-Z\w][^\n]*\.$")

@@ -1,15 +1,10 @@
-// The desktop service against real default applications (a recorder) and
-// against a desktop with none, without a file manager on the bus.
+// The desktop service against default applications that record (FakeDesktop) and against none.
 
 #include "tests/support/FakeDesktop.hpp"
-#include "tests/support/TestSupport.hpp"
 
 #include "support/DesktopService.hpp"
 
-#include <glib.h>
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 namespace quillbay {
 namespace {
@@ -39,12 +34,9 @@ TEST(DesktopService, OpensRevealsAndHandsOffThroughTheDefaultApplications)
     Folder folder;
     EXPECT_EQ(DesktopService::openPath(folder.file), std::nullopt);
     EXPECT_EQ(DesktopService::handOff("http://example.org/take?1"), std::nullopt);
-    // No file manager: the folder itself opens, and that counts as shown.
-    EXPECT_EQ(revealed(folder.file), std::nullopt);
+    EXPECT_EQ(revealed(folder.file), std::nullopt);  // no file manager: the folder itself opens, and counts as shown
     EXPECT_EQ(revealed(folder.path), std::nullopt);
-
-    const std::vector<std::string> expected{folder.file, "http://example.org/take?1", folder.path,
-                                            folder.path};
+    const std::vector<std::string> expected{folder.file, "http://example.org/take?1", folder.path, folder.path};
     ASSERT_TRUE(runUntil([&] { return desktop.opened().size() == expected.size(); })) << desktop.opened().size();
     EXPECT_EQ(desktop.opened(), expected);
 }
@@ -54,10 +46,7 @@ TEST(DesktopService, FailuresNameWhatFailed)
     testing::FakeDesktop desktop(false);
     Folder folder;
     const std::string holder = std::filesystem::path(folder.path).filename().string();
-    struct Case {
-        DesktopFailure failure;
-        std::string start;
-    } cases[] = {
+    const std::pair<DesktopFailure, std::string> cases[] = {
         {DesktopService::openPath(folder.file), "No application could open session.txt ("},
         {DesktopService::open(DesktopService::fileURI(folder.file)), "No application could open session.txt ("},
         {DesktopService::handOff("https://example.org/"), "No browser could open https://example.org/ ("},
@@ -65,10 +54,8 @@ TEST(DesktopService, FailuresNameWhatFailed)
         {DesktopService::open(""), "No application could open  (nothing to open)"},
         {revealed(folder.file), "Could not show session.txt: no application could open the folder " + holder + " ("},
     };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(c.failure) << c.start;
-        EXPECT_EQ(c.failure->rfind(c.start, 0), 0u) << *c.failure;
-    }
+    for (const auto& [failure, start] : cases)
+        EXPECT_TRUE(failure && failure->starts_with(start)) << start << " | " << failure.value_or("opened");
 }
 
 } // namespace

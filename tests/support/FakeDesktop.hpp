@@ -1,17 +1,11 @@
 #pragma once
 
-// The desktop as the tests see it: on top of the bare one of startGtk (no
-// application can open anything, no session bus, so no file manager), default
+// The bare desktop of startGtk (nothing can open anything, no file manager) plus, unless asked not to, default
 // applications that only write down what they were asked to open.
 
 #include "tests/support/GtkTestSupport.hpp"
 
-#include <glib.h>
-
-#include <filesystem>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace quillbay::testing {
 
@@ -20,19 +14,24 @@ public:
     explicit FakeDesktop(bool withApplications = true)
     {
         startGtk();
-        if (withApplications)
-            installRecorder();
+        if (!withApplications)
+            return;
+        const std::string recorder = root_ / "record";
+        writeFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + root_ / "opened" + "'\n");
+        std::filesystem::permissions(recorder, std::filesystem::perms::owner_all);
+        writeFile(desktopFile(), "[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\nExec=" + recorder + " %u\n");
+        std::string defaults = "[Default Applications]\n";
+        for (const char* type : {"inode/directory", "text/plain", "application/zip", "x-scheme-handler/http", "x-scheme-handler/https"})
+            defaults += std::string(type) + "=quillbay-test-recorder.desktop\n";
+        writeFile(defaultsFile(), defaults);
     }
     ~FakeDesktop()
     {
         std::error_code ignored;
-        std::filesystem::remove(desktopFile(), ignored);
-        std::filesystem::remove(defaultsFile(), ignored);
+        std::filesystem::remove(desktopFile(), ignored), std::filesystem::remove(defaultsFile(), ignored);
     }
-    FakeDesktop(const FakeDesktop&) = delete;
-    FakeDesktop& operator=(const FakeDesktop&) = delete;
 
-    // What the default applications were given, one item a line, in order.
+    // What the default applications were given, in order.
     std::vector<std::string> opened() const
     {
         std::vector<std::string> lines;
@@ -45,19 +44,6 @@ public:
 private:
     static std::string desktopFile() { return std::string(g_get_user_data_dir()) + "/applications/quillbay-test-recorder.desktop"; }
     static std::string defaultsFile() { return std::string(g_get_user_config_dir()) + "/mimeapps.list"; }
-
-    void installRecorder()
-    {
-        const std::string recorder = root_ / "record";
-        writeFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + root_ / "opened" + "'\n");
-        std::filesystem::permissions(recorder, std::filesystem::perms::owner_all);
-        writeFile(desktopFile(), "[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\nExec=" + recorder + " %u\n");
-        std::string defaults = "[Default Applications]\n";
-        for (const char* type : {"inode/directory", "text/plain", "application/zip", "x-scheme-handler/http", "x-scheme-handler/https"})
-            defaults += std::string(type) + "=quillbay-test-recorder.desktop\n";
-        writeFile(defaultsFile(), defaults);
-    }
-
     TempDir root_{"quillbay-desktop"};
 };
 

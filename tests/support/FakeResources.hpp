@@ -1,7 +1,6 @@
 #pragma once
 
-// A resource folder whose studio server is tests/fixtures/fake_studio_server.py,
-// which misbehaves on request.
+// A resource folder whose studio server is tests/fixtures/fake_studio_server.py, which misbehaves on request.
 
 #include "tests/support/TestSupport.hpp"
 
@@ -13,13 +12,11 @@
 
 namespace quillbay::testing {
 
-// Ports of our own for the tests that do not need the real ones.
 constexpr long long kTestPreferred = 28765;
 constexpr std::chrono::milliseconds kTestStopGrace{800};
 inline const std::string kFixture = QUILLBAY_FIXTURES_DIR "/fake_studio_server.py";
 
-// Makes `resourceDir` a resource folder whose server script runs the fake
-// studio server with `fakeArgs` after the Python `prelude` (os, sys and json imported).
+// Makes `resourceDir` run the fake server with `fakeArgs` after the Python `prelude` (os, sys, json imported).
 inline void writeFakeResources(const std::string& resourceDir, const Args& fakeArgs, const std::string& prelude = {})
 {
     std::string args = "'" + kFixture + "'";
@@ -34,16 +31,12 @@ inline void writeFakeResources(const std::string& resourceDir, const Args& fakeA
 // A private folder holding a fake resource folder R and the studio folder S.
 class FakeResources {
 public:
-    explicit FakeResources(const Args& fakeArgs, const std::string& prelude = {})
-    {
-        writeFakeResources(resourceDir(), fakeArgs, prelude);
-    }
+    explicit FakeResources(const Args& fakeArgs, const std::string& prelude = {}) { writeFakeResources(resourceDir(), fakeArgs, prelude); }
     std::string resourceDir() const { return root_ / "R"; }
     std::string stateDir() const { return root_ / "S"; }
     std::string scratch(const std::string& name) const { return root_ / name; }
 
-    // Short waits so the suite stays quick; the app uses the defaults. The probe's
-    // limit still leaves a loaded machine seconds to start Python.
+    // Short waits keep the suite quick; the probe still leaves a loaded machine seconds to start Python.
     ServerProcess::Config config(long long preferred = kTestPreferred) const
     {
         return {resourceDir(), stateDir(), {preferred, preferred + 1, preferred + 10},
@@ -56,9 +49,7 @@ private:
     TempDir root_{"quillbay-server"};
 };
 
-// Each test runs in a process of its own, and the servers of the test before
-// it end in their own time after that process has gone: a test starts only
-// once the ports the tests use are free again, or it would meet those servers.
+// The previous test's servers end in their own time: each test waits until the tests' ports are free again.
 class StudioPortsFree : public ::testing::Environment {
 public:
     void SetUp() override

@@ -9,16 +9,10 @@
 #include <gtkmm/messagedialog.h>
 #include <gtkmm/window.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
 namespace quillbay::testing {
 
-// GTK once per test binary, on the cheapest renderers, with private XDG folders
-// whose data folders hold everything of /usr/share but the applications and
-// without a session bus: nothing can open anything, nothing reaches the user's
-// folders. False without a display.
+// GTK once per binary, on the cheapest renderers, with private XDG folders (all of /usr/share but the
+// applications) and no session bus: nothing can open anything or reach the user's folders. False without a display.
 inline bool startGtk()
 {
     namespace fs = std::filesystem;
@@ -35,26 +29,19 @@ inline bool startGtk()
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
         setenv("GSK_RENDERER", "cairo", 0);
         setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
-        if (!gtk_init_check())
-            return false;
-        Gtk::init_gtkmm_internals();
-        return true;
+        return gtk_init_check() && (Gtk::init_gtkmm_internals(), true);
     }();
     return started;
 }
 
-// The message dialog on screen, if any.
 // The message dialog on screen now whose texts hold `containing`, if any.
 inline Gtk::MessageDialog* shownMessageDialog(const std::string& containing = "")
 {
-    for (auto* window : Gtk::Window::list_toplevels()) {
-        auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window);
-        if (!dialog || !dialog->get_visible())
-            continue;
-        const std::string texts = dialog->property_text().get_value() + "\n" + dialog->property_secondary_text().get_value();
-        if (texts.find(containing) != std::string::npos)
+    for (auto* window : Gtk::Window::list_toplevels())
+        if (auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window); dialog && dialog->get_visible() &&
+            (dialog->property_text().get_value() + "\n" + dialog->property_secondary_text().get_value()).find(containing) !=
+                std::string::npos)
             return dialog;
-    }
     return nullptr;
 }
 

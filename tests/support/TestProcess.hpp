@@ -1,10 +1,6 @@
 #pragma once
 
-// A child process a test starts and reads from by line.
-
 #include "tests/support/TestSupport.hpp"
-
-#include <glib.h>
 
 #include <csignal>
 #include <optional>
@@ -12,12 +8,10 @@
 
 #include <poll.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace quillbay::testing {
 
-// A child started by a test, its input held open (end of input tells a fake
-// server to leave), its output readable by line. Killed and reaped at the end.
+// A child whose input stays open (its end tells a fake server to leave), read by line, killed and reaped at the end.
 class TestProcess {
 public:
     explicit TestProcess(Args argv)
@@ -65,7 +59,7 @@ public:
     // The raw wait status once it ended within `limit`.
     std::optional<int> waitForExit(std::chrono::milliseconds limit)
     {
-        auto deadline = std::chrono::steady_clock::now() + limit;
+        const auto deadline = std::chrono::steady_clock::now() + limit;
         for (int status = 0; !status_ && pid_ > 0; std::this_thread::sleep_for(5ms)) {
             if (::waitpid(pid_, &status, WNOHANG) == pid_)
                 status_ = status;

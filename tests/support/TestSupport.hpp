@@ -1,7 +1,6 @@
 #pragma once
 
-// What every test binary needs: turning the main loop until something holds,
-// whole files in and out, private temporary folders and a look at processes.
+// What every test binary needs: the main loop, whole files, private folders and a look at processes.
 
 #include <glib.h>
 
@@ -23,10 +22,8 @@ namespace quillbay::testing {
 using namespace std::chrono_literals;
 using Args = std::vector<std::string>;
 
-// Turns the default main context until `done` holds or `limit` passes; returns
-// whether it held. Events are handled as they come; a steady tick wakes the loop to
-// look at `done` and the clock when nothing else happens (a process ending, a file
-// growing). `done` is not asked again once it held: it may consume what it saw (waitpid).
+// Turns the main context until `done` holds (returns true) or `limit` passes; a tick wakes it to look at `done`.
+// `done` is not asked again once it held: it may consume what it saw (waitpid).
 inline bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 15s)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -42,13 +39,12 @@ inline bool runUntil(const std::function<bool()>& done, std::chrono::millisecond
 
 inline void runFor(std::chrono::milliseconds span) { runUntil([] { return false; }, span); }
 
-// The whole file, or what could be read of it (empty when it cannot be opened).
-// With read(2): a stream's buffer throws when a /proc file's process ends during the read.
+// What could be read of the file. With read(2): a stream throws when a /proc file's process ends meanwhile.
 inline std::string readFile(const std::filesystem::path& path)
 {
     std::string text;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     char chunk[65536];
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     for (ssize_t count = 0; fd >= 0 && (count = ::read(fd, chunk, sizeof chunk)) > 0;)
         text.append(chunk, static_cast<std::size_t>(count));
     if (fd >= 0)
@@ -56,7 +52,6 @@ inline std::string readFile(const std::filesystem::path& path)
     return text;
 }
 
-// Replaces the file with `text`, making its folders first.
 inline void writeFile(const std::filesystem::path& path, std::string_view text)
 {
     std::filesystem::create_directories(path.parent_path());
@@ -69,19 +64,12 @@ public:
     explicit TempDir(const std::string& name = "quillbay-test")
         : path_((std::filesystem::temp_directory_path() / (name + "-XXXXXX")).string())
     {
-        if (!::mkdtemp(path_.data())) {
-            std::perror("mkdtemp");  // a test without its folder would write elsewhere
-            std::abort();
-        }
+        if (!::mkdtemp(path_.data()))
+            std::perror("mkdtemp"), std::abort();  // a test without its folder would write elsewhere
     }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
+    ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path_, ignored); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
     const std::string& path() const { return path_; }
     std::string operator/(std::string_view relative) const { return path_ + "/" + std::string(relative); }
 
@@ -89,8 +77,7 @@ private:
     std::string path_;
 };
 
-// True while `pid` runs, child of ours or not. A zombie no longer runs, and one
-// that vanishes while its /proc entry is read counts as ended.
+// True while `pid` runs, child of ours or not; a zombie, or one gone while /proc is read, does not.
 inline bool processRuns(pid_t pid)
 {
     const std::string stat = pid > 0 ? readFile("/proc/" + std::to_string(pid) + "/stat") : "";

@@ -1,13 +1,10 @@
 #pragma once
 
-// tests/fixtures/web_site.py as a child: a "studio" and a "foreign" site on
-// 127.0.0.1, ended with this object.
+// tests/fixtures/web_site.py as a child: a "studio" and a "foreign" site on 127.0.0.1, ended with this object.
 
 #include "tests/support/TestProcess.hpp"
 
-#include <csignal>
 #include <sstream>
-#include <thread>
 
 namespace quillbay::testing {
 
@@ -30,32 +27,17 @@ public:
 
     std::string studio(const std::string& path) const { return localAddress(studioPort, path); }
     std::string foreign(const std::string& path) const { return localAddress(foreignPort, path); }
-
     // Stopped, the servers still accept connections (the kernel does) but never answer.
     void freeze() { ::kill(process_.pid(), SIGSTOP); }
     void thaw() { ::kill(process_.pid(), SIGCONT); }
 
     // How many requests of any kind reached `port`.
-    int requestsTo(long long port) const
-    {
-        std::istringstream lines(hits());
-        int count = 0;
-        for (std::string line; std::getline(lines, line);)
-            count += line.starts_with(std::to_string(port) + " ") ? 1 : 0;
-        return count;
-    }
-
+    int requestsTo(long long port) const { return count("\n" + std::to_string(port) + " "); }
     // How often `port` was asked for `pathAndQuery`.
     int times(long long port, const std::string& pathAndQuery) const
     {
-        const std::string text = "\n" + hits();
-        const std::string line = "\n" + std::to_string(port) + " " + pathAndQuery + " | ";
-        int count = 0;
-        for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
-            ++count;
-        return count;
+        return count("\n" + std::to_string(port) + " " + pathAndQuery + " | ");
     }
-
     // Every request so far, one "PORT PATH?QUERY | USER-AGENT" line each.
     std::string hits() const { return readFile(state_ / "hits"); }
 
@@ -63,6 +45,15 @@ public:
     long long foreignPort = 0;
 
 private:
+    int count(const std::string& lineStart) const
+    {
+        const std::string text = "\n" + hits();
+        int found = 0;
+        for (auto at = text.find(lineStart); at != std::string::npos; at = text.find(lineStart, at + 1))
+            ++found;
+        return found;
+    }
+
     TempDir state_{"quillbay-web"};
     TestProcess process_;  // ends with its input, i.e. with us
 };

@@ -1,13 +1,11 @@
 #pragma once
 
-// The main window against real parts under Xvfb: a real WebKit view, the real
-// key file, a real ServerProcess, and a desktop whose default applications only
-// write down what they were asked to open (so nothing a test opens leaves it).
+// The main window against real parts under Xvfb: a real WebKit view, the real key file, a real ServerProcess,
+// and the recording desktop of FakeDesktop.
 
 #include "tests/support/FakeDesktop.hpp"
 #include "tests/support/FakeResources.hpp"
 
-#include "server/ServerProcess.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/window/MainWindow.hpp"
 #include "web/WebViewModel.hpp"
@@ -15,9 +13,7 @@
 #include <gdk/x11/gdkx.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
-#include <vector>
 
 namespace quillbay::testing {
 
@@ -31,29 +27,21 @@ inline std::vector<GtkWidget*> descendants(GtkWidget* root)
     return found;
 }
 
-inline GtkWidget* labelShowing(GtkWidget* root, const std::string& text)
+inline GtkWidget* firstOfType(GtkWidget* root, GType type, const char* labelText = nullptr)
 {
     for (GtkWidget* widget : descendants(root))
-        if (GTK_IS_LABEL(widget) && text == gtk_label_get_text(GTK_LABEL(widget)))
+        if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type) && (!labelText || std::string(labelText) == gtk_label_get_text(GTK_LABEL(widget))))
             return widget;
     return nullptr;
 }
-
-inline GtkWidget* firstOfType(GtkWidget* root, GType type)
-{
-    for (GtkWidget* widget : descendants(root))
-        if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type))
-            return widget;
-    return nullptr;
-}
+inline GtkWidget* labelShowing(GtkWidget* root, const std::string& text) { return firstOfType(root, GTK_TYPE_LABEL, text.c_str()); }
 
 class WindowTest : public ::testing::Test {
 protected:
     void TearDown() override
     {
         window_.reset();
-        if (server_ && server_->hasChild()) {
-            bool stopped = false;
+        if (bool stopped = false; server_ && server_->hasChild()) {
             server_->stop([&] { stopped = true; });
             runUntil([&] { return stopped; }, 10s);
         }
@@ -64,13 +52,7 @@ protected:
     void useFakeServer(const Args& fakeArgs) { useServer(fake_.emplace(fakeArgs).config()); }
     void useServer(const ServerProcess::Config& config) { server_ = std::make_shared<ServerProcess>(config); }
     // A server on the app's own ports and timings, its studio folder in this test's folder.
-    void useAppServer(const std::string& resourceDir)
-    {
-        ServerProcess::Config config;
-        config.resourceDir = resourceDir;
-        config.stateDir = root_ / "S";
-        useServer(config);
-    }
+    void useAppServer(const std::string& resourceDir) { useServer({resourceDir, root_ / "S", {}, {}}); }
 
     // The window, after `preferences` were written to its key file.
     void openWindow(const std::string& preferences = {})
@@ -97,31 +79,20 @@ protected:
     // Real key presses (xdotool names), through the X server, to the window.
     void press(const std::string& keys)
     {
-        const auto xid = gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(window_->gobj())));
-        const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " key --delay 40 " + keys;
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        runFor(300ms);
+        xdotool("windowfocus --sync " + xid() + " key --delay 40 " + keys);
         // The window may pass focus through the web view's helper on its way.
-        runUntil([&] { return !focusOnViewHelper(); }, 2s);
+        runUntil([&] { return focus() == web_.widget().gobj() || !focusIn(web_.widget()); }, 2s);
     }
-
-    bool focusOnViewHelper() { return focus() != web_.widget().gobj() && focusIn(web_.widget()); }
 
     // A real click of the primary button in the middle of `widget`.
     void click(Gtk::Widget& widget)
     {
         graphene_point_t middle{static_cast<float>(widget.get_width()) / 2, static_cast<float>(widget.get_height()) / 2}, at;
         ASSERT_TRUE(gtk_widget_compute_point(widget.gobj(), windowWidget(), &middle, &at));
-        double surfaceX = 0, surfaceY = 0;  // the window's shadow lies around it on the surface
-        gtk_native_get_surface_transform(GTK_NATIVE(window_->gobj()), &surfaceX, &surfaceY);
-        at.x += static_cast<float>(surfaceX);
-        at.y += static_cast<float>(surfaceY);
-        const auto xid = gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(window_->gobj())));
-        const std::string command = "xdotool mousemove --window " + std::to_string(xid) + " " +
-                                    std::to_string(static_cast<int>(at.x)) + " " + std::to_string(static_cast<int>(at.y)) +
-                                    " click 1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        runFor(300ms);
+        double x = 0, y = 0;  // the window's shadow lies around it on the surface
+        gtk_native_get_surface_transform(GTK_NATIVE(window_->gobj()), &x, &y);
+        xdotool("mousemove --window " + xid() + " " + std::to_string(static_cast<int>(at.x + x)) + " " +
+                std::to_string(static_cast<int>(at.y + y)) + " click 1");
     }
 
     FakeDesktop desktop_;  // starts GTK: before the web view is made
@@ -131,6 +102,15 @@ protected:
     ThemePacks themes_;
     std::shared_ptr<ServerProcess> server_;
     std::unique_ptr<MainWindow> window_;
+
+private:
+    std::string xid() { return std::to_string(gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(window_->gobj())))); }
+    void xdotool(const std::string& arguments)
+    {
+        const std::string command = "xdotool " + arguments;
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        runFor(300ms);
+    }
 };
 
 } // namespace quillbay::testing

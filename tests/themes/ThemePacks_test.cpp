@@ -1,6 +1,7 @@
 #include "themes/ThemePacks.hpp"
 
-#include "ThemeServerFixture.hpp"
+#include "tests/support/GtkTestSupport.hpp"
+#include "tests/support/WebSites.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,19 +15,24 @@ class ThemePacksTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_GT(server.port, 0) << "the fixture server did not start";
+        port = std::atol(server.readUntil("", 10s).front().c_str());
+        ASSERT_GT(port, 0) << "tests/fixtures/theme_server.py did not start";
         themes.setAlert([this](const std::string& reason) { alerts.push_back(reason); });
         themes.catalog().signalChanged().connect([this] { ++catalogWrites; });
     }
 
-    void refresh(const std::string& base)
+    std::string base(const std::string& name) const { return localAddress(port, "/" + name + "/"); }
+
+    void refresh(const std::string& url)
     {
         bool done = false;
-        themes.refresh(base, [&] { done = true; });
+        themes.refresh(url, [&] { done = true; });
         ASSERT_TRUE(runUntil([&] { return done; }, 10s));
     }
 
-    ThemeServerFixture server;
+    TestProcess server{{"/usr/bin/python3", QUILLBAY_FIXTURES_DIR "/theme_server.py"}};
+    long port = 0;
+    const std::string nowhere = "http://127.0.0.1:9/";  // nothing listens there
     ThemePacks themes;
     std::optional<bool> result;
     std::vector<std::string> alerts;
@@ -35,30 +41,46 @@ protected:
 
 } // namespace
 
+TEST(ThemeCatalog, NullOptionalsAreAbsentExtraKeysIgnoredAndATypeErrorFailsTheWholeDocument)
+{
+    auto catalog = decodeThemeCatalog(R"({"active":"gone","extra":[1],"packs":[
+        {"id":"a","name":"Alpha","version":"2.1","stock":true,"error":null,"more":{}},
+        {"id":"b","name":null,"stock":false},
+        {"id":"c","error":"The stylesheet is missing."}]})");
+    ASSERT_TRUE(catalog);
+    EXPECT_EQ(catalog->active, "gone");
+    const auto none = std::nullopt;
+    EXPECT_EQ(catalog->packs, (std::vector<ThemePack>{{"a", "Alpha", "2.1", true, none}, {"b", none, none, false, none},
+                                                      {"c", none, none, none, "The stylesheet is missing."}}));
+    EXPECT_EQ(catalog->packs[1].label(), "b");
+    EXPECT_TRUE(decodeThemeCatalog(R"({"active":"","packs":[]})"));
+
+    for (const char* document : {
+             R"({"active":"a","packs":[{"id":"a","stock":1}]})", R"({"active":"a","packs":[{"id":"a","version":2}]})",
+             R"({"active":"a","packs":[{"id":"a"},{"id":7}]})", R"({"active":"a","packs":[{"id":"a"},"b"]})",
+             R"({"active":"a","packs":{"id":"a"}})", R"({"packs":[{"id":"a"}]})", R"({"active":null,"packs":[]})",
+             R"({"active":"a"})", R"({"active":"a","packs":[{"name":"A"}]})", "", "[]", "null", "<html>"})
+        EXPECT_FALSE(decodeThemeCatalog(document)) << document;
+}
+
 TEST_F(ThemePacksTest, PostAnswersGiveTheMessagesAndAlertsOfTheTableThenARefresh)
 {
     const std::string noAnswer = "The studio server did not answer.", unknown = "unknown error";
-    const std::string nowhere = baseWithoutServer();
-    const struct {
-        std::string base;
-        bool succeeded;
-        std::optional<std::string> message, alert;
-    } cases[] = {
-        {server.base("installed-night"), true, "Installed Night.", {}},
-        {server.base("ok-only"), true, {}, {}},
-        {server.base("ok-on-500"), true, {}, {}},
-        {server.base("refused"), false, "Not installed: The manifest has no id.", "The manifest has no id."},
-        {server.base("refused-bare"), false, "Not installed: " + unknown, unknown},
-        {server.base("ok-yes"), false, "Not installed: " + unknown, unknown},
-        {server.base("empty"), false, noAnswer, {}},
-        {server.base("array"), false, noAnswer, {}},
+    const struct { std::string base; bool succeeded; std::optional<std::string> message, alert; } cases[] = {
+        {base("installed-night"), true, "Installed Night.", {}},
+        {base("ok-on-500"), true, {}, {}},
+        {base("refused"), false, "Not installed: The manifest has no id.", "The manifest has no id."},
+        {base("refused-bare"), false, "Not installed: " + unknown, unknown},
+        {base("ok-yes"), false, "Not installed: " + unknown, unknown},
+        {base("empty"), false, noAnswer, {}},
+        {base("array"), false, noAnswer, {}},
         {nowhere, false, noAnswer, {}},
     };
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.base);
         alerts.clear();
         result.reset();
-        int writesBefore = catalogWrites;
+        const int writesBefore = catalogWrites;
         themes.activate("night", expected.base, [this](bool ok) { result = ok; });
         ASSERT_TRUE(runUntil([this] { return result.has_value(); }, 10s));
         EXPECT_EQ(*result, expected.succeeded);
@@ -71,50 +93,49 @@ TEST_F(ThemePacksTest, PostAnswersGiveTheMessagesAndAlertsOfTheTableThenARefresh
 
 TEST_F(ThemePacksTest, InstallSendsTheChosenPathAndACancelledChoiceSendsNothing)
 {
-    using Picked = std::optional<std::string>;
-    for (const Picked& picked : {Picked{}, Picked{"/p/Night Owl.zip"}}) {
-        result.reset();
-        themes.setChooser([picked](PackPicked reply) { reply(picked); });
-        themes.installInteractively(server.base("any"), [this](bool ok) { result = ok; });
-        ASSERT_TRUE(runUntil([this] { return result.has_value() && catalogWrites == (*result ? 1 : 0); }, 10s));
-        runFor(200ms);
-        EXPECT_EQ(*result, picked.has_value());
-        EXPECT_EQ(catalogWrites, picked ? 1 : 0);
-    }
+    // The desktop's chooser first asks which kind of pack: the user cancels.
+    ASSERT_TRUE(startGtk());
+    themes.installInteractively(base("any"), [this](bool ok) { result = ok; });
+    ASSERT_TRUE(runUntil([] { return shownMessageDialog() != nullptr; }, 3s));
+    shownMessageDialog()->response(Gtk::ResponseType::CANCEL);
+    ASSERT_TRUE(runUntil([this] { return result.has_value(); }, 2s));
+    runFor(200ms);
+    EXPECT_FALSE(*result);
+    EXPECT_EQ(catalogWrites, 0);
+
+    result.reset();
+    themes.setChooser([](PackPicked reply) { reply("/p/Night Owl.zip"); });
+    themes.installInteractively(base("any"), [this](bool ok) { result = ok; });
+    ASSERT_TRUE(runUntil([this] { return result.has_value(); }, 10s));
+    EXPECT_TRUE(*result);
+    EXPECT_EQ(catalogWrites, 1);
     // The fixture names the installed pack after the request body it received.
     EXPECT_EQ(themes.lastMessage().get(), R"(Installed {"activate": true, "path": "/p/Night Owl.zip"}.)");
 }
 
 TEST_F(ThemePacksTest, FailedRefreshesKeepTheOldCatalogSilentlyAndTheLastCompletedRefreshWins)
 {
-    refresh(server.base("first"));
+    refresh(base("first"));
     ASSERT_TRUE(themes.catalog().get());
-    auto before = *themes.catalog().get();
-    int writes = catalogWrites;
-    refresh(baseWithoutServer());
-    refresh(server.base("bad-stock"));
-    auto started = std::chrono::steady_clock::now();
-    refresh(server.base("slow4"));
-    auto waited = std::chrono::steady_clock::now() - started;
-    EXPECT_GE(waited, 2500ms);
-    EXPECT_LT(waited, 3900ms);
+    const auto before = *themes.catalog().get();
+    const int writes = catalogWrites;
+    refresh(nowhere);
+    refresh(base("bad-stock"));
+    const auto started = std::chrono::steady_clock::now();
+    refresh(base("slow4"));
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_TRUE(waited >= 2500ms && waited < 3900ms) << "the refresh gives up after 3 s";
     EXPECT_EQ(themes.catalog().get(), before);
     EXPECT_EQ(catalogWrites, writes);
     EXPECT_EQ(themes.lastMessage().get(), std::nullopt);
 
     int done = 0;
-    themes.refresh(server.base("slow1-a"), [&] { ++done; });
-    themes.refresh(server.base("catalog-b"), [&] { ++done; });
+    themes.refresh(base("slow1-a"), [&] { ++done; });
+    themes.refresh(base("catalog-b"), [&] { ++done; });
+    // One finishing after its client is gone still reports that it ended, but publishes into nothing.
+    ThemePacks().refresh(base("slow1-a"), [&] { ++done; });
     ASSERT_TRUE(runUntil([&] { return done == 1; }, 5s));
     EXPECT_EQ(themes.catalog().get()->active, "night");
-    ASSERT_TRUE(runUntil([&] { return done == 2; }, 5s));
+    ASSERT_TRUE(runUntil([&] { return done == 3; }, 5s));
     EXPECT_EQ(themes.catalog().get()->active, "ember");
-}
-
-TEST_F(ThemePacksTest, AnOperationFinishingAfterTheClientIsGoneTouchesNothing)
-{
-    bool called = false;
-    ThemePacks().refresh(server.base("slow1-a"), [&] { called = true; });
-    // The refresh still reports that it ended, but publishes into nothing.
-    EXPECT_TRUE(runUntil([&] { return called; }, 5s));
 }

@@ -1,16 +1,156 @@
-#include "ui/window/LayerChoice.hpp"
+// The plain decisions behind the window: what it shows, sizes, remembers and counts.
+
 #include "ui/cards/LogBoxFeed.hpp"
 #include "ui/cards/ServerCardContent.hpp"
+#include "ui/cards/StartAttempts.hpp"
+#include "ui/find/FindBarLogic.hpp"
+#include "ui/preferences/Preferences.hpp"
 #include "ui/preferences/StudioPage.hpp"
+#include "ui/preferences/ZoomLevel.hpp"
+#include "ui/window/LayerChoice.hpp"
+#include "ui/window/WindowSizing.hpp"
 
 #include "tests/support/TestSupport.hpp"
 
+#include <glib.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include <sys/stat.h>
 
 namespace quillbay {
 namespace {
 
+namespace fs = std::filesystem;
 using Card = LayerChoice::Card;
+
+TEST(ZoomLevel, StepsLikeABrowserAndStaysInRange)
+{
+    const struct { double from, larger, smaller; } cases[] = {
+        {1.0, 1.1, 0.9}, {0.5, 0.67, 0.5}, {3.0, 3.0, 2.75}, {1.25, 1.5, 1.1},
+        {1.3, 1.5, 1.25},  // off the steps: to the nearest step in that direction
+        {9.0, 3.0, 2.75}, {0.1, 0.67, 0.5}, {NAN, 1.1, 0.9},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(std::pair(ZoomLevel::larger(c.from), ZoomLevel::smaller(c.from)), std::pair(c.larger, c.smaller)) << c.from;
+    EXPECT_DOUBLE_EQ(ZoomLevel::sanitised(INFINITY), 1.0);
+}
+
+TEST(Preferences, KeepPageZoomAndWindowTogetherAndSurviveDamageFifosAndLinks)
+{
+    const testing::TempDir folder{"quillbay-prefs"};
+    const std::string path = folder / "Quillbay/preferences.ini";
+    Preferences preferences(path);
+    const auto read = [](const Preferences& p) { return std::tuple(p.pageRaw(), p.zoom(), p.window()); };
+    EXPECT_EQ(read(preferences), std::tuple("desk", 1.0, WindowState{}));
+
+    // Each store keeps what the others stored, and what someone else wrote.
+    ASSERT_TRUE(Preferences(path).storePage(StudioPage::Room));
+    std::ofstream(path, std::ios::app) << "# kept\nother=1\n";
+    ASSERT_TRUE(preferences.storeZoom(1.75));
+    ASSERT_TRUE(preferences.storeWindow({1111, 777, true}));
+    EXPECT_EQ(read(Preferences(path)), std::tuple("room", 1.75, WindowState{1111, 777, true}));
+    EXPECT_NE(testing::readFile(path).find("# kept\nother=1"), std::string::npos) << testing::readFile(path);
+
+    const struct { std::string text, page; double zoom; WindowState window; } damaged[] = {
+        {"[Preferences]\nstudio.page=Room\nview.zoom=lots\nwindow.width=wide\nwindow.height=600\nwindow.maximized=maybe\n", "Room",
+         1.0, {WindowState::kDefaultWidth, 600, false}},
+        {"[Preferences]\nview.zoom=40\n", "desk", 3.0, {}},
+        {"\x01 not a key file [[[", "desk", 1.0, {}},
+    };
+    for (const auto& c : damaged) {
+        std::ofstream(path, std::ios::trunc) << c.text;
+        EXPECT_EQ(read(preferences), std::tuple(c.page, c.zoom, c.window)) << c.text;
+    }
+    ASSERT_TRUE(preferences.storePage(StudioPage::Room));  // over the damaged text
+    EXPECT_EQ(preferences.page(), StudioPage::Room);
+    EXPECT_FALSE(Preferences(path + "/inner/preferences.ini").storePage(StudioPage::Room));
+
+    // A FIFO or a link where the file belongs would block start-up or redirect writes: neither read nor replaced.
+    const fs::path odd = folder.path();
+    std::ofstream(odd / "elsewhere.ini") << "[Preferences]\nstudio.page=room\n";
+    fs::create_symlink(odd / "elsewhere.ini", odd / "link.ini");
+    ASSERT_EQ(mkfifo((odd / "fifo.ini").c_str(), 0600), 0);
+    for (const char* name : {"fifo.ini", "link.ini"}) {
+        Preferences other((odd / name).string());
+        EXPECT_EQ(other.pageRaw(), "desk") << name;
+        EXPECT_FALSE(other.storeZoom(2.0)) << name;
+    }
+    EXPECT_EQ(fs::status(odd / "fifo.ini").type(), fs::file_type::fifo);
+    EXPECT_TRUE(fs::is_symlink(odd / "link.ini"));
+    EXPECT_EQ(Preferences((odd / "elsewhere.ini").string()).zoom(), 1.0);
+}
+
+TEST(WindowSizing, TheMinimumShrinksOnlyWhereTheWorkAreaIsSmallerAndAShrunkSizeIsNotStored)
+{
+    const Extent chrome{10, 80};  // title and menu bars
+    const struct { const char* screen; WindowState stored; Extent workArea, contentMinimum; WindowState opening; } cases[] = {
+        {"unknown monitor", {1150, 780, false}, {}, {960, 620}, {1150, 780, false}},
+        {"1400x900", {1150, 780, false}, {1400, 900}, {960, 620}, {1150, 780, false}},
+        {"1400x900, tiny stored size", {100, 100, true}, {1400, 900}, {960, 620}, {970, 700, true}},
+        {"nonsense stored size", {0, -3, false}, {}, {960, 620}, {WindowState::kDefaultWidth, WindowState::kDefaultHeight, false}},
+        {"too wide a stored size", {100000, 700, false}, {}, {960, 620}, {WindowState::kDefaultWidth, 700, false}},
+        {"1400x900 at scale 2", {1150, 780, false}, {700, 450}, {690, 370}, {700, 450, false}},
+        {"1080p at 150 % with a panel", {1280, 820, false}, {1280, 690}, {960, 610}, {1280, 690, false}},
+        {"smaller than the chrome", {1150, 780, false}, {5, 50}, {1, 1}, {5, 50, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.screen);
+        const WindowSizing sizing = WindowSizing::fit(c.stored, c.workArea, chrome);
+        EXPECT_EQ(sizing.contentMinimum, c.contentMinimum);
+        EXPECT_EQ(sizing.opening, c.opening);
+        // Closed at the size it opened with, the window leaves the remembered size in place.
+        WindowState closed = sizing.opening;
+        closed.maximized = !c.stored.maximized;
+        EXPECT_EQ(sizing.toStore(closed), (WindowState{sizing.remembered.width, sizing.remembered.height, closed.maximized}));
+    }
+
+    // A size the user chose after the window was shrunk is remembered.
+    const WindowSizing low = WindowSizing::fit({1150, 780, false}, {1400, 720}, chrome);
+    ASSERT_EQ(low.opening, (WindowState{1150, 720, false}));
+    EXPECT_EQ(low.toStore({1100, 700, false}), (WindowState{1100, 700, false}));
+}
+
+TEST(FindBarLogic, Status)
+{
+    using Status = FindBarLogic::Status;
+    EXPECT_EQ(FindBarLogic::status("", std::nullopt, 1000), Status{});
+    for (const auto count : {std::optional<unsigned>(), std::optional<unsigned>(0u)})
+        EXPECT_EQ(FindBarLogic::status("x", count, 1000), (Status{"No matches", true}));
+    EXPECT_EQ(FindBarLogic::status("x", 1u, 1000), (Status{"1 match", false}));
+    EXPECT_EQ(FindBarLogic::status("x", 7u, 1000), (Status{"7 matches", false}));
+    EXPECT_EQ(FindBarLogic::status("x", G_MAXUINT, 1000), (Status{"More than 1000 matches", false}));
+}
+
+TEST(StartAttempts, EachFailedRestartReadsDifferentlyAndKeepsTheMessage)
+{
+    int tick = 0;
+    StartAttempts attempts([&] { return "14:03:0" + std::to_string(++tick); });
+    const auto failed = ServerState::failed("The studio server stopped (status 1).");
+    auto card = [&](const ServerState& state) {
+        attempts.observe(state);
+        return serverCardContent(state, {}, attempts);
+    };
+
+    EXPECT_EQ(card(ServerState::starting()).attempt, "");
+    const ServerCardContent first = card(failed);
+    EXPECT_EQ(first.attempt, "Attempt 1 at 14:03:01");
+    EXPECT_EQ(first.message, "The studio server stopped (status 1).");
+    EXPECT_EQ(card(failed), first);  // published again (new log lines): the same attempt
+
+    card(ServerState::idle());
+    EXPECT_EQ(card(ServerState::starting()).attempt, "");
+    const ServerCardContent second = card(failed);
+    EXPECT_EQ(second.attempt, "Attempt 2 at 14:03:02");
+    EXPECT_EQ(second.message, first.message);
+
+    // A card that first sees an already failed server counts that as the first attempt.
+    StartAttempts late([] { return "09:00:00"; });
+    late.observe(failed);
+    EXPECT_EQ(late.failureLine(), "Attempt 1 at 09:00:00");
+}
 
 TEST(LayerChoice, OnlyAReadyServerShowsThePageWithAnyLoadErrorOverIt)
 {
@@ -25,27 +165,14 @@ TEST(LayerChoice, OnlyAReadyServerShowsThePageWithAnyLoadErrorOverIt)
 
 TEST(LogBoxFeed, LongLinesAreCutWhereAPersonStillReadsThem)
 {
-    const std::string cut = std::string(kLogBoxLineChars, 'x') + "\u2026";
-    EXPECT_EQ(logBoxLine(std::string(kLogBoxLineChars, 'x')), std::string(kLogBoxLineChars, 'x'));
-    EXPECT_EQ(logBoxLine(std::string(70000, 'x')), cut);
-    // Characters, not bytes: a cut never splits one.
-    std::string accents;
-    for (std::size_t i = 0; i < kLogBoxLineChars + 1; ++i)
+    const std::string full(kLogBoxLineChars, 'x');
+    EXPECT_EQ(logBoxLine(full), full);
+    EXPECT_EQ(logBoxLine(std::string(70000, 'x')), full + "\u2026");
+    std::string accents;  // characters, not bytes: a cut never splits one
+    while (accents.size() < 2 * (kLogBoxLineChars + 1))
         accents += "\u00e9";
     EXPECT_EQ(logBoxLine(accents), accents.substr(0, 2 * kLogBoxLineChars) + "\u2026");
 }
-
-// The box text an edit sequence leads to, as the card applies it.
-struct Box {
-    std::deque<std::string> lines;
-    void apply(const LogBoxEdit& edit)
-    {
-        if (edit.replace)
-            lines.clear();
-        lines.erase(lines.begin(), lines.begin() + static_cast<long>(edit.dropFirst));
-        lines.insert(lines.end(), edit.append.begin(), edit.append.end());
-    }
-};
 
 TEST(LogBoxFeed, EachChangeOfTheTailBecomesAnEditOfTheNewestFortyLines)
 {
@@ -59,79 +186,57 @@ TEST(LogBoxFeed, EachChangeOfTheTailBecomesAnEditOfTheNewestFortyLines)
         }
     };
     const auto newest = [&] {
-        const std::size_t first = tail.size() > kLogBoxLines ? tail.size() - kLogBoxLines : 0;
-        return std::deque<std::string>(tail.begin() + static_cast<long>(first), tail.end());
+        return std::deque<std::string>(tail.end() - static_cast<long>(std::min(tail.size(), kLogBoxLines)), tail.end());
     };
     LogBoxFeed feed;
-    Box box;
-    const struct {
-        int printed;
-        bool replace;
-        std::size_t dropFirst;
-        std::size_t appended;
-    } steps[] = {
-        {3, true, 0, 3},     // the first look shows what is there
-        {0, false, 0, 0},    // nothing new: nothing to do
-        {2, false, 0, 2},    // appended at the end
-        {36, false, 1, 36},  // past forty: the oldest go
-        {39, false, 39, 39},
-        {40, true, 0, 40},   // a whole box of new lines: shown afresh
-        {250, true, 0, 40},
+    std::deque<std::string> box;  // the box text, as the card edits it
+    const auto apply = [&](const LogBoxEdit& edit) {
+        if (edit.replace)
+            box.clear();
+        box.erase(box.begin(), box.begin() + static_cast<long>(edit.dropFirst));
+        box.insert(box.end(), edit.append.begin(), edit.append.end());
+    };
+    // The first look shows what is there; nothing new: nothing to do; then appended at the end, the oldest
+    // going past forty; a whole box of new lines is shown afresh.
+    const struct { int printed; bool replace; std::size_t dropFirst, appended; } steps[] = {
+        {3, true, 0, 3}, {0, false, 0, 0}, {2, false, 0, 2}, {36, false, 1, 36}, {39, false, 39, 39}, {40, true, 0, 40}, {250, true, 0, 40},
     };
     for (const auto& step : steps) {
         print(step.printed);
         const LogBoxEdit edit = feed.update(tail, count);
-        EXPECT_EQ(edit.replace, step.replace) << step.printed;
-        EXPECT_EQ(edit.dropFirst, step.dropFirst) << step.printed;
-        EXPECT_EQ(edit.append.size(), step.appended) << step.printed;
-        box.apply(edit);
-        EXPECT_EQ(box.lines, newest()) << step.printed;
+        EXPECT_EQ(std::tuple(edit.replace, edit.dropFirst, edit.append.size()), std::tuple(step.replace, step.dropFirst, step.appended))
+            << step.printed;
+        apply(edit);
+        EXPECT_EQ(box, newest()) << step.printed;
     }
 
     // A new run starts its count again; so does a reset card.
     tail = {"fresh"};
     count = 1;
-    box.apply(feed.update(tail, count));
-    EXPECT_EQ(box.lines, tail);
+    apply(feed.update(tail, count));
+    EXPECT_EQ(box, tail);
     feed.reset();
     EXPECT_TRUE(feed.update(tail, count).replace);
 }
 
-TEST(StudioPage, OnlyTheExactRawValuesNameAPage)
+TEST(StudioPage, OnlyExactRawValuesAndStudioAddressesNameAPage)
 {
     for (const char* other : {"Desk", "ROOM", " desk", "room ", "", "lobby"})
         EXPECT_EQ(studioPageFromRaw(other), std::nullopt) << other;
     EXPECT_EQ(studioPageOrDesk("Room"), StudioPage::Desk);
     EXPECT_EQ(pageURL("http://127.0.0.1:8765/", StudioPage::Desk), "http://127.0.0.1:8765/");
     EXPECT_EQ(pageURL("http://127.0.0.1:8770", StudioPage::Room), "http://127.0.0.1:8770/room/");
-}
 
-TEST(StudioPage, TheShownStudioAddressNamesThePage)
-{
     const std::string base = "http://127.0.0.1:8765/";
-    const struct {
-        const char* url;
-        std::optional<StudioPage> page;
-    } cases[] = {
-        {"http://127.0.0.1:8765/", StudioPage::Desk},
-        {"http://127.0.0.1:8765", StudioPage::Desk},
-        {"http://127.0.0.1:8765/?take=2#mixer", StudioPage::Desk},
-        {"http://127.0.0.1:8765/room/", StudioPage::Room},
-        {"http://127.0.0.1:8765/room", StudioPage::Room},
-        {"HTTP://127.0.0.1:8765/room/#board", StudioPage::Room},
-        {"http://127.0.0.1:8765/room/deck", std::nullopt},
-        {"http://127.0.0.1:8765/ROOM/", std::nullopt},
-        {"http://127.0.0.1:8765/rooms", std::nullopt},
-        {"http://127.0.0.1:8765/api/pid", std::nullopt},
-        {"http://127.0.0.1:8766/room/", std::nullopt},
-        {"http://localhost:8765/", std::nullopt},
-        {"https://127.0.0.1:8765/", std::nullopt},
-        {"file:///room/", std::nullopt},
-        {"about:blank", std::nullopt},
-        {"", std::nullopt},
+    const std::pair<std::optional<StudioPage>, std::vector<std::string>> cases[] = {
+        {StudioPage::Desk, {base, "http://127.0.0.1:8765", base + "?take=2#mixer"}},
+        {StudioPage::Room, {base + "room/", base + "room", "HTTP://127.0.0.1:8765/room/#board"}},
+        {std::nullopt, {base + "room/deck", base + "ROOM/", base + "rooms", base + "api/pid", "http://127.0.0.1:8766/room/",
+                        "http://localhost:8765/", "https://127.0.0.1:8765/", "file:///room/", "about:blank", ""}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(studioPageAt(c.url, base), c.page) << c.url;
+    for (const auto& [page, urls] : cases)
+        for (const std::string& url : urls)
+            EXPECT_EQ(studioPageAt(url, base), page) << url;
     EXPECT_EQ(studioPageAt("http://127.0.0.1:8770/room/", "http://127.0.0.1:8770"), StudioPage::Room);
 }
 

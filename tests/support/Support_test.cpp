@@ -1,10 +1,9 @@
+#include "support/GraphicsEnvironment.hpp"
 #include "support/SafeFile.hpp"
 
 #include "tests/support/TestSupport.hpp"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include <sys/stat.h>
 
@@ -22,11 +21,7 @@ TEST(SafeFile, OpensOnlyRegularFilesWithoutFollowingLinksOrBlocking)
     fs::create_symlink(root / "file", root / "link");
     ASSERT_EQ(mkfifo((root / "fifo").c_str(), 0600), 0);
 
-    struct Case {
-        const char* name;
-        int flags;
-        const char* failure;  // empty: opened
-    } cases[] = {
+    const struct { const char* name; int flags; const char* failure; /* empty: opened */ } cases[] = {
         {"file", O_RDONLY, ""},
         {"new", O_WRONLY | O_CREAT | O_EXCL, ""},
         {"link", O_RDONLY, "it is a symbolic link"},
@@ -36,16 +31,29 @@ TEST(SafeFile, OpensOnlyRegularFilesWithoutFollowingLinksOrBlocking)
         {"folder", O_RDONLY, "it is not a regular file"},
         {"missing", O_RDONLY, "No such file or directory"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SafeFile file = SafeFile::open((root / c.name).string(), c.flags);
-        EXPECT_EQ(file.failure(), c.failure) << c.name;
-        EXPECT_EQ(file.isOpen(), *c.failure == '\0') << c.name;
+        EXPECT_EQ(std::pair(file.failure(), file.isOpen()), std::pair(std::string(c.failure), *c.failure == '\0')) << c.name;
     }
 
     SafeFile file = SafeFile::open((root / "file").string(), O_RDONLY);
     EXPECT_EQ(file.readUpTo(4), "0123");
     EXPECT_EQ(file.readUpTo(100), "456789");
     EXPECT_EQ(file.readUpTo(100), "");
+}
+
+TEST(GraphicsEnvironment, SoftwareOnlyWithoutAGpuOrWithoutDirectRendering)
+{
+    // forced software, render node, Wayland, X11, X11 direct rendering -> software only
+    const std::pair<GraphicsFacts, bool> cases[] = {
+        {{false, false, false, true, false}, true},  // Xvfb
+        {{false, true, false, true, false}, true},   // Xvfb on a machine with a GPU
+        {{false, true, false, true, true}, false},   // Xorg
+        {{false, true, true, false, false}, false},  // Wayland
+        {{true, true, true, false, false}, true},
+    };
+    for (const auto& [facts, softwareOnly] : cases)
+        EXPECT_EQ(isSoftwareOnlyGraphics(facts), softwareOnly) << facts.hasRenderNode << facts.onWayland << facts.x11HasDirectRendering;
 }
 
 } // namespace
