@@ -407,7 +407,9 @@ TEST(ServerStop, AStopOrQuitDuringARestartsGraceStartsNothingUnlessTheQuitIsCall
             EXPECT_EQ(seen.states, (std::vector{ServerState::idle(), ServerState::starting(), ServerState::ready()}));
             EXPECT_EQ(fakePid(Args{readFile(previous)}), first);
             EXPECT_NE(fakePid(Args{readFile(log)}), first);
-            server->stop();  // the last row: its child ends with this process at the latest
+            bool stopped = false;  // the child ignores SIGTERM: only the stop's forced end ends it
+            server->stop([&] { stopped = true; });
+            EXPECT_TRUE(runUntil([&] { return stopped; }, kGrace + 3s));
             continue;
         }
         ASSERT_TRUE(runUntil([&] { return done; }, kGrace + 1s));
