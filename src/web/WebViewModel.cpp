@@ -525,17 +525,6 @@ void WebViewModel::hardReload()
         weak);
 }
 
-bool WebViewModel::isLoopback(const std::string& url)
-{
-    GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
-    if (!uri) {
-        return false;
-    }
-    const int port = g_uri_get_port(uri);
-    g_uri_unref(uri);
-    return port >= 0 && isLoopbackURL(url, port);
-}
-
 Gtk::Widget& WebViewModel::widget() { return *impl_->widget; }
 
 void WebViewModel::setParentWindow(Gtk::Window* window)

@@ -50,10 +50,6 @@ public:
     void reload();                        // reload from origin, clears loadError
     void hardReload();                    // drop disk and memory caches, then reload from origin
 
-    // An http address on a loopback host ("127.0.0.1" or "localhost") with an
-    // explicit port. The navigation policy also requires that port to be allowedPort().
-    static bool isLoopback(const std::string& url);
-
     // The one WebKitWebView, wrapped; the same instance for the whole run.
     Gtk::Widget& widget();
 
