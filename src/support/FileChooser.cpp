@@ -9,6 +9,8 @@
 #include <gtkmm/filefilter.h>
 #include <gtkmm/window.h>
 
+#include <gtk/gtk.h>
+
 #include <glib/gi18n.h>
 
 #include <memory>
@@ -37,15 +39,23 @@ std::string withoutTrailingSlash(std::string path)
     return path;
 }
 
+// Read through the C API: glibmm cannot wrap the GLocalFile objects of the list
+// as Gio::File and would hand back null for every one of them.
 std::vector<std::string> chosenPaths(Gtk::FileChooserNative& dialog)
 {
     std::vector<std::string> paths;
-    const auto files = dialog.get_files();
-    for (guint i = 0; files && i < files->get_n_items(); ++i) {
-        auto file = std::dynamic_pointer_cast<Gio::File>(files->get_object(i));
-        if (file && !file->get_path().empty())
-            paths.push_back(withoutTrailingSlash(file->get_path()));
+    GListModel* files = gtk_file_chooser_get_files(GTK_FILE_CHOOSER(dialog.gobj()));
+    for (guint i = 0; files && i < g_list_model_get_n_items(files); ++i) {
+        auto* file = static_cast<GFile*>(g_list_model_get_item(files, i));
+        if (char* path = file ? g_file_get_path(file) : nullptr) {
+            paths.push_back(withoutTrailingSlash(path));
+            g_free(path);
+        }
+        if (file)
+            g_object_unref(file);
     }
+    if (files)
+        g_object_unref(files);
     return paths;
 }
 
