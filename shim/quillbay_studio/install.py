@@ -96,9 +96,9 @@ def _copy_zip(descriptor: int, path: Path, staging: Staging) -> None:
             if not check_directory_claims(handle):
                 raise _unusable(path)
             with zipfile.ZipFile(handle) as archive:
-                copy_zip_pack(archive, staging)
-    except NotImplementedError:
-        raise PackError(f"{shown} uses a compression method this server cannot read.") from None
+                copy_zip_pack(archive, descriptor, staging)
+    except NotImplementedError:  # such as a newer zip version than zipfile knows
+        raise PackError(f"{shown} uses a .zip feature this server cannot read.") from None
     except DAMAGED_ZIP_ERRORS:
         # Writing into our own work folder fails only on a full or broken disk;
         # anything else here is the archive contradicting itself.

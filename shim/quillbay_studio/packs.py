@@ -8,6 +8,7 @@ from __future__ import annotations
 import json
 import os
 import re
+import unicodedata
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -19,6 +20,10 @@ PACK_ID_PATTERN = re.compile(r"[a-z0-9][a-z0-9._-]{0,63}")
 MAX_MANIFEST_BYTES = 64 * 1024
 MAX_STYLESHEET_BYTES = 2 * 1024 * 1024
 MAX_TEXT_FIELD = 100
+# Controls (DEL and C1 included), bidi and zero-width formatting, lone
+# surrogates, line and paragraph separators: text that hides, reorders or
+# breaks what a menu or the desk shows.
+UNSHOWN_CATEGORIES = {"Cc", "Cf", "Cs", "Zl", "Zp"}
 
 
 class PackError(Exception):
@@ -88,9 +93,11 @@ def _text_field(document: dict, key: str) -> str:
     value = document.get(key)
     if not isinstance(value, str) or not value.strip():
         raise PackError(f"The manifest has no {key} text.")
-    if len(value) > MAX_TEXT_FIELD or any(ord(c) < 0x20 for c in value):
-        raise PackError(
-            f"The manifest's {key} must be one line of at most {MAX_TEXT_FIELD} characters.")
+    if len(value) > MAX_TEXT_FIELD:
+        raise PackError(f"The manifest's {key} is longer than {MAX_TEXT_FIELD} characters.")
+    unshown = next((c for c in value if unicodedata.category(c) in UNSHOWN_CATEGORIES), None)
+    if unshown is not None:
+        raise PackError(f"The manifest's {key} holds the invisible or control character U+{ord(unshown):04X}.")
     return value
 
 

@@ -11,7 +11,8 @@ from .config import StudioConfig
 from .packs import ThemePack
 
 PAGE_TEMPLATES = {"desk": "desk.html", "room": "room.html"}
-CREDENTIALS = re.compile(r"(?P<scheme>[A-Za-z][A-Za-z0-9+.-]*://)?.*@(?P<rest>[^@]*)", re.DOTALL)
+SCHEME = re.compile(r"[A-Za-z][A-Za-z0-9+.-]*://")
+MASK = "***"
 
 
 def render_page(page: str, config: StudioConfig, theme: ThemePack | None) -> str:
@@ -34,7 +35,7 @@ def server_facts_html(config: StudioConfig) -> str:
         ("Interpreter", "bundled with Quillbay" if config.bundled else "started by hand"),
     ]
     if config.hub is not None:
-        rows.append(("Hub", without_credentials(config.hub) or "(empty)"))
+        rows.append(("Hub", without_secrets(config.hub) or "(empty)"))
     if config.takes is not None:
         rows.append(("Takes", config.takes or "(empty)"))
     return "\n".join(
@@ -42,14 +43,35 @@ def server_facts_html(config: StudioConfig) -> str:
         for label, value in rows)
 
 
-def without_credentials(address: str) -> str:
-    """The address with any user name and password before its host masked.
+def without_secrets(address: str) -> str:
+    """The address with its user name and password, query values and fragment masked.
 
     Everything up to the last "@" counts as credentials, since a password may
-    hold "/" or "@" that were not escaped; an "@" in a path is masked too.
+    hold "/" or "@" that were not escaped. When a "?" or "#" comes before that
+    "@", the query or fragment may have begun there, so all after it is masked
+    too. Query names stay, so the address still shows what it sets. The
+    shell's diagnostics mask the hub address by the same rule.
     """
-    match = CREDENTIALS.fullmatch(address)
-    return f"{match['scheme'] or ''}***@{match['rest']}" if match else address
+    scheme = SCHEME.match(address)
+    head = scheme.group() if scheme else ""
+    rest = address[len(head):]
+    if "@" in rest:
+        credentials, _, rest = rest.rpartition("@")
+        head += MASK + "@"
+        if "?" in credentials or "#" in credentials:
+            return head + (MASK if rest else "")
+    rest, hash_mark, fragment = rest.partition("#")
+    location, question_mark, query = rest.partition("?")
+    if question_mark:
+        location += "?" + "&".join(_masked_field(field) for field in query.split("&"))
+    return head + location + hash_mark + (MASK if fragment else "")
+
+
+def _masked_field(field: str) -> str:
+    name, equals, value = field.partition("=")
+    if not equals:
+        return MASK if field else ""
+    return name + "=" + (MASK if value else "")
 
 
 def read_asset(config: StudioConfig, name: str) -> bytes | None:

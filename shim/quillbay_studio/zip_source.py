@@ -8,6 +8,7 @@ from pathlib import PurePosixPath
 from .packs import MANIFEST_NAME, STYLESHEET_NAME, PackError
 from .staging import MAX_DEPTH, MAX_ENTRIES, MAX_FILES, Staging, shown
 from .zip_directory import read_central_directory
+from .zip_entry import READABLE_METHODS, EntryReader
 
 IGNORED_ZIP_PREFIX = "__MACOSX/"
 # Room for a Mac's __MACOSX twin of every entry, and for long names.
@@ -27,7 +28,8 @@ def check_directory_claims(handle) -> bool:
     return True
 
 
-def copy_zip_pack(archive: zipfile.ZipFile, staging: Staging) -> None:
+def copy_zip_pack(archive: zipfile.ZipFile, descriptor: int, staging: Staging) -> None:
+    """Copies the pack out of `archive`, whose file `descriptor` its entries are read from."""
     entries = [info for info in archive.infolist() if not info.filename.startswith(IGNORED_ZIP_PREFIX)]
     if len(entries) > MAX_ENTRIES:
         raise PackError(f"The pack holds more than {MAX_FILES} files.")
@@ -48,8 +50,7 @@ def copy_zip_pack(archive: zipfile.ZipFile, staging: Staging) -> None:
             what = "manifest.json" if name == MANIFEST_NAME else f"{name} stylesheet"
             raise PackError(f"The pack has no {what} at its top level.")
     for info, relative in files:
-        with archive.open(info) as reader:
-            staging.copy(relative, reader.read, info.file_size)
+        staging.copy(relative, EntryReader(descriptor, info).read, info.file_size)
 
 
 def _checked_path(info: zipfile.ZipInfo) -> PurePosixPath:
@@ -72,6 +73,8 @@ def _checked_path(info: zipfile.ZipInfo) -> PurePosixPath:
         raise PackError(f"The archive entry {shown(name)} is not a plain file or folder.")
     if info.flag_bits & 0x1:
         raise PackError(f"The archive entry {shown(name)} is encrypted.")
+    if info.compress_type not in READABLE_METHODS:
+        raise PackError(f"The archive entry {shown(name)} is compressed with a method other than deflate.")
     return path
 
 

@@ -31,12 +31,14 @@ using Attribute = Gio::MenuModel::Attribute;
 
 namespace {
 
-// Ember has a name, night none, bro_ken an error and an underscore; impostor is named like the active id.
+// Ember has a name, night none, bro_ken an error and an underscore; impostor is named like the active id,
+// and ember-copy like the stock Ember but for case and width: both are told apart by their ids.
 const ThemeCatalog kCatalog{"night",
                             {{"ember", "Ember", "1.0", true, std::nullopt},
                              {"night", std::nullopt, std::nullopt, false, std::nullopt},
                              {"bro_ken", "Bro_ken", std::nullopt, std::nullopt, "The stylesheet is missing."},
-                             {"impostor", "night", std::nullopt, std::nullopt, std::nullopt}}};
+                             {"impostor", "night", std::nullopt, std::nullopt, std::nullopt},
+                             {"ember-copy", "\uFF25MBER", std::nullopt, false, std::nullopt}}};
 
 // One line per entry: "-" for a separator, "~label" for text, else
 // "label action(target)" with " off" when disabled and " [x]mark" when checked.
@@ -120,18 +122,19 @@ TEST(Commands, MenusFollowTheServerStateAndTheCatalogAndHaveDistinctMnemonics)
     }
 
     const Strings packs{"Ember activate-theme(ember)", "night activate-theme(night) [x]\u2713",
-                        "Bro_ken activate-theme(bro_ken) off", "night activate-theme(impostor)"};
+                        "Bro_ken activate-theme(bro_ken) off", "night (impostor) activate-theme(impostor)",
+                        "\uFF25MBER (ember-copy) activate-theme(ember-copy)"};
     const std::string refresh = "_Refresh Pack List refresh-themes";
     const std::pair<std::optional<ThemeCatalog>, Strings> rows[] = {  // a catalog and the menu bar's Theme menu
         {std::nullopt, {"~No packs loaded yet off", "-", refresh}},
         {ThemeCatalog{"ember", {}}, {"-", refresh}},
-        {kCatalog, {packs[0], packs[1], packs[2], packs[3], "-", refresh}},
+        {kCatalog, {packs[0], packs[1], packs[2], packs[3], packs[4], "-", refresh}},
     };
     for (const auto& [catalog, menu] : rows)
         EXPECT_EQ(render(describeMenuBar({ServerState::idle(), 8765, catalog, "Hub abcdef01"})[2].entries), menu);
     // The toolbar's menu: no placeholder, no refresh (its model: below).
     EXPECT_EQ(render(describeToolbarThemeMenu(kCatalog)),
-              (Strings{packs[0], packs[1], packs[2], packs[3], "-", "_Install Theme Pack\u2026 install-theme"}));
+              (Strings{packs[0], packs[1], packs[2], packs[3], packs[4], "-", "_Install Theme Pack\u2026 install-theme"}));
 }
 
 TEST(Commands, AppMenusAndAboutWireKeysActionsAndThePayload)
@@ -224,9 +227,9 @@ TEST(Commands, ToolbarThemeMenuFollowsTheCatalogAndDropsStaleActions)
 
     published.set(kCatalog);
     ASSERT_EQ(model->get_n_items(), 2);
-    ASSERT_EQ(packs()->get_n_items(), 4);  // data stays literal: "Bro__ken" shows as Bro_ken
-    const char* labels[] = {"Ember", "night", "Bro__ken", "night"};
-    for (std::size_t i = 0; i < 4; ++i) {
+    ASSERT_EQ(packs()->get_n_items(), 5);  // data stays literal: "Bro__ken" shows as Bro_ken
+    const char* labels[] = {"Ember", "night", "Bro__ken", "night (impostor)", "\uFF25MBER (ember-copy)"};
+    for (std::size_t i = 0; i < 5; ++i) {
         const auto name = ThemeMenu::packActionName(i);
         EXPECT_EQ(text(packs(), int(i)) + " " + text(packs(), int(i), Attribute::ACTION), labels[i] + (" app." + name));
         EXPECT_EQ(checked(i), i == 1) << labels[i];

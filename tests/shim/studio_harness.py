@@ -51,8 +51,8 @@ def repeating(step, threads: int = 1):
             worker.join()
 
 
-def manifest(pack_id="ember", version="2.1") -> bytes:
-    return json.dumps({"id": pack_id, "name": pack_id.title(), "version": version}).encode()
+def manifest(pack_id="ember", version="2.1", name=None) -> bytes:
+    return json.dumps({"id": pack_id, "name": name or pack_id.title(), "version": version}).encode()
 
 
 def write_pack(folder: Path, pack_id="ember", css="/* ember */") -> Path:
@@ -62,12 +62,12 @@ def write_pack(folder: Path, pack_id="ember", css="/* ember */") -> Path:
     return folder
 
 
-def write_zip(path: Path, entries) -> Path:
+def write_zip(path: Path, entries, method=zipfile.ZIP_DEFLATED) -> Path:
     """Entries are (name, data) or (name, data, mode)."""
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
+    with zipfile.ZipFile(path, "w") as archive:
         for name, data, *mode in entries:
             info = zipfile.ZipInfo(name)
-            info.compress_type, info.external_attr = zipfile.ZIP_DEFLATED, (mode[0] if mode else 0o100644) << 16
+            info.compress_type, info.external_attr = method, (mode[0] if mode else 0o100644) << 16
             archive.writestr(info, data)
     return path
 

@@ -1,5 +1,5 @@
 """Theme catalog, activation, installation from folders and zips, hostile archives, limits and races."""
-import os, random, shutil, stat, struct
+import bz2, os, random, shutil, stat, struct, zipfile, zlib
 
 from studio_harness import StudioTestCase, manifest, repeating, write_pack, write_zip
 
@@ -15,6 +15,18 @@ def many_entries_zip(path, count: int, claimed: int):
     locator = struct.pack("<4sLQL", b"PK\x06\x07", 0, size, 1)
     end = struct.pack("<4s4H2LH", b"PK\x05\x06", 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0)
     path.write_bytes(entry * count + end64 + locator + end)
+    return path
+
+
+def raw_zip(path, entries):
+    """Entries are (name, method, data as stored, unpacked size as declared), written as given."""
+    body = directory = b""
+    for name, method, data, size in entries:
+        fields = struct.pack("<5H3L2H", 20, 0, method, 0, 0, zlib.crc32(data), len(data), size, len(name), 0)
+        directory += b"PK\x01\x02\x14\x00" + fields + struct.pack("<3H2L", 0, 0, 0, 0o100644 << 16, len(body)) + name
+        body += b"PK\x03\x04" + fields + name + data
+    path.write_bytes(body + directory + struct.pack("<4s4H2LH", b"PK\x05\x06", 0, 0, len(entries), len(entries),
+                                                    len(directory), len(body), 0))
     return path
 
 
@@ -83,7 +95,17 @@ class ThemePacksTest(StudioTestCase):
                 ([("", b"x")] + good, "without a name"), ([("a/" * 1500 + "x.css", b"")] + good, "folders deep"),
                 ([("manifest.json", b"[" * 30000 + b"]" * 30000), good[1]], "not valid JSON"),
                 ([("manifest.json", manifest("ember\n")), good[1]], "id must be")]
+        zips += [([("manifest.json", manifest(name=f"Ember{c}")), good[1]], f"U+{ord(c):04X}") for c in "\x7f\u202e\u200b"]
         cases = [(write_zip(self.temp / f"{n}.zip", entries), words) for n, (entries, words) in enumerate(zips)]
+        # 200 files, stored rather than deflated, are accepted.
+        cases += [(write_zip(self.temp / "200.zip", [(f"f{i}.txt", b"") for i in range(198)] + [
+            ("manifest.json", manifest(name="\u00c9mber\u00a0\u591c \U0001f525")), ("theme.css", b"/* flat */")],
+            zipfile.ZIP_STORED), None)]
+        # 64 MB of zeros in a few bytes, said to unpack to 100: bzip2 is refused unread, deflate read no further than 101.
+        cases += [(raw_zip(self.temp / f"bomb{method}.zip", [(b"manifest.json", 0, manifest(), len(manifest())),
+                                                             (b"theme.css", method, stream, 100)]), words)
+                  for method, stream, words in ((12, bz2.compress(bytes(64 << 20)), "method other than deflate"),
+                                                (8, zlib.compress(bytes(64 << 20), 9, wbits=-15), "more data"))]
         (self.temp / "notes.zip").write_text("not a zip at all")
         (write_pack(self.temp / "linked") / "extra.css").symlink_to(self.temp / "notes.zip")
         cases += [(self.temp / "notes.zip", "no pack folder or .zip"), ("relative/pack", "absolute"),
@@ -95,7 +117,10 @@ class ThemePacksTest(StudioTestCase):
         peak, log_size = self.peak_memory_kb(), len("\n".join(self.lines))
         for path, words in cases:
             with self.subTest(path=path):
-                self.assertRefused(self.install_answer(path), words)
+                if words is None:
+                    self.assertEqual(self.install(path).get("error"), None)
+                else:
+                    self.assertRefused(self.install_answer(path), words)
                 self.assertEqual(os.listdir(self.installed_dir), ["ember"])
                 self.assertEqual((self.installed_dir / "ember" / "theme.css").read_text(), "/* flat */")
         self.assertEqual(self.catalog()["active"], "ember")

@@ -124,6 +124,8 @@ DiagnosticsReport DesktopCommands::diagnostics() const
     report.port = server_.port().get();
     report.lastLoadError = lastLoadError_;
     report.homes = userHomes();
+    if (const char* hub = std::getenv("STUDIO_HUB"))
+        report.hub = hub;
     return report;
 }
 

@@ -2,6 +2,9 @@
 
 #include <glib/gi18n.h>
 
+#include <map>
+#include <utility>
+
 namespace quillbay {
 
 MenuEntry MenuEntry::command(const Command& command, bool enabled)
@@ -35,12 +38,51 @@ MenuEntry MenuEntry::separator()
 
 namespace {
 
+// Names compared as a reader would: letter case, compatibility forms and
+// surrounding spaces aside.
+std::string lookAlikeKey(const std::string& name)
+{
+    g_autofree gchar* normal = g_utf8_normalize(name.c_str(), -1, G_NORMALIZE_ALL);
+    if (!normal)
+        return name;  // not UTF-8: compared as it is
+    g_autofree gchar* folded = g_utf8_casefold(g_strstrip(normal), -1);
+    return folded;
+}
+
+std::string nameWithId(const ThemePack& pack)
+{
+    g_autofree gchar* label = g_strdup_printf(_("%s (%s)"), pack.label().c_str(), pack.id.c_str());
+    return label;
+}
+
+// Each pack's label: its name, or its id when it has none. A named pack whose
+// name another pack shows too is labelled "name (id)", so the two can be told
+// apart; a stock pack keeps its plain name unless another stock pack shares it.
+std::vector<std::string> packLabels(const std::vector<ThemePack>& packs)
+{
+    std::map<std::string, std::pair<int, int>> shown;  // look-alike key: packs, stock packs
+    for (const ThemePack& pack : packs) {
+        auto& [all, stock] = shown[lookAlikeKey(pack.label())];
+        ++all;
+        stock += pack.stock.value_or(false);
+    }
+    std::vector<std::string> labels;
+    for (const ThemePack& pack : packs) {
+        const auto [all, stock] = shown[lookAlikeKey(pack.label())];
+        const bool plain = !pack.name || all == 1 || (pack.stock.value_or(false) && stock == 1);
+        labels.push_back(plain ? pack.label() : nameWithId(pack));
+    }
+    return labels;
+}
+
 std::vector<MenuEntry> packEntries(const ThemeCatalog& catalog)
 {
     std::vector<MenuEntry> entries;
-    for (const ThemePack& pack : catalog.packs) {
+    const std::vector<std::string> labels = packLabels(catalog.packs);
+    for (std::size_t index = 0; index < catalog.packs.size(); ++index) {
+        const ThemePack& pack = catalog.packs[index];
         MenuEntry entry;
-        entry.label = pack.label();
+        entry.label = labels[index];
         entry.action = actions::kActivateTheme;
         entry.target = pack.id;
         entry.enabled = !pack.error.has_value();
