@@ -248,6 +248,41 @@ TEST(ServerLog, AFailingWriteIsToldOnceAndTheServerRunsOn)
     server.stop();
 }
 
+// One supervisor per studio folder (without a session bus, two shells may run; quillbay-supervise may run beside
+// the app). A second one says so and touches neither the first's server nor its log. The lock goes with its holder:
+// at once when that is killed, and only once a stopped server has been reaped; a restart keeps it.
+TEST(ServerLock, ASecondSupervisorOfTheStudioFolderLeavesItAlone)
+{
+    FakeResources resources({});
+    const std::string data = resources.scratch("data"), S = data + "/Quillbay", log = S + "/logs/server.log";
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    TestProcess tool({QUILLBAY_BIN_DIR "/quillbay-supervise", "--resources", resources.resourceDir()});
+    ASSERT_EQ(tool.readUntil("state ready", 10s).back(), "state ready");
+    auto config = resources.config();
+    config.stateDir = S;
+    ServerProcess second(config), third(config);
+    const std::string logBefore = readFile(log), refusal = "Another Quillbay is using the studio folder " + S + ".";
+    second.start();
+    EXPECT_EQ(second.state()->message(), refusal);
+    EXPECT_TRUE(readFile(log) == logBefore && !fs::exists(S + "/logs/server.previous.log")) << "the first one's log";
+
+    ::kill(tool.pid(), SIGKILL);
+    ASSERT_TRUE(tool.waitForExit(5s));
+    second.start();
+    ASSERT_TRUE(waitReady(second)) << second.state()->message();
+    second.restart();
+    ASSERT_TRUE(waitReady(second)) << second.state()->message();
+
+    bool stopped = false;
+    second.stop([&] { stopped = true; });
+    third.start();
+    EXPECT_EQ(third.state()->message(), refusal) << "the stopped server is within its grace";
+    ASSERT_TRUE(runUntil([&] { return stopped; }, kGrace + 3s));
+    third.start();
+    EXPECT_TRUE(waitReady(third)) << third.state()->message();
+    third.stop();
+}
+
 // Every byte reaches the log, readable lines the tail. The pipe is read to its end before an exit is handled (the
 // tail keeps the newest lines), the exit is handled even while a grandchild holds the pipe, and it ends the probe.
 TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterEveryByteIsRead)
