@@ -293,11 +293,14 @@ TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterEveryByteIsRead)
         {{"--tricky-output"}, exit0, [](auto& server, auto& tail) {
              const ServerProcess::LogTail expected = {
                  "fake studio server pid=" + std::to_string(fakePid(tail)) + " port=" + std::to_string(kTestPreferred),
-                 "abcdef", "second line", "caf\xC3\xA9 \xC3\xA9 done", "bad \xEF\xBF\xBD \xEF\xBF\xBD",
+                 "abcdef", "second line", "caf\xC3\xA9 \xC3\xA9 done", "bad \xEF\xBF\xBD \\u0000",
+                 "\\u202Eevil\\u001B[0m\tok\\u000D\\u007F \\u0085\\u200B\\u2028\\U000E0041 \xF0\x9F\x8E\xB9",
                  "no line feed, a cut character \xEF\xBF\xBD\xEF\xBF\xBD"};
              EXPECT_EQ(tail, expected);
              EXPECT_TRUE(readFile(server.serverLogPath()).ends_with(
-                 "abcdef\nsecond line\ncaf\xC3\xA9 \xC3\xA9 done\n\n\n\nbad \xFF \0\nno line feed, a cut character \xE2\x82"sv))
+                 "abcdef\nsecond line\ncaf\xC3\xA9 \xC3\xA9 done\n\n\n\nbad \xFF \0\n\xE2\x80\xAE"
+                 "evil\x1B[0m\tok\r\x7F \xC2\x85\xE2\x80\x8B\xE2\x80\xA8\xF3\xA0\x81\x81 \xF0\x9F\x8E\xB9\n"
+                 "no line feed, a cut character \xE2\x82"sv))
                  << "the log holds the raw bytes, nothing added";
          }},
         {{"--flood", "5000000"}, exit0, [](auto& server, auto& tail) {  // several pipes full, many reads
