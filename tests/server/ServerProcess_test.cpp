@@ -287,10 +287,10 @@ TEST(ServerLock, ASecondSupervisorOfTheStudioFolderLeavesItAlone)
 // tail keeps the newest lines), the exit is handled even while a grandchild holds the pipe, and it ends the probe.
 TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterEveryByteIsRead)
 {
-    using Check = std::function<void(const ServerProcess&, const ServerProcess::LogTail&)>;
+    using Check = std::function<void(const ServerProcess&, const ServerProcess::LogTail&, const Args&)>;
     const std::string exit0 = "The studio server exited during startup (exit 0).";
     const std::vector<std::tuple<Args, std::string, Check>> cases = {
-        {{"--tricky-output"}, exit0, [](auto& server, auto& tail) {
+        {{"--tricky-output"}, exit0, [](auto& server, auto& tail, auto&) {
              const ServerProcess::LogTail expected = {
                  "fake studio server pid=" + std::to_string(fakePid(tail)) + " port=" + std::to_string(kTestPreferred),
                  "abcdef", "second line", "caf\xC3\xA9 \xC3\xA9 done", "bad \xEF\xBF\xBD \\u0000",
@@ -303,14 +303,20 @@ TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterEveryByteIsRead)
                  "no line feed, a cut character \xE2\x82"sv))
                  << "the log holds the raw bytes, nothing added";
          }},
-        {{"--flood", "5000000"}, exit0, [](auto& server, auto& tail) {  // several pipes full, many reads
-             const std::string log = readFile(server.serverLogPath()), line = std::string(99, 'x') + "\n";
-             ASSERT_EQ(log.size(), 5'000'000u);
-             for (std::size_t at = 0; at < log.size(); at += line.size())
+        // Past 64 MiB the log leaves the output out from a line's start and says so in one line; it is byte-exact
+        // up to there, so smaller floods are whole. The tail follows to the flood's last line.
+        {{"--flood", "80000000"}, exit0, [](auto& server, auto& tail, auto& told) {
+             const std::string log = readFile(server.serverLogPath()), line = std::string(99, 'x') + "\n",
+                               leftOut = "warning: the server log has reached its limit of 64 MiB; the server's "
+                                         "further output is left out of it from here.\n";
+             ASSERT_TRUE(log.ends_with(leftOut) && log.size() <= 64u << 20 && log.size() > (64u << 20) - 400) << log.size();
+             for (std::size_t at = 0; at < log.size() - leftOut.size(); at += line.size())
                  ASSERT_EQ(log.compare(at, line.size(), line), 0) << "at byte " << at;
-             EXPECT_EQ(tail.back(), std::string(99, 'x'));
+             EXPECT_EQ(tail.back(), std::string(99, 'y'));
+             EXPECT_EQ(told, Args{"warning: the server log " + server.serverLogPath() + " has reached its limit of 64 MiB. "
+                                  "The server keeps running; its further output is shown here only."});
          }},
-        {{"--crash-at-start"}, "The studio server exited during startup (exit 3).", [](auto& server, auto& tail) {
+        {{"--crash-at-start"}, "The studio server exited during startup (exit 3).", [](auto& server, auto& tail, auto&) {
              EXPECT_TRUE(tail.size() == 200u && tail.front() == "warming up 2803" &&
                          tail.back() == "RuntimeError: the room is on fire") << "the newest 200 lines, oldest first";
              EXPECT_TRUE(readFile(server.serverLogPath()).ends_with("warming up 2999\nTraceback (most recent call last):\n"
@@ -331,12 +337,16 @@ TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterEveryByteIsRead)
         ServerProcess server(config);
         ServerProcess::LogTail tail;  // as it was when the failure was published
         server.state().signalChanged().connect([&] { if (server.state()->isFailed()) tail = server.logTail().get(); });
+        Args told;  // the tail's warnings, as they came
+        server.logTail().signalChanged().connect([&] {
+            if (auto& t = server.logTail().get(); !t.empty() && t.back().starts_with("warning: ")) told.push_back(t.back());
+        });
         server.start();
         ASSERT_TRUE(runUntil([&] { return server.state()->isFailed(); }, 30s)) << message;
         EXPECT_TRUE(server.state()->message() == message && !server.hasChild()) << server.state()->message();
         killListed(tail);
         if (check)
-            check(server, tail);
+            check(server, tail, told);
     }
 }
 
