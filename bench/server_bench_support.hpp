@@ -55,9 +55,7 @@ public:
         quillbay::ServerProcess::Config config;
         config.resourceDir = resources();
         config.stateDir = state();
-        config.preferredPort = port;
-        config.fallbackFirst = port + 1;
-        config.fallbackLast = port + 10;
+        config.ports = {port, port + 1, port + 10};
         config.timing.stopGrace = std::chrono::milliseconds(500);
         return config;
     }

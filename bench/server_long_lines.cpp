@@ -40,7 +40,7 @@ Run runCase(const std::vector<std::string>& fakeArgs, std::chrono::seconds settl
 {
     bench::BenchFolder folder(fakeArgs);
     auto config = folder.config(38765);
-    config.timing.probeLimit = std::chrono::milliseconds(1500);  // the endless writer never answers
+    config.timing.probe.limit = std::chrono::milliseconds(1500);  // the endless writer never answers
     ServerProcess server(config);
     Gtk::Window window;
     quillbay::ServerCard card(server, {});

@@ -2,8 +2,8 @@
 
 #include <glib.h>
 
-#include <cstdint>
-#include <cstring>
+#include <algorithm>
+#include <cstdio>
 
 namespace quillbay {
 
@@ -14,26 +14,40 @@ bool isContinuationByte(char byte)
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
 
-// ASCII without NUL is valid as it is; checking that a word at a time is much
-// cheaper than decoding, and it is what a server prints nearly always.
-bool isPlainAscii(std::string_view bytes)
+// Printable ASCII and tab are shown as they are; it is what a server prints nearly always.
+bool isPlainText(std::string_view bytes)
 {
-    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + i, sizeof word);
-        bool hasZeroByte = ((word - kOnes) & ~word & kHigh) != 0;
-        if ((word & kHigh) != 0 || hasZeroByte)
-            return false;
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte >= 0x20 && byte < 0x7F) || byte == '\t';
+    });
+}
+
+// Characters that would act on the shown text instead of being part of it:
+// controls but tab (C0, DEL, C1: escape sequences, carriage returns),
+// format characters (bidi overrides, zero-width characters, tags) and the
+// line and paragraph separators that break a line where the output has none.
+bool actsOnText(gunichar character)
+{
+    if (character == '\t')
+        return false;
+    switch (g_unichar_type(character)) {
+    case G_UNICODE_CONTROL:
+    case G_UNICODE_FORMAT:
+    case G_UNICODE_LINE_SEPARATOR:
+    case G_UNICODE_PARAGRAPH_SEPARATOR:
+        return true;
+    default:
+        return false;
     }
-    for (; i < bytes.size(); ++i) {
-        auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte == 0 || byte >= 0x80)
-            return false;
-    }
-    return true;
+}
+
+// "\u202E", or "\U000E0041" beyond the first plane: says what was there, in plain ASCII.
+void appendEscaped(std::string& text, gunichar character)
+{
+    char escape[16];
+    std::snprintf(escape, sizeof escape, character <= 0xFFFF ? "\\u%04X" : "\\U%08X", static_cast<unsigned>(character));
+    text += escape;
 }
 
 } // namespace
@@ -128,11 +142,26 @@ void LineAssembler::cutOversized(const LineSink& sink)
 
 std::string LineAssembler::displayText(std::string_view bytes)
 {
-    if (isPlainAscii(bytes) || g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), nullptr))
+    if (isPlainText(bytes))
         return std::string(bytes);
-    gchar* valid = g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size()));
-    std::string text(valid);
-    g_free(valid);
+    std::string text;
+    text.reserve(bytes.size() + 16);
+    const char* at = bytes.data();
+    const char* const end = at + bytes.size();
+    while (at < end) {
+        const gunichar character = *at == '\0' ? 0 : g_utf8_get_char_validated(at, end - at);
+        if (character == static_cast<gunichar>(-1) || character == static_cast<gunichar>(-2)) {
+            text += "\xEF\xBF\xBD";  // U+FFFD for each byte that does not start a character
+            ++at;
+            continue;
+        }
+        const char* next = *at == '\0' ? at + 1 : g_utf8_next_char(at);
+        if (actsOnText(character))
+            appendEscaped(text, character);
+        else
+            text.append(at, next);
+        at = next;
+    }
     return text;
 }
 

@@ -11,9 +11,10 @@ namespace quillbay {
 // Turns the child's output bytes into display lines. A line split across
 // reads is joined again; a partial line waits for its line feed and comes out
 // at end of output. Empty lines are dropped. Bytes that are not valid UTF-8
-// are shown as U+FFFD, so no line is lost. A line longer than `maxLineBytes`
-// is cut into pieces (at character boundaries) so a writer that never ends
-// its line cannot grow memory without bound.
+// are shown as U+FFFD, so no line is lost, and characters that would act on
+// the shown text become escapes (see displayText). A line longer than
+// `maxLineBytes` is cut into pieces (at character boundaries) so a writer
+// that never ends its line cannot grow memory without bound.
 class LineAssembler {
 public:
     static constexpr std::size_t kDefaultMaxLineBytes = 64 * 1024;
@@ -35,7 +36,11 @@ public:
     std::vector<std::string> feed(std::string_view bytes);
     std::vector<std::string> finish();
 
-    // Valid UTF-8 for any bytes: each invalid sequence becomes U+FFFD.
+    // Valid UTF-8 for any bytes, safe to show: each byte that does not start
+    // a character becomes U+FFFD, and controls but tab (C0, DEL, C1), format
+    // characters (bidi overrides, zero-width ones) and line or paragraph
+    // separators become "\u202E"-style escapes, so output can neither reorder
+    // nor hide nor break the text around it.
     static std::string displayText(std::string_view bytes);
 
 private:

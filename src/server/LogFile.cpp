@@ -36,6 +36,12 @@ std::string refusal(int fd)
     return {};
 }
 
+const std::string kLimitText = std::to_string(LogFile::kSizeLimit >> 20) + " MiB";
+
+// The one line the log gets in place of what no longer fits.
+const std::string kLeftOutLine = "warning: the server log has reached its limit of " + kLimitText +
+                                 "; the server's further output is left out of it from here.";
+
 void removeEntry(int folder, const std::string& name)
 {
     if (::unlinkat(folder, name.c_str(), 0) != 0 && errno == EISDIR)
@@ -50,7 +56,8 @@ LogFile::~LogFile()
 }
 
 LogFile::LogFile(LogFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), notice_(std::exchange(other.notice_, {}))
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), size_(other.size_),
+      atLineStart_(other.atLineStart_), notice_(std::exchange(other.notice_, {}))
 {
 }
 
@@ -60,6 +67,8 @@ LogFile& LogFile::operator=(LogFile&& other) noexcept
         close();
         fd_ = std::exchange(other.fd_, -1);
         path_ = std::move(other.path_);
+        size_ = other.size_;
+        atLineStart_ = other.atLineStart_;
         notice_ = std::exchange(other.notice_, {});
     }
     return *this;
@@ -92,6 +101,7 @@ LogFile LogFile::rotateAndOpen(const std::string& folder, const std::string& cur
         return log;
     }
     log.fd_ = fd;
+    log.size_ = static_cast<std::uint64_t>(opened.facts().st_size);  // appended to when not rotated
     if (!rotated) {
         log.notice_ = "warning: the server log could not be rotated (" + describe(rotateError) +
                       "); this start's output follows the last one in " + log.path_ + ".";
@@ -101,6 +111,32 @@ LogFile LogFile::rotateAndOpen(const std::string& folder, const std::string& cur
 
 void LogFile::write(std::string_view bytes)
 {
+    if (fd_ < 0)
+        return;
+    // Room for the last line, and for a line feed before it.
+    const std::uint64_t reserved = kLeftOutLine.size() + 2;
+    const std::uint64_t room = size_ + reserved < kSizeLimit ? kSizeLimit - reserved - size_ : 0;
+    if (bytes.size() <= room)
+        append(bytes);
+    else
+        leaveOutFrom(bytes, room);
+}
+
+void LogFile::leaveOutFrom(std::string_view bytes, std::uint64_t room)
+{
+    const std::size_t lastFeed = bytes.substr(0, static_cast<std::size_t>(room)).rfind('\n');
+    if (lastFeed != std::string_view::npos)
+        append(bytes.substr(0, lastFeed + 1));
+    append((atLineStart_ ? "" : "\n") + kLeftOutLine + "\n");
+    if (fd_ < 0)
+        return;  // the failure is the notice
+    close();
+    notice_ = "warning: the server log " + path_ + " has reached its limit of " + kLimitText +
+              ". The server keeps running; its further output is shown here only.";
+}
+
+void LogFile::append(std::string_view bytes)
+{
     while (fd_ >= 0 && !bytes.empty()) {
         ssize_t written = ::write(fd_, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR)
@@ -109,6 +145,8 @@ void LogFile::write(std::string_view bytes)
             fail(written < 0 ? std::strerror(errno) : "nothing was written");
             return;
         }
+        size_ += static_cast<std::uint64_t>(written);
+        atLineStart_ = bytes[static_cast<std::size_t>(written) - 1] == '\n';
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,9 +9,13 @@ namespace quillbay {
 
 // The server log of one start: raw bytes, written as they arrive. It is only
 // ever a regular file of ours with one name, opened without following links;
-// whatever goes wrong is kept as one notice for the log tail.
+// whatever goes wrong is kept as one notice for the log tail. The file stays
+// within kSizeLimit: output that would take it past the limit is left out,
+// from the first line that does not fit, and one line in the file says so.
 class LogFile {
 public:
+    static constexpr std::uint64_t kSizeLimit = 64 * 1024 * 1024;
+
     LogFile() = default;
     ~LogFile();
     LogFile(LogFile&& other) noexcept;
@@ -25,19 +30,25 @@ public:
     static LogFile rotateAndOpen(const std::string& folder, const std::string& current, const std::string& previous);
 
     bool isOpen() const { return fd_ >= 0; }
-    // Appends all of `bytes`. After a failed write the log is closed: a log
-    // with a hole in it would look complete.
+    // Appends all of `bytes`, as long as they fit under the limit; at the
+    // limit, the whole lines that fit and the line that says the rest is left
+    // out, and the log is closed. After a failed write the log is closed too:
+    // a log with a hole in it would look complete.
     void write(std::string_view bytes);
     // A line for the user about the log (not written, not rotated), once.
     std::optional<std::string> takeNotice();
 
 private:
     LogFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    void append(std::string_view bytes);
+    void leaveOutFrom(std::string_view bytes, std::uint64_t room);
     void close();
     void fail(const std::string& reason);
 
     int fd_ = -1;
     std::string path_;
+    std::uint64_t size_ = 0;
+    bool atLineStart_ = true;
     std::optional<std::string> notice_;
 };
 

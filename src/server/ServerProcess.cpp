@@ -7,10 +7,13 @@
 #include "server/LogFile.hpp"
 #include "server/PortChooser.hpp"
 #include "server/ReadinessProbe.hpp"
+#include "server/StudioLock.hpp"
 #include "support/StartupTrace.hpp"
 
 #include <glib.h>
+#include <glib/gi18n.h>
 #include <glibmm/main.h>
+#include <glibmm/ustring.h>
 
 #include <csignal>
 #include <cstdint>
@@ -85,6 +88,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     std::uint64_t launches = 0;
     bool portChosenAgain = false;  // this start has already chosen its port a second time
     Stop stopping;
+    StudioLock studioLock;  // held from a start until its child is gone
     LogFile logHandle;
     ReadinessProbe readiness;
 
@@ -104,8 +108,10 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     void changePhase(Phase next)
     {
         const Phase was = std::exchange(phase, next);
-        if (next == Phase::Stopped)
+        if (next == Phase::Stopped) {
             process.reset();
+            studioLock.release();
+        }
         if (was == Phase::Stopping && next != Phase::Stopping)
             finishStop();
     }
@@ -127,10 +133,20 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
             state.set(State::failed(*failure));
             return;
         }
+        const StudioLock::Outcome lock = studioLock.acquire(files.stateDir());
+        if (lock == StudioLock::Outcome::HeldElsewhere) {
+            // Before the port choice and the rotation: the other supervisor's server and log stay as they are.
+            state.set(State::failed(
+                Glib::ustring::sprintf(_("Another Quillbay is using the studio folder %s."), files.stateDir())));
+            return;
+        }
         auto warning = choosePort();
         logHandle = LogFile::rotateAndOpen(files.logsDir(), "server.log", "server.previous.log");
         if (warning)
             tell(*warning);
+        if (lock == StudioLock::Outcome::Unavailable)
+            tell("warning: the studio folder could not be locked (" + studioLock.failure() + " at " +
+                 files.stateDir() + "/" + StudioLock::kFileName + "); another Quillbay using it would go unnoticed.");
         reportLogTrouble();
         launch(files.describe(port.get()));
     }
@@ -166,6 +182,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         };
         auto launched = ChildProcess::launch(description, onOutput, onEnd);
         if (!launched.child) {
+            changePhase(Phase::Stopped);
             state.set(State::failed("Could not launch the server: " + launched.error));
             return;
         }
@@ -232,12 +249,11 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         if (!holdsChild() || serial != processSerial)
             return;
         readiness.cancel();
-        const bool duringStartup = phase == Phase::Starting;
-        changePhase(Phase::Stopped);
-        if (duringStartup && portTakenMeanwhile()) {
-            chooseAgainAndLaunch();
+        if (phase == Phase::Starting && portTakenMeanwhile()) {
+            chooseAgainAndLaunch();  // still Starting, still holding the studio folder
             return;
         }
+        changePhase(Phase::Stopped);
         if (state->isReady() || state->isStarting())
             state.set(State::failed(exitMessage(state->isReady(), end)));
     }

@@ -47,6 +47,7 @@ TEST(PortChoice, ReclaimsThePortFromOurEarlierServer)
 TEST(PortChoice, NeverSignalsAStrangerOrAPidItCannotVouchFor)
 {
     TestProcess bystander({"/bin/sleep", "60"});
+    OrphanFake orphan(P + 12);  // adopted by init, so no shell vouches for it; ours, but listening elsewhere
     auto server = startFakeOn(P);
     EXPECT_TRUE(ListenerCheck::mayReclaim(server->pid(), P));
     expectChoice(P + 1, true);
@@ -56,9 +57,20 @@ TEST(PortChoice, NeverSignalsAStrangerOrAPidItCannotVouchFor)
         EXPECT_FALSE(ListenerCheck::mayReclaim(pid, P)) << pid;
     server.reset();
 
-    auto poser = startFakeOn(P, {"--pid", std::to_string(bystander.pid())});
-    expectChoice(P + 1, true);
-    EXPECT_TRUE(poser->running() && bystander.running());
+    // Another user's listener is never ours, even to root, who could read its sockets and signal it.
+    if (::getuid() == 0) {
+        TestProcess foreign({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/python3",
+                             "-c", "import socket, sys, time\ns = socket.socket()\ns.bind(('127.0.0.1', int(sys.argv[1])))\n"
+                                   "s.listen()\nprint('listening', flush=True)\ntime.sleep(60)", std::to_string(P + 13)});
+        ASSERT_EQ(foreign.readUntil("listening", 10s).back(), "listening");
+        EXPECT_FALSE(ListenerCheck::mayReclaim(foreign.pid(), P + 13));
+    }
+
+    for (pid_t named : {bystander.pid(), orphan.pid()}) {
+        auto poser = startFakeOn(P, {"--pid", std::to_string(named)});
+        expectChoice(P + 1, true);
+        EXPECT_TRUE(poser->running() && processRuns(named)) << named;
+    }
 }
 
 TEST(PortChoice, TakesTheFirstFreePortAndKeepsThePreferredWhenAllAreTaken)

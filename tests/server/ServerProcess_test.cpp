@@ -248,31 +248,75 @@ TEST(ServerLog, AFailingWriteIsToldOnceAndTheServerRunsOn)
     server.stop();
 }
 
+// One supervisor per studio folder (without a session bus, two shells may run; quillbay-supervise may run beside
+// the app). A second one says so and touches neither the first's server nor its log. The lock goes with its holder:
+// at once when that is killed, and only once a stopped server has been reaped; a restart keeps it.
+TEST(ServerLock, ASecondSupervisorOfTheStudioFolderLeavesItAlone)
+{
+    FakeResources resources({});
+    const std::string data = resources.scratch("data"), S = data + "/Quillbay", log = S + "/logs/server.log";
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    TestProcess tool({QUILLBAY_BIN_DIR "/quillbay-supervise", "--resources", resources.resourceDir()});
+    ASSERT_EQ(tool.readUntil("state ready", 10s).back(), "state ready");
+    auto config = resources.config();
+    config.stateDir = S;
+    ServerProcess second(config), third(config);
+    const std::string logBefore = readFile(log), refusal = "Another Quillbay is using the studio folder " + S + ".";
+    second.start();
+    EXPECT_EQ(second.state()->message(), refusal);
+    EXPECT_TRUE(readFile(log) == logBefore && !fs::exists(S + "/logs/server.previous.log")) << "the first one's log";
+
+    ::kill(tool.pid(), SIGKILL);
+    ASSERT_TRUE(tool.waitForExit(5s));
+    second.start();
+    ASSERT_TRUE(waitReady(second)) << second.state()->message();
+    second.restart();
+    ASSERT_TRUE(waitReady(second)) << second.state()->message();
+
+    bool stopped = false;
+    second.stop([&] { stopped = true; });
+    third.start();
+    EXPECT_EQ(third.state()->message(), refusal) << "the stopped server is within its grace";
+    ASSERT_TRUE(runUntil([&] { return stopped; }, kGrace + 3s));
+    third.start();
+    EXPECT_TRUE(waitReady(third)) << third.state()->message();
+    third.stop();
+}
+
 // Every byte reaches the log, readable lines the tail. The pipe is read to its end before an exit is handled (the
 // tail keeps the newest lines), the exit is handled even while a grandchild holds the pipe, and it ends the probe.
 TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterEveryByteIsRead)
 {
-    using Check = std::function<void(const ServerProcess&, const ServerProcess::LogTail&)>;
+    using Check = std::function<void(const ServerProcess&, const ServerProcess::LogTail&, const Args&)>;
     const std::string exit0 = "The studio server exited during startup (exit 0).";
     const std::vector<std::tuple<Args, std::string, Check>> cases = {
-        {{"--tricky-output"}, exit0, [](auto& server, auto& tail) {
+        {{"--tricky-output"}, exit0, [](auto& server, auto& tail, auto&) {
              const ServerProcess::LogTail expected = {
                  "fake studio server pid=" + std::to_string(fakePid(tail)) + " port=" + std::to_string(kTestPreferred),
-                 "abcdef", "second line", "caf\xC3\xA9 \xC3\xA9 done", "bad \xEF\xBF\xBD \xEF\xBF\xBD",
+                 "abcdef", "second line", "caf\xC3\xA9 \xC3\xA9 done", "bad \xEF\xBF\xBD \\u0000",
+                 "\\u202Eevil\\u001B[0m\tok\\u000D\\u007F \\u0085\\u200B\\u2028\\U000E0041 \xF0\x9F\x8E\xB9",
                  "no line feed, a cut character \xEF\xBF\xBD\xEF\xBF\xBD"};
              EXPECT_EQ(tail, expected);
              EXPECT_TRUE(readFile(server.serverLogPath()).ends_with(
-                 "abcdef\nsecond line\ncaf\xC3\xA9 \xC3\xA9 done\n\n\n\nbad \xFF \0\nno line feed, a cut character \xE2\x82"sv))
+                 "abcdef\nsecond line\ncaf\xC3\xA9 \xC3\xA9 done\n\n\n\nbad \xFF \0\n\xE2\x80\xAE"
+                 "evil\x1B[0m\tok\r\x7F \xC2\x85\xE2\x80\x8B\xE2\x80\xA8\xF3\xA0\x81\x81 \xF0\x9F\x8E\xB9\n"
+                 "no line feed, a cut character \xE2\x82"sv))
                  << "the log holds the raw bytes, nothing added";
          }},
-        {{"--flood", "5000000"}, exit0, [](auto& server, auto& tail) {  // several pipes full, many reads
-             const std::string log = readFile(server.serverLogPath()), line = std::string(99, 'x') + "\n";
-             ASSERT_EQ(log.size(), 5'000'000u);
-             for (std::size_t at = 0; at < log.size(); at += line.size())
+        // Past 64 MiB the log leaves the output out from a line's start and says so in one line; it is byte-exact
+        // up to there, so smaller floods are whole. The tail follows to the flood's last line.
+        {{"--flood", "80000000"}, exit0, [](auto& server, auto& tail, auto& told) {
+             const std::string log = readFile(server.serverLogPath()), line = std::string(99, 'x') + "\n",
+                               leftOut = "warning: the server log has reached its limit of 64 MiB; the server's "
+                                         "further output is left out of it from here.\n";
+             ASSERT_TRUE(log.ends_with(leftOut) && log.size() <= 64u << 20 && log.size() > (64u << 20) - 400) << log.size();
+             for (std::size_t at = 0; at < log.size() - leftOut.size(); at += line.size())
                  ASSERT_EQ(log.compare(at, line.size(), line), 0) << "at byte " << at;
-             EXPECT_EQ(tail.back(), std::string(99, 'x'));
+             EXPECT_EQ(tail.back(), std::string(99, 'y'));
+             EXPECT_EQ(told, Args{"warning: the server log " + server.serverLogPath() + " has reached its limit of 64 MiB. "
+                                  "The server keeps running; its further output is shown here only."});
          }},
-        {{"--crash-at-start"}, "The studio server exited during startup (exit 3).", [](auto& server, auto& tail) {
+        {{"--crash-at-start"}, "The studio server exited during startup (exit 3).", [](auto& server, auto& tail, auto&) {
              EXPECT_TRUE(tail.size() == 200u && tail.front() == "warming up 2803" &&
                          tail.back() == "RuntimeError: the room is on fire") << "the newest 200 lines, oldest first";
              EXPECT_TRUE(readFile(server.serverLogPath()).ends_with("warming up 2999\nTraceback (most recent call last):\n"
@@ -293,12 +337,16 @@ TEST(ServerOutput, AnExitNamesItsCodeOrSignalAfterEveryByteIsRead)
         ServerProcess server(config);
         ServerProcess::LogTail tail;  // as it was when the failure was published
         server.state().signalChanged().connect([&] { if (server.state()->isFailed()) tail = server.logTail().get(); });
+        Args told;  // the tail's warnings, as they came
+        server.logTail().signalChanged().connect([&] {
+            if (auto& t = server.logTail().get(); !t.empty() && t.back().starts_with("warning: ")) told.push_back(t.back());
+        });
         server.start();
         ASSERT_TRUE(runUntil([&] { return server.state()->isFailed(); }, 30s)) << message;
         EXPECT_TRUE(server.state()->message() == message && !server.hasChild()) << server.state()->message();
         killListed(tail);
         if (check)
-            check(server, tail);
+            check(server, tail, told);
     }
 }
 
