@@ -1,10 +1,12 @@
 // The whole window as a user meets it, with the application's menus and the real studio server: what
 // GTK renders (the labels and colours of realised widgets) and real key presses.
 
+#include "tests/support/WebSites.hpp"
 #include "tests/support/WindowFixture.hpp"
 
 #include "app/commands/AppMenus.hpp"
 
+#include <gtk/gtkunixprint.h>
 #include <gtkmm/application.h>
 #include <webkit/webkit.h>
 
@@ -76,9 +78,37 @@ protected:
                                             nullptr, nullptr, nullptr);
     }
 
+    // What a script in the page gives back, as text.
+    std::string pageSays(const char* script)
+    {
+        std::optional<std::string> said;
+        webkit_web_view_evaluate_javascript(
+            WEBKIT_WEB_VIEW(web_.widget().gobj()), script, -1, nullptr, nullptr, nullptr,
+            +[](GObject* view, GAsyncResult* result, gpointer data) {
+                JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+                gchar* text = value ? jsc_value_to_string(value) : nullptr;
+                *static_cast<std::optional<std::string>*>(data) = text ? text : "(failed)";
+                g_free(text);
+                if (value)
+                    g_object_unref(value);
+            },
+            &said);
+        runUntil([&] { return said.has_value(); }, 5s);
+        return said.value_or("(no answer)");
+    }
+
     Glib::RefPtr<Gtk::Application> app_;
     std::unique_ptr<AppMenus> menus_;
 };
+
+// The print dialog on screen now, if any.
+GtkWidget* shownPrintDialog()
+{
+    for (auto* window : Gtk::Window::list_toplevels())
+        if (GTK_IS_PRINT_UNIX_DIALOG(window->gobj()) && window->get_visible())
+            return GTK_WIDGET(window->gobj());
+    return nullptr;
+}
 
 TEST_F(StudioWindow, LabelsShowTheirUnderscoresAndStandOutUnderALightSystemTheme)
 {
@@ -183,6 +213,38 @@ TEST_F(StudioWindow, TabLeavesThePageForTheHeaderBarBothWays)
     for (auto [key, to] : jumps) {
         press(key);
         EXPECT_EQ(focus(), to) << key;
+    }
+}
+
+// A page's print request needs a press in the page, and each press opens one print dialog, which
+// names the page; a run of them can be stopped.
+TEST_F(StudioWindow, PrintingNeedsAPressInThePageAndARunOfItCanBeStopped)
+{
+    WebSites site;
+    web_.setAllowedPort(site.studioPort);
+    loadAndSettle(site.studio("/print"));
+    const auto beacons = [&](const std::string& name) { return site.times(site.studioPort, "/beacon?" + name); };
+    ASSERT_TRUE(runUntil([&] { return beacons("print-unasked") == 1; }));
+    runFor(500ms);
+    EXPECT_EQ(shownPrintDialog(), nullptr);
+
+    for (int press = 1; press <= 3; ++press) {
+        click(web_.widget());
+        ASSERT_TRUE(runUntil([&] { return beacons("print-pressed") == press; })) << press;
+        GtkWidget* dialog = nullptr;
+        if (press == 3) {  // stopped
+            runFor(500ms);
+            EXPECT_EQ(shownPrintDialog(), nullptr);
+            break;
+        }
+        ASSERT_TRUE(runUntil([&] { return (dialog = shownPrintDialog()) != nullptr; })) << press;
+        EXPECT_EQ(gtk_window_get_title(GTK_WINDOW(dialog)), site.studio("") + " asks to print");
+        GtkWidget* stop = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), 1);
+        EXPECT_EQ(stop != nullptr, press == 2) << "only a dialog soon after the last one offers to stop";
+        gtk_dialog_response(GTK_DIALOG(dialog), stop ? 1 : GTK_RESPONSE_CANCEL);
+        // The page asked twice; the press allowed one.
+        runFor(500ms);
+        EXPECT_EQ(shownPrintDialog(), nullptr) << press;
     }
 }
 

@@ -1,8 +1,11 @@
-// The view's decisions as plain functions: navigation, load failures, downloads and the proxy.
+// The view's decisions as plain functions: navigation, load failures, downloads, the proxy,
+// page dialogs and the shown address.
 
+#include "web/DialogGate.hpp"
 #include "web/LoadFailure.hpp"
 #include "web/NavigationPolicy.hpp"
 #include "web/ProxyChoice.hpp"
+#include "web/ShownAddress.hpp"
 
 #include <gtest/gtest.h>
 
@@ -166,6 +169,40 @@ TEST(ProxyChoice, TheEnvironmentsProxyServesEverythingButTheLoopbackHosts)
         EXPECT_EQ(choice, c.expected) << "mode " << int(choice.mode) << " default " << choice.defaultProxy
                                       << " hosts " << choice.ignoreHosts.size();
     }
+}
+
+TEST(ShownAddress, KeepsTheSchemeTheHostAndBothEndsOfTheRest)
+{
+    const auto run = [](char c, std::size_t n) { return std::string(n, c); };
+    std::string accents;
+    for (int i = 0; i < 100; ++i)
+        accents += "\u00e9";
+    const struct { std::string address, shown; } cases[] = {
+        {"mailto:take@example.com", "mailto:take@example.com"},
+        {run('a', 40), run('a', 40)},
+        {"mailto:" + run('a', 100) + "@b", "mailto:" + run('a', 16) + "\u2026" + run('a', 14) + "@b"},
+        {"ssh://host.example:22/" + run('p', 100) + "/end", "ssh://host.example:22/" + run('p', 8) + "\u2026" + run('p', 5) + "/end"},
+        // A host that leaves too little room, and no scheme at all: cut in the middle.
+        {"x-app://" + run('h', 100), "x-app://" + run('h', 12) + "\u2026" + run('h', 19)},
+        {run('z', 41), run('z', 20) + "\u2026" + run('z', 19)},
+        // Characters, not bytes; bytes that are not UTF-8 are replaced.
+        {"magnet:?dn=" + accents, "magnet:?dn=" + accents.substr(0, 24) + "\u2026" + accents.substr(0, 32)},
+        {"news:\xff", "news:\ufffd"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shownAddress(c.address, 40), c.shown) << c.address.substr(0, 20);
+}
+
+// The window's test presses for real; here the press that is too old.
+TEST(DialogGate, APressInThePageAllowsOnePrintDialogForAFewSeconds)
+{
+    using Verdict = web::DialogGate::Verdict;
+    const auto t = web::DialogGate::Clock::time_point{} + std::chrono::hours(1);
+    web::DialogGate gate;
+    gate.pressed(t);
+    EXPECT_EQ(gate.askToPrint(t + web::DialogGate::kPress + std::chrono::seconds(1)), Verdict::Dismiss);
+    EXPECT_EQ(gate.askToPrint(t + web::DialogGate::kPress), Verdict::Show);
+    EXPECT_EQ(gate.askToPrint(t + web::DialogGate::kPress), Verdict::Dismiss);
 }
 
 } // namespace
