@@ -216,6 +216,51 @@ TEST_F(StudioWindow, TabLeavesThePageForTheHeaderBarBothWays)
     }
 }
 
+// The find bar pushes the dark desk down; it counts the current match among all of them, shows
+// when there is none, and Escape gives the focus back to the link in the page that had it.
+TEST_F(StudioWindow, FindPushesThePageDownCountsTheCurrentMatchAndGivesTheFocusBack)
+{
+    GtkWidget* view = GTK_WIDGET(web_.widget().gobj());
+    const auto top = [&](GtkWidget* widget) {
+        graphene_point_t origin{}, at{};
+        EXPECT_TRUE(gtk_widget_compute_point(widget, windowWidget(), &origin, &at));
+        return at.y;
+    };
+    const float pageTop = top(view);
+    gtk_widget_grab_focus(view);
+    press("Tab Tab");
+    const std::string focusedLink = pageSays("document.activeElement.textContent");
+    ASSERT_NE(focusedLink, pageSays("document.body.textContent"));
+
+    FindBar& bar = window_->findBar();
+    press("ctrl+f");
+    ASSERT_TRUE(bar.isOpen() && focusIn(bar));
+    std::unique_ptr<char, decltype(&g_free)> unnamed(
+        gtk_test_accessible_check_property(GTK_ACCESSIBLE(bar.entry().gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL, "Find in page"),
+        g_free);
+    EXPECT_FALSE(unnamed) << unnamed.get();
+    ASSERT_TRUE(runUntil([&] { return bar.get_height() > 0 && top(view) == pageTop + bar.get_height(); }, 5s))
+        << top(view) << " " << bar.get_height();
+
+    const int total = std::stoi(pageSays("document.body.innerText.match(/desk/gi).length"));
+    bar.entry().set_text("desk");
+    const auto status = [&](int current) { return std::to_string(current) + " of " + std::to_string(total); };
+    EXPECT_TRUE(runUntil([&] { return bar.status().text == status(1); }, 5s)) << bar.status().text;
+    press("Return Return");
+    EXPECT_TRUE(runUntil([&] { return bar.status().text == status(3); }, 5s)) << bar.status().text;
+    press("shift+Return");
+    EXPECT_TRUE(runUntil([&] { return bar.status().text == status(2); }, 5s)) << bar.status().text;
+    bar.entry().set_text("zzqx");
+    ASSERT_TRUE(runUntil([&] { return bar.status().text == "No matches"; })) << bar.status().text;
+    EXPECT_TRUE(bar.entry().has_css_class("error"));
+
+    press("Escape");
+    EXPECT_FALSE(bar.isOpen() || bar.entry().has_css_class("error") || bar.get_visible());
+    EXPECT_EQ(focus(), view);
+    EXPECT_EQ(pageSays("document.activeElement.textContent"), focusedLink);
+    EXPECT_TRUE(runUntil([&] { return top(view) == pageTop; }, 5s));
+}
+
 // A page's print request needs a press in the page, and each press opens one print dialog, which
 // names the page; a run of them can be stopped.
 TEST_F(StudioWindow, PrintingNeedsAPressInThePageAndARunOfItCanBeStopped)

@@ -1,7 +1,8 @@
 // The view's decisions as plain functions: navigation, load failures, downloads, the proxy,
-// page dialogs and the shown address.
+// page dialogs, the shown address and the current match of a search.
 
 #include "web/DialogGate.hpp"
+#include "web/FindPosition.hpp"
 #include "web/LoadFailure.hpp"
 #include "web/NavigationPolicy.hpp"
 #include "web/ProxyChoice.hpp"
@@ -203,6 +204,20 @@ TEST(DialogGate, APressInThePageAllowsOnePrintDialogForAFewSeconds)
     EXPECT_EQ(gate.askToPrint(t + web::DialogGate::kPress + std::chrono::seconds(1)), Verdict::Dismiss);
     EXPECT_EQ(gate.askToPrint(t + web::DialogGate::kPress), Verdict::Show);
     EXPECT_EQ(gate.askToPrint(t + web::DialogGate::kPress), Verdict::Dismiss);
+}
+
+TEST(FindPosition, OnlyASelectionOfTheTextCountedAsTheEngineDoesIsTheCurrentMatch)
+{
+    const struct { std::optional<FindReport> report; std::optional<unsigned> current; } cases[] = {
+        {FindReport{"Apple", 1, 3}, 2u},
+        {FindReport{"APPLE", 0, 3}, 1u},
+        {std::nullopt, std::nullopt},
+        {FindReport{"apples", 1, 3}, std::nullopt},  // the user's own selection of other text
+        {FindReport{"apple", 1, 2}, std::nullopt},   // text the page counts otherwise (frames, hidden text)
+        {FindReport{"apple", 3, 3}, std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(currentMatch(c.report, "apple", 3), c.current) << (c.report ? c.report->text : "none");
 }
 
 } // namespace
