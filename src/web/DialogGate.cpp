@@ -13,4 +13,16 @@ DialogGate::Verdict DialogGate::ask(Clock::time_point now) const
     return Verdict::Show;
 }
 
+DialogGate::Verdict DialogGate::askToPrint(Clock::time_point now)
+{
+    if (!lastPress_ || now - *lastPress_ > kPress) {
+        return Verdict::Dismiss;
+    }
+    const Verdict verdict = ask(now);
+    if (verdict != Verdict::Dismiss) {
+        lastPress_.reset();
+    }
+    return verdict;
+}
+
 } // namespace quillbay::web

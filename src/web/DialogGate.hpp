@@ -1,9 +1,10 @@
 #pragma once
 
-// Internal to the web module: which script dialogs of the page in the view are
-// shown. A page that asks again soon after its last dialog was answered gets a
-// way to be stopped; once stopped, its dialogs are answered as dismissed
-// without showing, until another page is shown.
+// Internal to the web module: which dialogs the page in the view gets shown.
+// A page that asks again soon after its last dialog was answered gets a way
+// to be stopped; once stopped, its dialogs are answered as dismissed without
+// showing, until another page is shown. Printing also needs a press of a key
+// or button in the page, and each press allows one print dialog.
 
 #include <chrono>
 #include <optional>
@@ -15,6 +16,8 @@ public:
     using Clock = std::chrono::steady_clock;
     // How soon after an answer a new dialog counts as one of a run.
     static constexpr std::chrono::seconds kRun{3};
+    // How long after a press in the page it may still ask to print.
+    static constexpr std::chrono::seconds kPress{5};
 
     enum class Verdict {
         Show,
@@ -23,6 +26,9 @@ public:
     };
 
     Verdict ask(Clock::time_point now) const;
+    // As `ask`, but without a fresh press Dismiss; a shown print dialog uses the press up.
+    Verdict askToPrint(Clock::time_point now);
+    void pressed(Clock::time_point now) { lastPress_ = now; }
     void answered(Clock::time_point now) { lastAnswer_ = now; }
     void stop() { stopped_ = true; }
     // Another page (or the same one again) is shown: it starts afresh.
@@ -30,6 +36,7 @@ public:
 
 private:
     std::optional<Clock::time_point> lastAnswer_;
+    std::optional<Clock::time_point> lastPress_;
     bool stopped_ = false;
 };
 

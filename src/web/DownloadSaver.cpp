@@ -1,15 +1,19 @@
 #include "web/DownloadSaver.hpp"
 
 #include "support/FileChooser.hpp"
+#include "support/SafeFile.hpp"
 #include "web/DownloadsFolder.hpp"
 #include "web/LoadFailure.hpp"
 
 #include <fcntl.h>
 #include <glib/gi18n.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 #include <gtkmm/window.h>
 
 #include <utility>
@@ -55,13 +59,13 @@ void setPathData(WebKitDownload* download, const char* key, const std::string& p
 }
 
 // A new, empty file beside `chosen` for the engine to write: the file already
-// there is replaced only once the download is complete. Empty when the folder
-// takes no new file; `failure` then says why.
+// there is replaced only once the download is complete. Its hidden name is
+// short and of one length, so any name the folder takes can be chosen. Empty
+// when the folder takes no new file; `failure` then says why.
 std::string makePartialFile(const std::string& chosen, std::string& failure)
 {
     gchar* folder = g_path_get_dirname(chosen.c_str());
-    gchar* name = g_path_get_basename(chosen.c_str());
-    gchar* pattern = g_strdup_printf("%s/.%s.XXXXXX.part", folder, name);
+    gchar* pattern = g_build_filename(folder, ".quillbay-XXXXXX.part", nullptr);
     std::string partial;
     const int fd = g_mkstemp_full(pattern, O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0) {
@@ -71,9 +75,36 @@ std::string makePartialFile(const std::string& chosen, std::string& failure)
         failure = g_strerror(errno);
     }
     g_free(pattern);
-    g_free(name);
     g_free(folder);
     return partial;
+}
+
+// The process's umask, as the kernel tells it; setting it and putting it back,
+// which other threads could race with, only where the kernel does not tell.
+mode_t currentUmask()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+        }
+    }
+    const mode_t mask = umask(022);
+    umask(mask);
+    return mask;
+}
+
+// The engine writes with modes of its own: the finished file gets the mode of
+// the file it replaces, or that of any new file of the user's.
+void giveFinalMode(const std::string& chosen, const std::string& partial)
+{
+    struct stat old {};
+    const mode_t mode = lstat(chosen.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? old.st_mode & 0777
+                                                                                  : 0666 & ~currentUmask();
+    SafeFile file = SafeFile::open(partial, O_RDONLY);
+    if (file.isOpen()) {
+        fchmod(file.fd(), mode);
+    }
 }
 
 // What the download's response framed, and how much of it the engine wrote.
@@ -238,6 +269,9 @@ void DownloadSaver::onFinished(WebKitDownload* download, gpointer context)
     }
     const std::string chosen = pathData(download, kChosenPath);
     auto failure = incompleteDownloadText(downloadEnd(download));
+    if (!failure) {
+        giveFinalMode(chosen, partial);
+    }
     if (!failure && g_rename(partial.c_str(), chosen.c_str()) != 0) {
         failure = downloadFailureText({kDownloadErrorDomain, 0, g_strerror(errno)});
     }

@@ -1,11 +1,17 @@
 #include "web/PageDialogs.hpp"
 
+#include "support/DialogParent.hpp"
 #include "support/FileChooser.hpp"
 #include "support/ModalAlert.hpp"
+#include "web/FrameSandbox.hpp"
 
 #include <glib/gi18n.h>
+#include <gtk/gtkunixprint.h>
+#include <gtkmm/application.h>
+#include <gtkmm/window.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,32 +30,87 @@ struct ScriptDialogRef {
 
 constexpr int kStopResponse = 1;
 
-// Who asks: "http://127.0.0.1:8765 says", from the address of the page in the view.
-std::string pageSays(WebKitWebView* view)
+// "http://127.0.0.1:8765", from the address of the page in the view.
+std::optional<std::string> pageOrigin(WebKitWebView* view)
 {
     const char* uri = webkit_web_view_get_uri(view);
     WebKitSecurityOrigin* origin = uri ? webkit_security_origin_new_for_uri(uri) : nullptr;
     gchar* name = origin ? webkit_security_origin_to_string(origin) : nullptr;
-    std::string says = _("This page says");
+    std::optional<std::string> found;
     if (name) {
-        gchar* text = g_strdup_printf(_("%s says"), name);
-        says = text;
-        g_free(text);
+        found = name;
     }
     g_free(name);
     if (origin) {
         webkit_security_origin_unref(origin);
     }
-    return says;
+    return found;
+}
+
+// `format` with the page's origin for its %s, or `otherwise` without one.
+std::string naming(WebKitWebView* view, const char* format, const char* otherwise)
+{
+    const auto origin = pageOrigin(view);
+    if (!origin) {
+        return otherwise;
+    }
+    gchar* text = g_strdup_printf(format, origin->c_str());
+    std::string named(text);
+    g_free(text);
+    return named;
+}
+
+// What a print dialog on screen answers to.
+struct PrintRequest {
+    GRef<WebKitPrintOperation> operation;
+    std::weak_ptr<DialogGate> gate;
+    std::weak_ptr<GRef<GtkPrintSettings>> settings;
+};
+
+void onPrintResponse(GtkDialog* dialog, int response, gpointer data)
+{
+    const auto* request = static_cast<PrintRequest*>(data);
+    auto* printDialog = GTK_PRINT_UNIX_DIALOG(dialog);
+    if (response == GTK_RESPONSE_OK) {
+        auto chosen = GRef<GtkPrintSettings>::adopt(gtk_print_unix_dialog_get_settings(printDialog));
+        webkit_print_operation_set_print_settings(request->operation.get(), chosen.get());
+        webkit_print_operation_set_page_setup(request->operation.get(), gtk_print_unix_dialog_get_page_setup(printDialog));
+        webkit_print_operation_print(request->operation.get());  // holds itself until printed
+        if (const auto settings = request->settings.lock()) {
+            *settings = chosen;
+        }
+    }
+    if (const auto gate = request->gate.lock()) {
+        if (response == kStopResponse) {
+            gate->stop();
+        }
+        gate->answered(DialogGate::Clock::now());
+    }
+    gtk_window_destroy(GTK_WINDOW(dialog));
 }
 
 } // namespace
 
-PageDialogs::PageDialogs(WebKitWebView* view) : view_(view), gate_(std::make_shared<DialogGate>())
+PageDialogs::PageDialogs(WebKitWebView* view)
+    : view_(view), gate_(std::make_shared<DialogGate>()),
+      printSettings_(std::make_shared<GRef<GtkPrintSettings>>())
 {
+    keepDialogsOutOfFrames(webkit_web_view_get_user_content_manager(view));
     scriptDialog_ = connectSignal(view, "script-dialog", &PageDialogs::onScriptDialog, this);
     loadChanged_ = connectSignal(view, "load-changed", &PageDialogs::onLoadChanged, this);
     fileChooser_ = connectSignal(view, "run-file-chooser", &PageDialogs::onFileChooser, this);
+    print_ = connectSignal(view, "print", &PageDialogs::onPrint, this);
+    // Sees the presses on their way into the page and leaves them to it.
+    input_ = gtk_event_controller_legacy_new();
+    gtk_event_controller_set_propagation_phase(input_, GTK_PHASE_CAPTURE);
+    pressed_ = connectSignal(input_, "event", &PageDialogs::onInput, this);
+    gtk_widget_add_controller(GTK_WIDGET(view), input_);
+}
+
+PageDialogs::~PageDialogs()
+{
+    pressed_.disconnect();
+    gtk_widget_remove_controller(GTK_WIDGET(view_), input_);
 }
 
 gboolean PageDialogs::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self)
@@ -80,6 +141,17 @@ void PageDialogs::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer 
     }
 }
 
+gboolean PageDialogs::onInput(GtkEventControllerLegacy*, GdkEvent* event, gpointer self)
+{
+    const GdkEventType type = gdk_event_get_event_type(event);
+    const bool press = type == GDK_BUTTON_PRESS || type == GDK_TOUCH_END
+                       || (type == GDK_KEY_PRESS && gdk_key_event_get_keyval(event) != GDK_KEY_Escape);
+    if (press) {
+        static_cast<PageDialogs*>(self)->gate_->pressed(DialogGate::Clock::now());
+    }
+    return FALSE;
+}
+
 void PageDialogs::showMessage(WebKitScriptDialog* scriptDialog, bool withCancel)
 {
     const DialogGate::Verdict verdict = gate_->ask(DialogGate::Clock::now());
@@ -87,7 +159,7 @@ void PageDialogs::showMessage(WebKitScriptDialog* scriptDialog, bool withCancel)
         return;  // not held: the engine answers it as dismissed
     }
     Alert alert;
-    alert.message = pageSays(view_);
+    alert.message = naming(view_, _("%s says"), _("This page says"));
     alert.detail = webkit_script_dialog_get_message(scriptDialog);
     if (verdict == DialogGate::Verdict::ShowWithStop) {
         alert.buttons.push_back({_("_Stop Dialogs from This Page"), kStopResponse});
@@ -113,6 +185,49 @@ void PageDialogs::showMessage(WebKitScriptDialog* scriptDialog, bool withCancel)
             gate->answered(DialogGate::Clock::now());
         }
     });
+}
+
+gboolean PageDialogs::onPrint(WebKitWebView*, WebKitPrintOperation* operation, gpointer self)
+{
+    // WebKit's own print dialog would run a main loop of its own, for any page at any time.
+    static_cast<PageDialogs*>(self)->askToPrint(operation);
+    return TRUE;
+}
+
+void PageDialogs::askToPrint(WebKitPrintOperation* operation)
+{
+    const DialogGate::Verdict verdict = gate_->askToPrint(DialogGate::Clock::now());
+    if (verdict == DialogGate::Verdict::Dismiss) {
+        return;
+    }
+    const std::string title = naming(view_, _("%s asks to print"), _("This page asks to print"));
+    Gtk::Window* parent = dialogParent();
+    auto* dialog = GTK_PRINT_UNIX_DIALOG(gtk_print_unix_dialog_new(title.c_str(), parent ? parent->gobj() : nullptr));
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    if (parent && parent->get_application()) {
+        // A window of the application gets its shortcuts: Quit works while the dialog is up.
+        gtk_window_set_application(GTK_WINDOW(dialog), parent->get_application()->gobj());
+    }
+    // The engine lays out the pages itself.
+    gtk_print_unix_dialog_set_manual_capabilities(
+        dialog, static_cast<GtkPrintCapabilities>(GTK_PRINT_CAPABILITY_PAGE_SET | GTK_PRINT_CAPABILITY_COPIES
+                                                  | GTK_PRINT_CAPABILITY_COLLATE | GTK_PRINT_CAPABILITY_REVERSE
+                                                  | GTK_PRINT_CAPABILITY_SCALE | GTK_PRINT_CAPABILITY_NUMBER_UP
+                                                  | GTK_PRINT_CAPABILITY_NUMBER_UP_LAYOUT));
+    gtk_print_unix_dialog_set_embed_page_setup(dialog, TRUE);
+    // Never without settings: GTK's print-to-file needs some to start from.
+    if (!*printSettings_) {
+        *printSettings_ = GRef<GtkPrintSettings>::adopt(gtk_print_settings_new());
+    }
+    gtk_print_unix_dialog_set_settings(dialog, printSettings_->get());
+    if (verdict == DialogGate::Verdict::ShowWithStop) {
+        gtk_dialog_add_button(GTK_DIALOG(dialog), _("_Stop Dialogs from This Page"), kStopResponse);
+    }
+    g_signal_connect_data(dialog, "response", G_CALLBACK(onPrintResponse),
+                          new PrintRequest{GRef<WebKitPrintOperation>::retain(operation), gate_, printSettings_},
+                          [](gpointer data, GClosure*) { delete static_cast<PrintRequest*>(data); },
+                          GConnectFlags(0));
+    gtk_window_present(GTK_WINDOW(dialog));
 }
 
 gboolean PageDialogs::onFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,

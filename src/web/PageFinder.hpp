@@ -16,6 +16,15 @@ class PageFinder {
 public:
     static constexpr unsigned kMaxCount = 1000;
 
+    // What is known of the last search.
+    struct Result {
+        // The number of matches (above kMaxCount when there are more), or
+        // none when the text is not in the page.
+        std::optional<unsigned> matches;
+        // Which of them is the current one, from 1, where the page tells it for certain.
+        std::optional<unsigned> current;
+    };
+
     explicit PageFinder(WebViewModel& model);
     ~PageFinder();
     PageFinder(const PageFinder&) = delete;
@@ -28,15 +37,13 @@ public:
     // Ends the search and clears the highlight.
     void finish();
 
-    // After each new search: the number of matches (above kMaxCount when
-    // there are more), or none when the text is not in the page. Steps to the
-    // next or previous match report nothing: the total stays what it was.
-    sigc::signal<void(std::optional<unsigned>)>& signalResult() { return result_; }
+    // Once the matches of a new search are counted, and whenever the current match is known anew.
+    sigc::signal<void(const Result&)>& signalResult() { return result_; }
 
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
-    sigc::signal<void(std::optional<unsigned>)> result_;
+    sigc::signal<void(const Result&)> result_;
 };
 
 } // namespace quillbay

@@ -52,6 +52,18 @@ void disableFeatures(WebKitSettings* settings, std::initializer_list<std::string
     webkit_feature_list_unref(features);
 }
 
+// The engine shows find's current match as the page's selection, whose
+// default colour all but vanishes on the studio's dark pages: amber, like the
+// shell's own marks, with dark text, unless the page chose colours of its own.
+void showSelectionInAmber(WebKitWebView* view)
+{
+    WebKitUserStyleSheet* sheet = webkit_user_style_sheet_new(
+        "::selection { background-color: rgb(255, 196, 92); color: rgb(28, 27, 25); }",
+        WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+    webkit_user_content_manager_add_style_sheet(webkit_web_view_get_user_content_manager(view), sheet);
+    webkit_user_style_sheet_unref(sheet);
+}
+
 } // namespace
 
 WebKitWebView* createConfiguredView()
@@ -83,6 +95,7 @@ WebKitWebView* createConfiguredView()
 
     const GdkRGBA transparent{0.0f, 0.0f, 0.0f, 0.0f};
     webkit_web_view_set_background_color(view, &transparent);
+    showSelectionInAmber(view);
     return view;
 }
 

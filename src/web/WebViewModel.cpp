@@ -9,9 +9,11 @@
 #include "web/LoadFailure.hpp"
 #include "web/NavigationPolicy.hpp"
 #include "web/PageDialogs.hpp"
+#include "web/ShownAddress.hpp"
 #include "web/StudioContentFilter.hpp"
 #include "web/ViewConfiguration.hpp"
 
+#include <gdkmm/clipboard.h>
 #include <gio/gio.h>
 #include <glib/gi18n.h>
 #include <glibmm/main.h>
@@ -31,6 +33,7 @@ namespace {
 
 constexpr std::chrono::milliseconds kDefaultLoadTimeout{60000};
 constexpr const char* kBlankPage = "about:blank";
+constexpr int kCopyAddressResponse = 1;
 
 EngineError engineError(const GError* error)
 {
@@ -341,14 +344,20 @@ void WebViewModel::Impl::askToOpen(const std::string& url)
     Alert alert;
     alert.type = Gtk::MessageType::QUESTION;
     alert.message = _("Open this address in another application?");
-    alert.detail = url;
-    alert.buttons = {{_("_Cancel"), Gtk::ResponseType::CANCEL}, {_("_Open"), Gtk::ResponseType::ACCEPT}};
+    // A long address would push the buttons off the screen: the middle is left
+    // out, and the whole of it can be copied instead.
+    alert.detail = shownAddress(url);
+    alert.buttons = {{_("Copy _Address"), kCopyAddressResponse},
+                     {_("_Cancel"), Gtk::ResponseType::CANCEL},
+                     {_("_Open"), Gtk::ResponseType::ACCEPT}};
     alert.defaultResponse = Gtk::ResponseType::CANCEL;
     showModalAlert(alert,
                    sigc::track_obj(
                        [this, url](int response) {
                            if (response == Gtk::ResponseType::ACCEPT) {
                                opener(url);
+                           } else if (response == kCopyAddressResponse) {
+                               widget->get_clipboard()->set_text(url);
                            }
                        },
                        *this));

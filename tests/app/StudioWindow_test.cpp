@@ -1,10 +1,12 @@
 // The whole window as a user meets it, with the application's menus and the real studio server: what
 // GTK renders (the labels and colours of realised widgets) and real key presses.
 
+#include "tests/support/WebSites.hpp"
 #include "tests/support/WindowFixture.hpp"
 
 #include "app/commands/AppMenus.hpp"
 
+#include <gtk/gtkunixprint.h>
 #include <gtkmm/application.h>
 #include <webkit/webkit.h>
 
@@ -76,9 +78,37 @@ protected:
                                             nullptr, nullptr, nullptr);
     }
 
+    // What a script in the page gives back, as text.
+    std::string pageSays(const char* script)
+    {
+        std::optional<std::string> said;
+        webkit_web_view_evaluate_javascript(
+            WEBKIT_WEB_VIEW(web_.widget().gobj()), script, -1, nullptr, nullptr, nullptr,
+            +[](GObject* view, GAsyncResult* result, gpointer data) {
+                JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+                gchar* text = value ? jsc_value_to_string(value) : nullptr;
+                *static_cast<std::optional<std::string>*>(data) = text ? text : "(failed)";
+                g_free(text);
+                if (value)
+                    g_object_unref(value);
+            },
+            &said);
+        runUntil([&] { return said.has_value(); }, 5s);
+        return said.value_or("(no answer)");
+    }
+
     Glib::RefPtr<Gtk::Application> app_;
     std::unique_ptr<AppMenus> menus_;
 };
+
+// The print dialog on screen now, if any.
+GtkWidget* shownPrintDialog()
+{
+    for (auto* window : Gtk::Window::list_toplevels())
+        if (GTK_IS_PRINT_UNIX_DIALOG(window->gobj()) && window->get_visible())
+            return GTK_WIDGET(window->gobj());
+    return nullptr;
+}
 
 TEST_F(StudioWindow, LabelsShowTheirUnderscoresAndStandOutUnderALightSystemTheme)
 {
@@ -183,6 +213,83 @@ TEST_F(StudioWindow, TabLeavesThePageForTheHeaderBarBothWays)
     for (auto [key, to] : jumps) {
         press(key);
         EXPECT_EQ(focus(), to) << key;
+    }
+}
+
+// The find bar pushes the dark desk down; it counts the current match among all of them, shows
+// when there is none, and Escape gives the focus back to the link in the page that had it.
+TEST_F(StudioWindow, FindPushesThePageDownCountsTheCurrentMatchAndGivesTheFocusBack)
+{
+    GtkWidget* view = GTK_WIDGET(web_.widget().gobj());
+    const auto top = [&](GtkWidget* widget) {
+        graphene_point_t origin{}, at{};
+        EXPECT_TRUE(gtk_widget_compute_point(widget, windowWidget(), &origin, &at));
+        return at.y;
+    };
+    const float pageTop = top(view);
+    gtk_widget_grab_focus(view);
+    press("Tab Tab");
+    const std::string focusedLink = pageSays("document.activeElement.textContent");
+    ASSERT_NE(focusedLink, pageSays("document.body.textContent"));
+
+    FindBar& bar = window_->findBar();
+    press("ctrl+f");
+    ASSERT_TRUE(bar.isOpen() && focusIn(bar));
+    std::unique_ptr<char, decltype(&g_free)> unnamed(
+        gtk_test_accessible_check_property(GTK_ACCESSIBLE(bar.entry().gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL, "Find in page"),
+        g_free);
+    EXPECT_FALSE(unnamed) << unnamed.get();
+    ASSERT_TRUE(runUntil([&] { return bar.get_height() > 0 && top(view) == pageTop + bar.get_height(); }, 5s))
+        << top(view) << " " << bar.get_height();
+
+    const int total = std::stoi(pageSays("document.body.innerText.match(/desk/gi).length"));
+    bar.entry().set_text("desk");
+    const auto status = [&](int current) { return std::to_string(current) + " of " + std::to_string(total); };
+    EXPECT_TRUE(runUntil([&] { return bar.status().text == status(1); }, 5s)) << bar.status().text;
+    press("Return Return");
+    EXPECT_TRUE(runUntil([&] { return bar.status().text == status(3); }, 5s)) << bar.status().text;
+    press("shift+Return");
+    EXPECT_TRUE(runUntil([&] { return bar.status().text == status(2); }, 5s)) << bar.status().text;
+    bar.entry().set_text("zzqx");
+    ASSERT_TRUE(runUntil([&] { return bar.status().text == "No matches"; })) << bar.status().text;
+    EXPECT_TRUE(bar.entry().has_css_class("error"));
+
+    press("Escape");
+    EXPECT_FALSE(bar.isOpen() || bar.entry().has_css_class("error") || bar.get_visible());
+    EXPECT_EQ(focus(), view);
+    EXPECT_EQ(pageSays("document.activeElement.textContent"), focusedLink);
+    EXPECT_TRUE(runUntil([&] { return top(view) == pageTop; }, 5s));
+}
+
+// A page's print request needs a press in the page, and each press opens one print dialog, which
+// names the page; a run of them can be stopped.
+TEST_F(StudioWindow, PrintingNeedsAPressInThePageAndARunOfItCanBeStopped)
+{
+    WebSites site;
+    web_.setAllowedPort(site.studioPort);
+    loadAndSettle(site.studio("/print"));
+    const auto beacons = [&](const std::string& name) { return site.times(site.studioPort, "/beacon?" + name); };
+    ASSERT_TRUE(runUntil([&] { return beacons("print-unasked") == 1; }));
+    runFor(500ms);
+    EXPECT_EQ(shownPrintDialog(), nullptr);
+
+    for (int press = 1; press <= 3; ++press) {
+        click(web_.widget());
+        ASSERT_TRUE(runUntil([&] { return beacons("print-pressed") == press; })) << press;
+        GtkWidget* dialog = nullptr;
+        if (press == 3) {  // stopped
+            runFor(500ms);
+            EXPECT_EQ(shownPrintDialog(), nullptr);
+            break;
+        }
+        ASSERT_TRUE(runUntil([&] { return (dialog = shownPrintDialog()) != nullptr; })) << press;
+        EXPECT_EQ(gtk_window_get_title(GTK_WINDOW(dialog)), site.studio("") + " asks to print");
+        GtkWidget* stop = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), 1);
+        EXPECT_EQ(stop != nullptr, press == 2) << "only a dialog soon after the last one offers to stop";
+        gtk_dialog_response(GTK_DIALOG(dialog), stop ? 1 : GTK_RESPONSE_CANCEL);
+        // The page asked twice; the press allowed one.
+        runFor(500ms);
+        EXPECT_EQ(shownPrintDialog(), nullptr) << press;
     }
 }
 

@@ -76,30 +76,6 @@ TEST_F(DesktopWindow, ZoomStepsApplyToTheViewAndAreRememberedAcrossWindows)
     EXPECT_DOUBLE_EQ(pageZoom(web_), 1.0);
 }
 
-TEST_F(DesktopWindow, FindBarCountsMatchesAndShowsWhenThereAreNone)
-{
-    openOnSite("/landing-Apple-apple-APPLE");
-
-    ASSERT_TRUE(action("win.find"));
-    FindBar& bar = window_->findBar();
-    EXPECT_TRUE(bar.isOpen());
-    EXPECT_TRUE(focus() == GTK_WIDGET(bar.entry().gobj()) || focusIn(bar.entry()));
-    EXPECT_EQ(labelProblem(GTK_WIDGET(bar.entry().gobj()), "Find in page"), "");
-
-    bar.entry().set_text("apple");  // any case
-    ASSERT_TRUE(runUntil([&] { return bar.status().text == "3 matches"; })) << bar.status().text;
-    EXPECT_FALSE(bar.entry().has_css_class("error"));
-    press("Return Return shift+Return");  // stepping through the matches keeps their total
-    runFor(500ms);
-    EXPECT_EQ(bar.status().text, "3 matches");
-
-    bar.entry().set_text("zzqx");
-    ASSERT_TRUE(runUntil([&] { return bar.status().text == "No matches"; })) << bar.status().text;
-    EXPECT_TRUE(bar.entry().has_css_class("error"));
-    bar.close();
-    EXPECT_FALSE(bar.isOpen() || bar.entry().has_css_class("error") || bar.get_visible());
-}
-
 TEST_F(DesktopWindow, WindowSizeAndMaximisedStateSurviveARun)
 {
     int width = 0, height = 0;

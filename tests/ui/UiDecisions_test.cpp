@@ -116,12 +116,23 @@ TEST(WindowSizing, TheMinimumShrinksOnlyWhereTheWorkAreaIsSmallerAndAShrunkSizeI
 TEST(FindBarLogic, Status)
 {
     using Status = FindBarLogic::Status;
-    EXPECT_EQ(FindBarLogic::status("", std::nullopt, 1000), Status{});
-    for (const auto count : {std::optional<unsigned>(), std::optional<unsigned>(0u)})
-        EXPECT_EQ(FindBarLogic::status("x", count, 1000), (Status{"No matches", true}));
-    EXPECT_EQ(FindBarLogic::status("x", 1u, 1000), (Status{"1 match", false}));
-    EXPECT_EQ(FindBarLogic::status("x", 7u, 1000), (Status{"7 matches", false}));
-    EXPECT_EQ(FindBarLogic::status("x", G_MAXUINT, 1000), (Status{"More than 1000 matches", false}));
+    const std::optional<unsigned> none;
+    const struct {
+        const char* query;
+        std::optional<unsigned> matches, current;
+        Status status;
+    } rows[] = {
+        {"", 3u, 1u, {}},
+        {"x", none, none, {"No matches", true}},
+        {"x", 0u, none, {"No matches", true}},
+        {"x", 1u, none, {"1 match", false}},
+        {"x", 7u, none, {"7 matches", false}},
+        {"x", 7u, 2u, {"2 of 7", false}},
+        {"x", 7u, 8u, {"7 matches", false}},  // a position past the end is not believed
+        {"x", G_MAXUINT, 2u, {"More than 1000 matches", false}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(FindBarLogic::status(row.query, row.matches, row.current, 1000), row.status) << row.status.text;
 }
 
 TEST(StartAttempts, EachFailedRestartReadsDifferentlyAndKeepsTheMessage)

@@ -1,8 +1,12 @@
-// The view's decisions as plain functions: navigation, load failures, downloads and the proxy.
+// The view's decisions as plain functions: navigation, load failures, downloads, the proxy,
+// page dialogs, the shown address and the current match of a search.
 
+#include "web/DialogGate.hpp"
+#include "web/FindPosition.hpp"
 #include "web/LoadFailure.hpp"
 #include "web/NavigationPolicy.hpp"
 #include "web/ProxyChoice.hpp"
+#include "web/ShownAddress.hpp"
 
 #include <gtest/gtest.h>
 
@@ -166,6 +170,54 @@ TEST(ProxyChoice, TheEnvironmentsProxyServesEverythingButTheLoopbackHosts)
         EXPECT_EQ(choice, c.expected) << "mode " << int(choice.mode) << " default " << choice.defaultProxy
                                       << " hosts " << choice.ignoreHosts.size();
     }
+}
+
+TEST(ShownAddress, KeepsTheSchemeTheHostAndBothEndsOfTheRest)
+{
+    const auto run = [](char c, std::size_t n) { return std::string(n, c); };
+    std::string accents;
+    for (int i = 0; i < 100; ++i)
+        accents += "\u00e9";
+    const struct { std::string address, shown; } cases[] = {
+        {"mailto:take@example.com", "mailto:take@example.com"},
+        {run('a', 40), run('a', 40)},
+        {"mailto:" + run('a', 100) + "@b", "mailto:" + run('a', 16) + "\u2026" + run('a', 14) + "@b"},
+        {"ssh://host.example:22/" + run('p', 100) + "/end", "ssh://host.example:22/" + run('p', 8) + "\u2026" + run('p', 5) + "/end"},
+        // A host that leaves too little room, and no scheme at all: cut in the middle.
+        {"x-app://" + run('h', 100), "x-app://" + run('h', 12) + "\u2026" + run('h', 19)},
+        {run('z', 41), run('z', 20) + "\u2026" + run('z', 19)},
+        // Characters, not bytes; bytes that are not UTF-8 are replaced.
+        {"magnet:?dn=" + accents, "magnet:?dn=" + accents.substr(0, 24) + "\u2026" + accents.substr(0, 32)},
+        {"news:\xff", "news:\ufffd"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shownAddress(c.address, 40), c.shown) << c.address.substr(0, 20);
+}
+
+// The window's test presses for real; here the press that is too old.
+TEST(DialogGate, APressInThePageAllowsOnePrintDialogForAFewSeconds)
+{
+    using Verdict = web::DialogGate::Verdict;
+    const auto t = web::DialogGate::Clock::time_point{} + std::chrono::hours(1);
+    web::DialogGate gate;
+    gate.pressed(t);
+    EXPECT_EQ(gate.askToPrint(t + web::DialogGate::kPress + std::chrono::seconds(1)), Verdict::Dismiss);
+    EXPECT_EQ(gate.askToPrint(t + web::DialogGate::kPress), Verdict::Show);
+    EXPECT_EQ(gate.askToPrint(t + web::DialogGate::kPress), Verdict::Dismiss);
+}
+
+TEST(FindPosition, OnlyASelectionOfTheTextCountedAsTheEngineDoesIsTheCurrentMatch)
+{
+    const struct { std::optional<FindReport> report; std::optional<unsigned> current; } cases[] = {
+        {FindReport{"Apple", 1, 3}, 2u},
+        {FindReport{"APPLE", 0, 3}, 1u},
+        {std::nullopt, std::nullopt},
+        {FindReport{"apples", 1, 3}, std::nullopt},  // the user's own selection of other text
+        {FindReport{"apple", 1, 2}, std::nullopt},   // text the page counts otherwise (frames, hidden text)
+        {FindReport{"apple", 3, 3}, std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(currentMatch(c.report, "apple", 3), c.current) << (c.report ? c.report->text : "none");
 }
 
 } // namespace

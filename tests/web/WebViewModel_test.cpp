@@ -2,6 +2,7 @@
 
 #include "web/DownloadEvents.hpp"
 #include "web/LoadFailure.hpp"
+#include "web/ShownAddress.hpp"
 #include "web/WebView.hpp"
 #include "web/WebViewModel.hpp"
 
@@ -9,7 +10,9 @@
 #include "tests/support/WebSites.hpp"
 
 #include <gtest/gtest.h>
+#include <gdkmm/clipboard.h>
 #include <gtkmm/application.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <webkit/webkit.h>
 
@@ -227,6 +230,22 @@ TEST_F(WebViewModelTest, OtherSchemesLeaveOnlyAfterAClickAndAYesAndLocalFilesNev
     }
     EXPECT_TRUE(runUntil([&] { return !opened.empty(); }));
 
+    // A long address is shown cut in the middle, and the whole of it can be copied.
+    const std::string longAddress = "mailto:take@" + std::string(200000, 'x') + ".end";
+    loadAndSettle(sites->studio("/long-anchor?to=mailto:take@&n=200000"));
+    clickLink();
+    Gtk::MessageDialog* dialog = nullptr;
+    ASSERT_TRUE(runUntil([&] { return (dialog = shownMessageDialog("mailto:take@x")) != nullptr && dialog->get_mapped(); }));
+    const std::string shown = dialog->property_secondary_text().get_value().raw();
+    EXPECT_TRUE(shown == shownAddress(longAddress)) << shown.size() << " bytes shown";
+    EXPECT_LE(dialog->get_width(), 1400) << "wider than the test screen";
+    dialog->response(1);  // Copy Address
+    std::optional<std::string> copied;
+    auto clipboard = model->widget().get_clipboard();
+    clipboard->read_text_async([&](auto& result) { copied = clipboard->read_text_finish(result); });
+    EXPECT_TRUE(runUntil([&] { return copied.has_value(); }));
+    EXPECT_TRUE(copied == longAddress) << copied.value_or("(nothing)").size();
+
     loadAndSettle(sites->studio("/anchor?to=file:///etc/passwd"));
     clickLink();
     runFor(500ms);
@@ -241,6 +260,11 @@ TEST_F(WebViewModelTest, APageDialogNamesItsPageAndARunOfThemCanBeStopped)
     ASSERT_TRUE(application->register_application());
     g_application_set_default(G_APPLICATION(application->gobj()));
     application->add_window(*window);
+    // A frame of another origin cannot speak in the page's name: it gets no dialog at all.
+    loadAndSettle(sites->studio("/iframe?frame=/framed-alert"));
+    EXPECT_TRUE(reached(sites->foreignPort, "/beacon?framed-alert-done"));
+    EXPECT_EQ(shownMessageDialog("from a frame"), nullptr);
+
     loadAndSettle(sites->studio("/alerts"));
     Gtk::MessageDialog* dialog = nullptr;
     ASSERT_TRUE(runUntil([&] { return (dialog = shownMessageDialog("take 0")) != nullptr; }));
@@ -271,14 +295,19 @@ TEST_F(WebViewModelTest, ADownloadIsSavedOnlyWhenItIsKnownToBeCompleteAndNeverCo
     ASSERT_TRUE(runUntil([&] { return suggested.size() == 1; }));
     runFor(500ms);
     EXPECT_EQ(model->loadError().get(), std::nullopt);
+    // The longest name the folder takes; a new file gets the umask's mode.
     TempDir folder{"quillbay-web"};
-    destination = folder / "report.txt";
+    destination = folder / (std::string(251, 'r') + ".txt");
+    const mode_t umaskBefore = umask(027);
     model->reload();
-    EXPECT_TRUE(runUntil([&] { return readFile(*destination) == "plain text report\n"; }));
+    EXPECT_TRUE(runUntil([&] { return readFile(*destination) == "plain text report\n"; })) << model->loadError().get().value_or("");
+    umask(umaskBefore);
+    EXPECT_EQ(fs::status(*destination).permissions(), fs::perms(0640));
     EXPECT_EQ(suggested, (std::vector<std::string>{"report.txt", "report.txt"}));
 
-    // Responses the view cannot show, saved over a longer file: broken.bin declares more
-    // than it sends over HTTP/1.0, the others close a third of the way in or are whole.
+    // Responses the view cannot show and a blob made in the page, saved over a longer file, whose
+    // mode the whole ones keep: broken.bin declares more than it sends over HTTP/1.0, the others
+    // close a third of the way in or are whole.
     const std::string older(20000, 'o');
     const struct { const char* path; std::string error; } cases[] = {
         {"/broken.bin", "The connection closed after 2000 of 10000000 bytes."},
@@ -286,6 +315,7 @@ TEST_F(WebViewModelTest, ADownloadIsSavedOnlyWhenItIsKnownToBeCompleteAndNeverCo
         {"/cut/gzip", "The server sent the file compressed,"},  // the length is of the compressed body
         {"/cut/odd", "The connection closed after 3333 of 10000 bytes."},  // an encoding nobody decodes
         {"/whole/odd", ""},
+        {"/blob/take.bin", ""},
     };
     for (const auto& c : cases) {
         saved.clear();
@@ -293,15 +323,21 @@ TEST_F(WebViewModelTest, ADownloadIsSavedOnlyWhenItIsKnownToBeCompleteAndNeverCo
         const std::string name = fs::path(c.path).filename().string() + (c.error.empty() ? "-whole" : "-cut");
         destination = folder / name;
         std::ofstream(*destination) << older;
+        fs::permissions(*destination, fs::perms(0604));
         model->load(sites->studio(c.path));
         ASSERT_TRUE(runUntil([&] { return saved.size() + failed.size() == 1; })) << c.path;
         EXPECT_EQ(suggested.back(), fs::path(c.path).filename()) << c.path;
         if (c.error.empty()) {
             EXPECT_EQ(saved, std::vector<std::string>{destination->string()});
             EXPECT_EQ(readFile(*destination).size(), 10000u);
+            EXPECT_EQ(fs::status(*destination).permissions(), fs::perms(0604));
             EXPECT_EQ(model->loadError().get(), std::nullopt);
-            // The view shows the address until the response turns the load into a download.
-            EXPECT_TRUE(runUntil([&] { return model->currentURL().get() == page && !model->isLoading().get(); }));
+            // The view shows the address until the response turns the load into a download;
+            // the blob's page is shown itself.
+            const bool inPage = std::string(c.path).rfind("/blob/", 0) == 0;
+            EXPECT_TRUE(runUntil([&] {
+                return model->currentURL().get() == (inPage ? sites->studio(c.path) : page) && !model->isLoading().get();
+            })) << c.path;
         } else {
             EXPECT_EQ(failed, std::vector<std::string>{name});
             EXPECT_TRUE(readFile(*destination) == older) << c.path;

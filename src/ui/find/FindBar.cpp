@@ -1,13 +1,15 @@
 #include "ui/find/FindBar.hpp"
 
 #include "support/AccessibleText.hpp"
+#include "web/WebViewModel.hpp"
 
 #include <glib/gi18n.h>
 #include <gtkmm/eventcontrollerkey.h>
+#include <gtkmm/root.h>
 
 namespace quillbay {
 
-FindBar::FindBar(WebViewModel& web) : finder_(web), row_(Gtk::Orientation::HORIZONTAL, 6)
+FindBar::FindBar(WebViewModel& web) : page_(web.widget()), finder_(web), row_(Gtk::Orientation::HORIZONTAL, 6)
 {
     add_css_class("find-bar");
     set_show_close_button(true);
@@ -43,19 +45,35 @@ FindBar::FindBar(WebViewModel& web) : finder_(web), row_(Gtk::Orientation::HORIZ
     entry_.add_controller(keys);
 
     finder_.signalResult().connect(sigc::mem_fun(*this, &FindBar::onResult));
-    // Closed, the bar leaves the window entirely, for assistive technologies too.
+    // Escape, the close button and close() all end here.
     property_search_mode_enabled().signal_changed().connect([this] {
-        if (!get_search_mode()) {
-            finder_.finish();
-            set_visible(false);
-        }
+        if (!get_search_mode())
+            onClosed();
     });
     set_visible(false);
+}
+
+FindBar::~FindBar()
+{
+    rememberFocus(nullptr);
+}
+
+void FindBar::rememberFocus(GtkWidget* widget)
+{
+    if (focusBefore_)
+        g_object_remove_weak_pointer(G_OBJECT(focusBefore_), reinterpret_cast<gpointer*>(&focusBefore_));
+    focusBefore_ = widget;
+    if (focusBefore_)
+        g_object_add_weak_pointer(G_OBJECT(focusBefore_), reinterpret_cast<gpointer*>(&focusBefore_));
 }
 
 void FindBar::open()
 {
     const bool wasOpen = isOpen();
+    auto* root = get_root();
+    GtkWidget* focus = root ? gtk_root_get_focus(root->gobj()) : nullptr;
+    if (!focus || !gtk_widget_is_ancestor(focus, GTK_WIDGET(gobj())))
+        rememberFocus(focus);
     set_visible(true);
     set_search_mode(true);
     entry_.grab_focus();
@@ -67,8 +85,23 @@ void FindBar::open()
 void FindBar::close()
 {
     set_search_mode(false);
+}
+
+void FindBar::onClosed()
+{
     finder_.finish();
     showStatus({});
+    // Before the bar goes: the entry holding the focus would pass it on to the header bar.
+    giveFocusBack();
+    // Closed, the bar leaves the window entirely, for assistive technologies too.
+    set_visible(false);
+}
+
+void FindBar::giveFocusBack()
+{
+    GtkWidget* back = focusBefore_;
+    if (!back || !gtk_widget_get_mapped(back) || !gtk_widget_grab_focus(back))
+        page_.grab_focus();
 }
 
 void FindBar::onTextChanged()
@@ -79,9 +112,9 @@ void FindBar::onTextChanged()
     finder_.search(text);
 }
 
-void FindBar::onResult(std::optional<unsigned> matches)
+void FindBar::onResult(const PageFinder::Result& result)
 {
-    showStatus(FindBarLogic::status(entry_.get_text(), matches, PageFinder::kMaxCount));
+    showStatus(FindBarLogic::status(entry_.get_text(), result.matches, result.current, PageFinder::kMaxCount));
 }
 
 void FindBar::showStatus(const FindBarLogic::Status& status)

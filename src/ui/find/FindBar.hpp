@@ -13,15 +13,17 @@ namespace quillbay {
 
 class WebViewModel;
 
-// The find-in-page bar over the web view: an entry, the number of matches
-// (or "No matches" in the error style), previous and next.
+// The find-in-page bar above the web view: an entry, the number of matches
+// ("2 of 7" where the current one is known, or "No matches" in the error
+// style), previous and next. Closed, it gives the focus back to where it was.
 class FindBar : public Gtk::SearchBar {
 public:
     explicit FindBar(WebViewModel& web);
+    ~FindBar() override;
 
     // Shows the bar with the entry focused and its text selected.
     void open();
-    // Hides the bar and clears the highlight.
+    // Hides the bar, clears the highlight and gives the focus back.
     void close();
 
     bool isOpen() const { return get_search_mode(); }
@@ -30,10 +32,16 @@ public:
 
 private:
     void onTextChanged();
-    void onResult(std::optional<unsigned> matches);
+    void onResult(const PageFinder::Result& result);
+    void onClosed();
+    void rememberFocus(GtkWidget* widget);
+    // Back to where it was when the bar opened, else to the page.
+    void giveFocusBack();
     void showStatus(const FindBarLogic::Status& status);
     bool onKey(unsigned keyval, unsigned keycode, Gdk::ModifierType state);
 
+    Gtk::Widget& page_;
+    GtkWidget* focusBefore_ = nullptr;  // weak: cleared when the widget goes
     PageFinder finder_;
     FindBarLogic::Status status_;
     Gtk::Box row_;

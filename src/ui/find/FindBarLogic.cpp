@@ -5,7 +5,8 @@
 
 namespace quillbay {
 
-FindBarLogic::Status FindBarLogic::status(const std::string& query, std::optional<unsigned> matches, unsigned limit)
+FindBarLogic::Status FindBarLogic::status(const std::string& query, std::optional<unsigned> matches,
+                                          std::optional<unsigned> current, unsigned limit)
 {
     if (query.empty())
         return {};
@@ -17,7 +18,10 @@ FindBarLogic::Status FindBarLogic::status(const std::string& query, std::optiona
         g_free(text);
         return status;
     }
-    gchar* text = g_strdup_printf(ngettext("%u match", "%u matches", *matches), *matches);
+    // "2 of 7": the current match, of all of them.
+    gchar* text = current && *current <= *matches
+                      ? g_strdup_printf(_("%u of %u"), *current, *matches)
+                      : g_strdup_printf(ngettext("%u match", "%u matches", *matches), *matches);
     Status status{text, false};
     g_free(text);
     return status;

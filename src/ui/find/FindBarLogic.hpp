@@ -16,9 +16,11 @@ struct FindBarLogic {
 
     enum class KeyAction { None, Next, Previous, Close };
 
-    // `matches`: the last result of the search for `query` (none: not found).
+    // `matches`: the last count of the search for `query` (none: not found);
+    // `current`: which of them is the current one, from 1, if known.
     // `limit`: the most matches that are counted.
-    static Status status(const std::string& query, std::optional<unsigned> matches, unsigned limit);
+    static Status status(const std::string& query, std::optional<unsigned> matches,
+                         std::optional<unsigned> current, unsigned limit);
 
     // Enter finds the next match, Shift+Enter the previous one, Escape closes.
     static KeyAction keyAction(unsigned keyval, bool shift);

@@ -58,7 +58,7 @@ int minimumLength(Gtk::Widget& widget, Gtk::Orientation orientation)
 
 MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes, Preferences preferences)
     : web_(web), preferences_(std::move(preferences)),
-      content_(*this, server, web, themes, preferences_), findBar_(web)
+      column_(Gtk::Orientation::VERTICAL), content_(*this, server, web, themes, preferences_), findBar_(web)
 {
     installQuillbayStyle();
     add_css_class("quillbay");
@@ -67,8 +67,10 @@ MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& the
     set_show_menubar(true);
     restoreWindowState();
     set_titlebar(content_.toolbar());
-    set_child(content_);
-    content_.add_overlay(findBar_);
+    // The find bar above the content, pushing the page down rather than covering its top.
+    column_.append(findBar_);
+    column_.append(content_);
+    set_child(column_);
 
     add_action("find", [this] { findBar_.open(); });
     add_action("zoom-in", sigc::mem_fun(*this, &MainWindow::zoomIn));

@@ -6,13 +6,14 @@
 #include "ui/preferences/Preferences.hpp"
 
 #include <gtkmm/applicationwindow.h>
+#include <gtkmm/box.h>
 
 #include <memory>
 
 namespace quillbay {
 
 // The one window: "Quillbay", the toolbar as its title bar, ContentView inside,
-// the find bar over the page. Remembers its size, maximised state and the page
+// the find bar above the page. Remembers its size, maximised state and the page
 // zoom in `preferences`. Installs "win.find", "win.zoom-in", "win.zoom-out"
 // and "win.zoom-reset".
 class MainWindow : public Gtk::ApplicationWindow {
@@ -41,6 +42,7 @@ private:
     WebViewModel& web_;
     Preferences preferences_;
     WindowSizing sizing_;
+    Gtk::Box column_;
     ContentView content_;
     FindBar findBar_;
 };
