@@ -2,7 +2,6 @@
 // probe-limit edges take milliseconds. Real children cross the same paths in ServerProcess_test and in
 // quillbay-supervise's test.
 
-#include "FakeChildren.hpp"
 #include "ServerTestSupport.hpp"
 
 #include "app/diagnostics/DiagnosticsReport.hpp"
@@ -24,18 +23,59 @@ namespace {
 const auto kGrace = kTestStopGrace;
 const auto kReapLimit = ServerProcess::Timing{}.reapLimit;
 
-// A supervisor's surroundings: its files, its children and its clock. Made before the ServerProcess, gone after it.
+// A launched server that ends only on its signal and records what the supervisor did to it.
+class FakeChild final : public ServerChild {
+public:
+    FakeChild(pid_t pid, int endsOn, EndHandler end) : pid_(pid), endsOn_(endsOn), end_(std::move(end)) {}
+
+    pid_t pid() const override { return pid_; }
+    bool hasEnded() const override { return reaped_; }
+    void whenReaped(std::function<void()> action) override { reaped_ ? action() : void(onReaped_ = std::move(action)); }
+    void closeInput() override { events.push_back("eof"); }
+    void sendSignal(int signal) override
+    {
+        events.push_back(signal == SIGTERM ? "TERM" : signal == SIGKILL ? "KILL" : std::to_string(signal));
+        if (signal == endsOn_ && !reaped_)
+            end({signal, true});
+    }
+
+    // It ends: reaped, then its output read to the end.
+    void end(Termination how)
+    {
+        reaped_ = true;
+        if (auto reaped = std::exchange(onReaped_, nullptr))
+            reaped();
+        if (auto ended = std::exchange(end_, nullptr))
+            ended(how);
+    }
+
+    std::vector<std::string> events;  // "eof", "TERM", "KILL", as they came
+
+private:
+    pid_t pid_;
+    int endsOn_;  // the signal that ends it; 0: none does (stuck in the kernel)
+    EndHandler end_;
+    std::function<void()> onReaped_;
+    bool reaped_ = false;
+};
+
+// A supervisor's surroundings: its files, its children (pids from 900001) and its clock. Made before the
+// ServerProcess, gone after it.
 struct Supervised {
-    explicit Supervised(int childEndsOn = SIGTERM) : launcher(childEndsOn) {}
+    explicit Supervised(int childrenEndOn = SIGTERM) : endsOn(childrenEndOn) {}
     ServerProcess::Config config()
     {
         auto config = resources.config();
-        config.launcher = launcher.launcher();
+        config.launcher = [this](const ServerChild::Description&, ServerChild::OutputHandler, ServerChild::EndHandler end) {
+            children.push_back(std::make_shared<FakeChild>(900001 + static_cast<pid_t>(children.size()), endsOn, std::move(end)));
+            return ServerChild::Launch{children.back(), {}};
+        };
         config.clock = &clock;
         return config;
     }
+    int endsOn;
     FakeResources resources{{}};
-    FakeLauncher launcher;
+    std::vector<std::shared_ptr<FakeChild>> children;
     FakeClock clock;
 };
 
@@ -45,15 +85,9 @@ struct Supervised {
 // the kernel never reaps holds the stop at most the reap limit. The studio folder stays locked until the stop is done.
 TEST(ServerStop, WaitsOutTheGraceThenKillsAndBoundsTheReap)
 {
-    const struct {
-        int childEndsOn;
-        Args events;
-        std::chrono::milliseconds doneAfter;
-    } rows[] = {
-        {SIGTERM, {"eof", "TERM"}, kGrace},
-        {SIGKILL, {"eof", "TERM", "KILL"}, kGrace},
-        {0, {"eof", "TERM", "KILL"}, kGrace + kReapLimit},
-    };
+    const std::tuple<int, Args, std::chrono::milliseconds> rows[] = {  // the child ends on, what it got, done after
+        {SIGTERM, {"eof", "TERM"}, kGrace}, {SIGKILL, {"eof", "TERM", "KILL"}, kGrace},
+        {0, {"eof", "TERM", "KILL"}, kGrace + kReapLimit}};
     for (const auto& [endsOn, events, doneAfter] : rows) {
         SCOPED_TRACE(endsOn);
         Supervised s(endsOn);
@@ -65,12 +99,10 @@ TEST(ServerStop, WaitsOutTheGraceThenKillsAndBoundsTheReap)
         EXPECT_TRUE(server.state()->isIdle() && !server.hasChild());
         s.clock.advance(doneAfter - 1ms);
         StudioLock other;
-        EXPECT_FALSE(done);
-        EXPECT_EQ(other.acquire(s.resources.stateDir()), StudioLock::Outcome::HeldElsewhere);
+        EXPECT_TRUE(!done && other.acquire(s.resources.stateDir()) == StudioLock::Outcome::HeldElsewhere);
         s.clock.advance(1ms);
-        EXPECT_TRUE(done);
-        EXPECT_EQ(s.launcher.children[0]->events, events);
-        EXPECT_EQ(other.acquire(s.resources.stateDir()), StudioLock::Outcome::Held);
+        EXPECT_TRUE(done && other.acquire(s.resources.stateDir()) == StudioLock::Outcome::Held);
+        EXPECT_EQ(s.children[0]->events, events);
     }
 }
 
@@ -91,16 +123,13 @@ TEST(ServerStop, AStopOrQuitDuringARestartsGraceStartsNothingUnlessTheQuitIsCall
             server->restart();
         bool done = false;
         mode == Stop ? server->stop([&] { done = true; }) : delegate.requestQuit([&] { done = true; });
-        if (mode == QuitCalledOff) {
-            EXPECT_TRUE(delegate.resumeFromQuit());
-        }
+        EXPECT_EQ(mode == QuitCalledOff && delegate.resumeFromQuit(), mode == QuitCalledOff);
         s.clock.advance(kGrace - 5 * (kGrace / 20) - 1ms);
-        EXPECT_TRUE(!done && s.launcher.children.size() == 1u) << "the old child is still within its grace";
+        EXPECT_TRUE(!done && s.children.size() == 1u) << "the old child is still within its grace";
         s.clock.advance(1ms);
         const bool calledOff = mode == QuitCalledOff;
-        EXPECT_EQ(s.launcher.children[0]->events, (Args{"eof", "TERM", "KILL"}));
-        EXPECT_EQ(done, !calledOff);
-        EXPECT_EQ(s.launcher.children.size(), calledOff ? 2u : 1u);
+        EXPECT_EQ(s.children[0]->events, (Args{"eof", "TERM", "KILL"}));
+        EXPECT_TRUE(done != calledOff && s.children.size() == (calledOff ? 2u : 1u));
         using S = ServerState;
         EXPECT_EQ(seen.states, (calledOff ? std::vector{S::idle(), S::starting()} : std::vector{S::idle()}));
         EXPECT_EQ(fs::exists(s.resources.stateDir() + "/logs/server.previous.log"), calledOff);
@@ -124,16 +153,14 @@ TEST(ServerProbe, GivesUpAtItsLimitUnlessStoppedBefore)
             server.stop();
         s.clock.advance(config.timing.probe.limit + config.timing.probe.pause);
         using S = ServerState;
-        if (stoppedFirst) {
-            EXPECT_EQ(seen.states, (std::vector{S::starting(), S::idle()}));
-            continue;
-        }
         const auto noAnswer = S::failed("The studio server did not answer within 0.1 s. See the server log.");
-        EXPECT_TRUE(server.hasChild() && seen.states == (std::vector{S::starting(), noAnswer}));
-        s.launcher.children[0]->end({0, false});
-        EXPECT_TRUE(!server.hasChild() && seen.states.size() == 2u) << "no new message";
+        EXPECT_EQ(seen.states, (std::vector{S::starting(), stoppedFirst ? S::idle() : noAnswer}));
+        if (stoppedFirst)
+            continue;
         server.start();
-        EXPECT_EQ(s.launcher.children.size(), 2u);
+        EXPECT_TRUE(server.hasChild() && s.children.size() == 1u) << "it still runs, so a start does nothing";
+        s.children[0]->end({0, false});
+        EXPECT_TRUE(!server.hasChild() && seen.states.size() == 2u) << "no new message";
     }
 }
 
@@ -171,8 +198,7 @@ TEST(DebugLog, NamesTheChosenPortAndThePhasesAndGoesIntoTheDiagnosticsMasked)
         EXPECT_TRUE(std::ranges::any_of(lines, [&](auto& line) { return line.find(told) != std::string::npos; })) << told;
 
     DiagnosticsReport report;
-    report.homes = {s.resources.stateDir()};
-    report.debugLog = lines;
+    report.homes = {s.resources.stateDir()}, report.debugLog = lines;
     const auto zip = report.build();
     const auto entry = std::ranges::find(zip, std::string("debug.log"), &ZipEntry::first);
     ASSERT_NE(entry, zip.end());
