@@ -296,12 +296,9 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     {
         startAfterStop = false;
         const StopSequence::Timing timing{config.timing.stopGrace, config.timing.reapLimit};
-        std::weak_ptr<Impl> weak = weak_from_this();
+        // The sequence is ours: gone with us, it calls nothing.
         stopping = std::make_unique<StopSequence>(std::exchange(process, nullptr), timing, clock,
-                                                  [weak](StopSequence::Continuations continuations) {
-                                                      if (auto self = weak.lock())
-                                                          self->stopDone(std::move(continuations));
-                                                  });
+                                                  [this](auto continuations) { stopDone(std::move(continuations)); });
         stopping->join(std::move(then));
         changePhase(Phase::Stopping);
     }
@@ -310,10 +307,11 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     void stopDone(StopSequence::Continuations continuations)
     {
         lastStop = std::move(stopping);
+        const bool startAfter = std::exchange(startAfterStop, false);
         changePhase(Phase::Stopped);
         for (auto& then : continuations)
             then();
-        if (std::exchange(startAfterStop, false) && phase == Phase::Stopped)
+        if (startAfter && phase == Phase::Stopped)
             start();
     }
 

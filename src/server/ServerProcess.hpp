@@ -62,6 +62,9 @@ public:
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     // Published values; only ServerProcess writes them, always on the main loop.
+    // The state is derived from the supervisor's phase: idle from a stop on,
+    // also while the stopped child is within its grace (hasChild() is false
+    // then, and a start waits for the stop to be done).
     const Published<State>& state() const;
     const Published<long long>& port() const;
     // The last kLogTailLimit lines of the output. A change may add several
