@@ -1,6 +1,7 @@
 #include "app/lifecycle/QuillbayApp.hpp"
 #include "server/ServerProcess.hpp"
 #include "support/Config.hpp"
+#include "support/DebugLog.hpp"
 #include "support/GraphicsEnvironment.hpp"
 #include "support/StartupTrace.hpp"
 
@@ -58,6 +59,7 @@ std::optional<int> answerCommandLine(int argc, char** argv)
 int main(int argc, char** argv)
 {
     quillbay::traceStartup("main");
+    quillbay::DebugLog::install();
     std::setlocale(LC_ALL, "");
     const std::string locales = quillbay::ServerProcess::defaultResourceDir() + "/locale";
     bindtextdomain("quillbay", locales.c_str());

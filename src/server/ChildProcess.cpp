@@ -1,5 +1,7 @@
 #include "server/ChildProcess.hpp"
 
+#include "support/ScopedConnection.hpp"
+
 #include <gio/gio.h>
 #include <gio/gunixinputstream.h>
 #include <glibmm/main.h>
@@ -60,12 +62,11 @@ struct ChildProcess::Impl : std::enable_shared_from_this<Impl> {
     bool reaped = false;
     bool reported = false;
     Termination termination;
-    sigc::connection drainTimer;
+    ScopedConnection drainTimer;
     std::function<void()> onReaped;
 
     ~Impl()
     {
-        drainTimer.disconnect();
         if (pidfd >= 0)
             ::close(pidfd);
         g_cancellable_cancel(cancellable);

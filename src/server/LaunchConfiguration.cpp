@@ -30,22 +30,23 @@ std::string LaunchConfiguration::normalisedPath(const std::string& path)
     return text;
 }
 
-std::optional<std::string> LaunchConfiguration::prepare() const
+std::optional<ServerReason> LaunchConfiguration::prepare() const
 {
+    using Code = ServerReason::Code;
     if (auto failure = createFolders())
         return failure;
     std::error_code error;
     if (::access(interpreterPath().c_str(), X_OK) != 0 || !fs::is_regular_file(interpreterPath(), error))
-        return "The bundled Python is missing at " + interpreterPath() + ". Run stage_payload.sh and rebuild.";
+        return ServerReason(Code::PythonMissing, {interpreterPath()});
     if (!fs::exists(scriptPath(), error))
-        return "The server shim is missing at " + scriptPath() + ".";
+        return ServerReason(Code::ShimMissing, {scriptPath()});
     return std::nullopt;
 }
 
-std::optional<std::string> LaunchConfiguration::createFolders() const
+std::optional<ServerReason> LaunchConfiguration::createFolders() const
 {
     auto failure = [this](const std::error_code& error) {
-        return "Cannot create " + stateDir_ + ": " + error.message();
+        return ServerReason(ServerReason::Code::CannotCreateFolder, {stateDir_, error.message()});
     };
     std::error_code error;
     fs::create_directories(fs::path(stateDir_).parent_path(), error);
@@ -60,9 +61,9 @@ std::optional<std::string> LaunchConfiguration::createFolders() const
     return std::nullopt;
 }
 
-ChildProcess::Description LaunchConfiguration::describe(long long port) const
+ServerChild::Description LaunchConfiguration::describe(long long port) const
 {
-    ChildProcess::Description child;
+    ServerChild::Description child;
     child.executable = interpreterPath();
     child.arguments = {scriptPath()};
     child.workingDirectory = stateDir_;

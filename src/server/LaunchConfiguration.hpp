@@ -1,6 +1,7 @@
 #pragma once
 
-#include "server/ChildProcess.hpp"
+#include "server/ServerChild.hpp"
+#include "server/ServerReason.hpp"
 
 #include <optional>
 #include <string>
@@ -20,23 +21,26 @@ public:
     std::string interpreterPath() const { return interpreterDir() + "/python3.12"; }
     std::string scriptPath() const { return resourceDir_ + "/shim/quillbay_server.py"; }
     std::string logsDir() const { return stateDir_ + "/logs"; }
-    std::string serverLogPath() const { return logsDir() + "/server.log"; }
-    std::string previousLogPath() const { return logsDir() + "/server.previous.log"; }
+    std::string serverLogPath() const { return logsDir() + "/" + kLogName; }
+
+    // The two generations of the server log in logsDir().
+    static constexpr const char* kLogName = "server.log";
+    static constexpr const char* kPreviousLogName = "server.previous.log";
 
     // Creates S (mode 0700) and its log folder, then checks the interpreter
-    // and the script. Returns the message for the user when one step fails.
-    std::optional<std::string> prepare() const;
+    // and the script. Returns the reason for the user when one step fails.
+    std::optional<ServerReason> prepare() const;
 
     // Executable, its one argument, working directory and an environment built
     // from scratch; STUDIO_HUB and STUDIO_TAKES are read from ours right now.
-    ChildProcess::Description describe(long long port) const;
+    ServerChild::Description describe(long long port) const;
 
     // From the password database, not $HOME.
     static std::string userHomeDirectory();
     static std::string normalisedPath(const std::string& path);
 
 private:
-    std::optional<std::string> createFolders() const;
+    std::optional<ServerReason> createFolders() const;
 
     std::string resourceDir_;
     std::string stateDir_;

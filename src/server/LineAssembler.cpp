@@ -74,16 +74,32 @@ void LineAssembler::feed(std::string_view bytes, const LineSink& sink)
     }
 }
 
-void LineAssembler::feedTail(std::string_view bytes, std::size_t keep, const LineSink& sink)
+std::size_t LineAssembler::feedTail(std::string_view bytes, std::size_t keep, const LineSink& sink)
 {
     const std::size_t start = keep == 0 ? 0 : startOfLastLines(bytes, keep);
+    std::size_t skipped = 0;
     if (start > 0) {
         // A line feed ends whatever was pending, and every line before `start`
         // comes out ahead of at least `keep` later ones.
+        skipped = linesIn(bytes.substr(0, start));
         pending_.clear();
         bytes.remove_prefix(start);
     }
     feed(bytes, sink);
+    return skipped;
+}
+
+std::size_t LineAssembler::linesIn(std::string_view skipped) const
+{
+    // Empty lines are dropped; the first one is joined to what was pending.
+    std::size_t count = 0;
+    bool first = true;
+    for (std::size_t begin = 0, end; (end = skipped.find('\n', begin)) != std::string_view::npos; begin = end + 1) {
+        if (end > begin || (first && !pending_.empty()))
+            ++count;
+        first = false;
+    }
+    return count;
 }
 
 std::size_t LineAssembler::startOfLastLines(std::string_view bytes, std::size_t count)

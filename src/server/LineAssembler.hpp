@@ -28,7 +28,8 @@ public:
     // The same for a reader that keeps only the last `keep` lines: lines that
     // later complete lines of the same bytes would push out of such a tail are
     // skipped, so a flood costs a look at its last lines, not a string per line.
-    void feedTail(std::string_view bytes, std::size_t keep, const LineSink& sink);
+    // Returns how many lines were skipped.
+    std::size_t feedTail(std::string_view bytes, std::size_t keep, const LineSink& sink);
     // Hands over the pending partial line, if any, at end of output.
     void finish(const LineSink& sink);
 
@@ -47,6 +48,8 @@ private:
     static void emit(std::string_view raw, const LineSink& sink);
     // Where the last `count` non-empty complete lines of `bytes` begin, or 0.
     static std::size_t startOfLastLines(std::string_view bytes, std::size_t count);
+    // The lines that feed() would hand over for `skipped`, which ends with a line feed.
+    std::size_t linesIn(std::string_view skipped) const;
     void cutOversized(const LineSink& sink);
 
     std::size_t maxLineBytes_;

@@ -2,8 +2,10 @@
 
 #include "server/ListenerCheck.hpp"
 #include "server/ShellParent.hpp"
+#include "server/StudioIdentity.hpp"
 #include "support/HttpClient.hpp"
-#include "support/Json.hpp"
+
+#include <glib.h>
 
 #include <condition_variable>
 #include <csignal>
@@ -30,50 +32,54 @@ struct IdentityCell {
     std::optional<long long> pid;
 };
 
-std::optional<long long> namedPid(const HttpResponse& response)
+ServerReason fallbackWarning(long long preferred, long long chosen)
 {
-    if (response.body.empty())
-        return std::nullopt;
-    auto document = parseJson(response.body);
-    if (!document || stringMember(*document, "app") != "Quillbay")
-        return std::nullopt;
-    return integerMember(*document, "pid");
-}
-
-std::string warningLine(long long preferred, long long chosen)
-{
-    return "warning: port " + std::to_string(preferred) + " is in use by another program; using " +
-           std::to_string(chosen) + ". Desk projects stored under the usual port will not be visible until it is free.";
+    return ServerReason(ServerReason::Code::PortFallback, {std::to_string(preferred), std::to_string(chosen)});
 }
 
 } // namespace
 
 PortChooser::Choice PortChooser::choose() const
 {
-    if (isFree(ports_.preferred))
-        return {ports_.preferred, std::nullopt};
-    if (auto orphan = orphanPid(ports_.preferred, timing_.identityRequestTimeout, timing_.identityWait)) {
-        if (reclaimPreferred(*orphan))
-            return {ports_.preferred, std::nullopt};
+    const long long preferred = ports_.preferred;
+    if (isFree(preferred)) {
+        g_debug("port: %lld is free: taking it", preferred);
+        return {preferred, std::nullopt};
+    }
+    g_debug("port: %lld is taken: asking who holds it", preferred);
+    if (auto orphan = orphanPid(preferred, timing_.identityRequestTimeout, timing_.identityWait)) {
+        if (reclaimPreferred(*orphan)) {
+            g_info("port: %lld reclaimed from our earlier server, pid %d: taking it", preferred, *orphan);
+            return {preferred, std::nullopt};
+        }
     }
     for (long long port = ports_.fallbackFirst; port <= ports_.fallbackLast; ++port) {
-        if (isFree(port))
-            return {port, warningLine(ports_.preferred, port)};
+        if (isFree(port)) {
+            g_info("port: %lld is held by another program: taking %lld, the first free fallback", preferred, port);
+            return {port, fallbackWarning(preferred, port)};
+        }
     }
-    return {ports_.preferred, std::nullopt};
+    g_info("port: %lld and the fallbacks %lld to %lld are all taken: taking %lld anyway", preferred,
+           ports_.fallbackFirst, ports_.fallbackLast, preferred);
+    return {preferred, std::nullopt};
 }
 
 bool PortChooser::reclaimPreferred(pid_t orphan) const
 {
+    g_debug("port: %lld is held by pid %d, an orphaned server of ours: SIGTERM", ports_.preferred, orphan);
     ::kill(orphan, SIGTERM);
     for (int step = 0; step < timing_.politeSteps; ++step) {
         std::this_thread::sleep_for(timing_.politeStep);
         if (isFree(ports_.preferred))
             return true;
     }
+    g_info("port: pid %d still holds %lld after SIGTERM: SIGKILL", orphan, ports_.preferred);
     ::kill(orphan, SIGKILL);
     std::this_thread::sleep_for(timing_.killWait);
-    return isFree(ports_.preferred);
+    if (isFree(ports_.preferred))
+        return true;
+    g_info("port: %lld is still taken after SIGKILL to pid %d", ports_.preferred, orphan);
+    return false;
 }
 
 bool PortChooser::isFree(long long port)
@@ -101,13 +107,14 @@ std::optional<pid_t> PortChooser::orphanPid(long long port, std::chrono::millise
     if (port < 0 || port > 65535)
         return std::nullopt;
     HttpRequest request;
-    request.url = "http://127.0.0.1:" + std::to_string(port) + "/api/pid";
+    request.url = StudioIdentity::url(port);
     request.timeout = requestTimeout;
 
     auto cell = std::make_shared<IdentityCell>();
     try {
         std::thread([cell, request] {
-            auto pid = namedPid(HttpClient::fetchBlocking(request));
+            const auto identity = StudioIdentity::of(HttpClient::fetchBlocking(request));
+            const auto pid = identity ? identity->pid : std::nullopt;
             std::lock_guard lock(cell->mutex);
             cell->pid = pid;
             cell->done = true;
@@ -123,11 +130,20 @@ std::optional<pid_t> PortChooser::orphanPid(long long port, std::chrono::millise
         if (cell->answered.wait_for(lock, wait, [&] { return cell->done; }))
             answer = cell->pid;
     }
-    if (!answer || !ListenerCheck::mayReclaim(*answer, port))
+    if (!answer) {
+        g_debug("port: %lld gave no answer of ours naming a pid (waiting at most %lld ms): a stranger holds it", port,
+                static_cast<long long>(wait.count()));
         return std::nullopt;
+    }
+    if (!ListenerCheck::mayReclaim(*answer, port)) {
+        g_debug("port: the answer on %lld names pid %lld, which is not ours or does not hold the port", port, *answer);
+        return std::nullopt;
+    }
     auto pid = static_cast<pid_t>(*answer);
-    if (ShellParent::isSupervised(pid))
+    if (ShellParent::isSupervised(pid)) {
+        g_debug("port: pid %d on %lld belongs to a running shell: a stranger to us", pid, port);
         return std::nullopt;  // another shell's live server: a stranger to us
+    }
     return pid;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/ServerReason.hpp"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -28,7 +30,7 @@ public:
     };
     struct Choice {
         long long port = 0;
-        std::optional<std::string> warning;  // set when a fallback port was taken
+        std::optional<ServerReason> warning;  // set when a fallback port was taken
     };
 
     PortChooser(Ports ports, Timing timing) : ports_(ports), timing_(timing) {}

@@ -7,17 +7,17 @@
 #include "server/LogFile.hpp"
 #include "server/PortChooser.hpp"
 #include "server/ReadinessProbe.hpp"
+#include "server/StopSequence.hpp"
 #include "server/StudioLock.hpp"
+#include "server/SupervisorPhase.hpp"
+#include "support/Format.hpp"
 #include "support/StartupTrace.hpp"
+#include "support/StudioURL.hpp"
 
 #include <glib.h>
-#include <glib/gi18n.h>
-#include <glibmm/main.h>
-#include <glibmm/ustring.h>
 
 #include <csignal>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <utility>
@@ -27,123 +27,121 @@ namespace quillbay {
 
 namespace {
 
-// However SIGKILL fares, a stop is done this long after it was sent, so a
-// child stuck in the kernel cannot hold a quit for ever.
-constexpr std::chrono::milliseconds kReapLimitAfterKill{2000};
+using Phase = SupervisorPhase;
+using Code = ServerReason::Code;
 
-std::string seconds(std::chrono::milliseconds duration)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(duration.count()) / 1000.0);
-    return text;
-}
-
-std::string exitMessage(bool wasReady, ChildProcess::Termination end)
+ServerReason exitReason(bool wasReady, ServerChild::Termination end)
 {
     const std::string number = std::to_string(end.number);
-    if (end.bySignal) {
-        const std::string signal = number + " (" + g_strsignal(end.number) + ").";
-        return wasReady ? "The studio server stopped by signal " + signal
-                        : "The studio server stopped during startup by signal " + signal;
-    }
-    return wasReady ? "The studio server stopped (exit " + number + ")."
-                    : "The studio server exited during startup (exit " + number + ").";
+    if (end.bySignal)
+        return ServerReason(wasReady ? Code::Signalled : Code::SignalledDuringStartup, {number, g_strsignal(end.number)});
+    return ServerReason(wasReady ? Code::Stopped : Code::ExitedDuringStartup, {number});
 }
 
-unsigned milliseconds(std::chrono::milliseconds duration)
+std::string endText(ServerChild::Termination end)
 {
-    return duration.count() > 0 ? static_cast<unsigned>(duration.count()) : 0u;
+    return (end.bySignal ? "signal " : "exit ") + std::to_string(end.number);
 }
 
 } // namespace
 
 struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
-    // Where the supervisor stands; the published state tells the user.
-    enum class Phase {
-        Stopped,   // no child
-        Starting,  // a child launched, its probe polling
-        Running,   // a child whose probe has ended (it answered, or it was given up on)
-        Stopping,  // a stopped child, until its grace is over and it has been reaped
-    };
-
-    // The bookkeeping of the stop under way.
-    struct Stop {
-        std::shared_ptr<ChildProcess> child;
-        bool graceOver = false;
-        bool startAfter = false;  // a start or restart waits for this stop
-        std::vector<std::function<void()>> continuations;
-        sigc::connection timer;  // the grace, then the bound on the reap after SIGKILL
-    };
-
     Config config;
+    Clock& clock;
+    ServerChild::Launcher launcher;
     LaunchConfiguration files;
     Published<State> state;
     Published<long long> port;
     Published<LogTail> logTail;
     std::uint64_t logLineCount = 0;  // every line of this run, also those skipped in a flood
     Phase phase = Phase::Stopped;
-    std::optional<std::string> portWarning;  // the fallback warning of this start's port choice
-    std::shared_ptr<ChildProcess> process;  // held while Starting or Running
-    std::uint64_t processSerial = 0;        // which launch `process` holds
+    ServerReason failure;  // of Failed and Unanswered
+    std::optional<ServerReason> portWarning;  // the fallback warning of this start's port choice
+    std::shared_ptr<ServerChild> process;  // the child of Starting (once launched), Running and Unanswered
+    std::uint64_t processSerial = 0;       // which launch `process` holds
     std::uint64_t launches = 0;
     bool portChosenAgain = false;  // this start has already chosen its port a second time
-    Stop stopping;
+    std::unique_ptr<StopSequence> stopping;  // while Stopping
+    // The last stop's sequence, kept until the next: it may still be on the call stack when it is done.
+    std::unique_ptr<StopSequence> lastStop;
+    bool startAfterStop = false;  // a start or restart waits for the stop under way
     StudioLock studioLock;  // held from a start until its child is gone
     LogFile logHandle;
     ReadinessProbe readiness;
 
     explicit Impl(Config cfg)
-        : config(std::move(cfg)), files(config.resourceDir, config.stateDir), port(config.ports.preferred),
-          readiness(config.timing.probe)
+        : config(std::move(cfg)), clock(config.clock ? *config.clock : Clock::system()),
+          launcher(config.launcher ? config.launcher : ServerChild::Launcher(&launchChild)),
+          files(config.resourceDir, config.stateDir), port(config.ports.preferred), readiness(config.timing.probe, clock)
     {
     }
 
-    ~Impl() { stopping.timer.disconnect(); }
-
-    std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(port.get()) + "/"; }
-
-    bool holdsChild() const { return phase == Phase::Starting || phase == Phase::Running; }
-
-    // Every change of phase goes through here, and so does what a change brings with it.
-    void changePhase(Phase next)
+    static ServerChild::Launch launchChild(const ServerChild::Description& description, ServerChild::OutputHandler onOutput,
+                                           ServerChild::EndHandler onEnd)
     {
+        return ChildProcess::launch(description, std::move(onOutput), std::move(onEnd));
+    }
+
+    std::string baseURL() const { return studioURL(port.get()); }
+
+    // The one writer of `state`: every change of phase goes through here and
+    // publishes what the new phase shows, when that differs from what is shown.
+    void changePhase(Phase next, std::optional<ServerReason> why = std::nullopt)
+    {
+        if (!mayChangePhase(phase, next)) {
+            g_warning("server: refused the phase change %s -> %s", phaseName(phase), phaseName(next));
+            return;
+        }
         const Phase was = std::exchange(phase, next);
-        if (next == Phase::Stopped) {
+        if (why)
+            failure = std::move(*why);
+        const bool failed = next == Phase::Failed || next == Phase::Unanswered;
+        g_debug("server: %s -> %s%s%s", phaseName(was), phaseName(next), failed ? ": " : "",
+                failed ? failure.text().c_str() : "");
+        if (next == Phase::Stopped || next == Phase::Failed) {
             process.reset();
             studioLock.release();
         }
-        if (was == Phase::Stopping && next != Phase::Stopping)
-            finishStop();
+        State shown = publishedState(phase, failure);
+        if (!(shown == state.get()))
+            state.set(std::move(shown));
     }
 
     void start()
     {
-        if (holdsChild())
+        switch (phase) {
+        case Phase::Starting:
+        case Phase::Running:
+        case Phase::Unanswered:
             return;
-        if (phase == Phase::Stopping) {
-            stopping.startAfter = true;
+        case Phase::Stopping:
+            g_debug("server: the start waits until the stop is done");
+            startAfterStop = true;
             return;
+        case Phase::Stopped:
+        case Phase::Failed:
+            break;
         }
-        state.set(State::starting());
+        changePhase(Phase::Starting);
         logLineCount = 0;
         portWarning.reset();
         logTail.set({});
         portChosenAgain = false;
-        if (auto failure = files.prepare()) {
-            state.set(State::failed(*failure));
+        if (auto failed = files.prepare()) {
+            changePhase(Phase::Failed, std::move(*failed));
             return;
         }
         const StudioLock::Outcome lock = studioLock.acquire(files.stateDir());
         if (lock == StudioLock::Outcome::HeldElsewhere) {
             // Before the port choice and the rotation: the other supervisor's server and log stay as they are.
-            state.set(State::failed(
-                Glib::ustring::sprintf(_("Another Quillbay is using the studio folder %s."), files.stateDir())));
+            changePhase(Phase::Failed, ServerReason(Code::FolderInUse, {files.stateDir()}));
             return;
         }
-        auto warning = choosePort();
-        logHandle = LogFile::rotateAndOpen(files.logsDir(), "server.log", "server.previous.log");
-        if (warning)
-            tell(*warning);
+        choosePort();
+        logHandle = LogFile::rotateAndOpen(files.logsDir(), LaunchConfiguration::kLogName,
+                                           LaunchConfiguration::kPreviousLogName);
+        if (portWarning)
+            tell(portWarning->text());
         if (lock == StudioLock::Outcome::Unavailable)
             tell("warning: the studio folder could not be locked (" + studioLock.failure() + " at " +
                  files.stateDir() + "/" + StudioLock::kFileName + "); another Quillbay using it would go unnoticed.");
@@ -151,13 +149,11 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         launch(files.describe(port.get()));
     }
 
-    // Returns the warning to tell when a fallback port was taken.
-    std::optional<std::string> choosePort()
+    void choosePort()
     {
         auto choice = PortChooser(config.ports, config.timing.portChoice).choose();
         portWarning = choice.warning;
         port.set(choice.port);
-        return choice.warning;
     }
 
     // A line of the shell's own, in the log and in the tail.
@@ -167,7 +163,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         appendLine(line);
     }
 
-    void launch(const ChildProcess::Description& description)
+    void launch(const ServerChild::Description& description)
     {
         std::uint64_t serial = ++launches;
         auto lines = std::make_shared<LineAssembler>();
@@ -176,32 +172,30 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
             if (auto self = weak.lock())
                 self->append(bytes, *lines);
         };
-        auto onEnd = [weak, lines, serial](ChildProcess::Termination end) {
+        auto onEnd = [weak, lines, serial](ServerChild::Termination end) {
             if (auto self = weak.lock())
                 self->childEnded(serial, *lines, end);
         };
-        auto launched = ChildProcess::launch(description, onOutput, onEnd);
+        auto launched = launcher(description, onOutput, onEnd);
         if (!launched.child) {
-            changePhase(Phase::Stopped);
-            state.set(State::failed("Could not launch the server: " + launched.error));
+            changePhase(Phase::Failed, ServerReason(Code::LaunchFailed, {launched.error}));
             return;
         }
         process = std::move(launched.child);
         processSerial = serial;
-        changePhase(Phase::Starting);
+        g_debug("server: launched pid %d for port %lld", process->pid(), port.get());
         // Whoever answers on the port counts only while our child's tree holds its listener.
         auto isOurs = [pid = process->pid(), listened = port.get()] { return ListenerCheck::heldByTree(pid, listened); };
         readiness.start(
-            baseURL() + "api/pid", isOurs,
+            port.get(), isOurs,
             [this] {
                 traceStartup("server-ready");
                 changePhase(Phase::Running);
-                state.set(State::ready());
             },
             [this] {
-                changePhase(Phase::Running);  // the child is kept; a restart stops it
-                state.set(State::failed("The studio server did not answer within " +
-                                        seconds(config.timing.probe.limit) + " s. See the server log."));
+                // The child is kept; a restart stops it.
+                const double seconds = static_cast<double>(config.timing.probe.limit.count()) / 1000.0;
+                changePhase(Phase::Unanswered, ServerReason(Code::NoAnswer, {format("%g", seconds)}));
             });
     }
 
@@ -210,7 +204,8 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         logHandle.write(bytes);
         reportLogTrouble();
         std::vector<std::string> fresh;
-        lines.feedTail(bytes, kLogTailLimit, [&fresh](std::string&& line) { fresh.push_back(std::move(line)); });
+        logLineCount += lines.feedTail(bytes, kLogTailLimit,
+                                       [&fresh](std::string&& line) { fresh.push_back(std::move(line)); });
         appendLines(std::move(fresh));
     }
 
@@ -242,37 +237,41 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     }
 
     // Called once the child's output has been read to its end.
-    void childEnded(std::uint64_t serial, LineAssembler& lines, ChildProcess::Termination end)
+    void childEnded(std::uint64_t serial, LineAssembler& lines, ServerChild::Termination end)
     {
         lines.finish([this](std::string&& line) { appendLine(std::move(line)); });
         // An old child that outlived a stop must not touch a newer start.
-        if (!holdsChild() || serial != processSerial)
+        if (!process || serial != processSerial) {
+            g_debug("server: a stopped child ended (%s)", endText(end).c_str());
             return;
+        }
+        g_debug("server: pid %d ended (%s) while %s", process->pid(), endText(end).c_str(), phaseName(phase));
         readiness.cancel();
         if (phase == Phase::Starting && portTakenMeanwhile()) {
             chooseAgainAndLaunch();  // still Starting, still holding the studio folder
             return;
         }
-        changePhase(Phase::Stopped);
-        if (state->isReady() || state->isStarting())
-            state.set(State::failed(exitMessage(state->isReady(), end)));
+        if (phase == Phase::Unanswered)
+            changePhase(Phase::Failed);  // the give-up stays what the user reads
+        else
+            changePhase(Phase::Failed, exitReason(phase == Phase::Running, end));
     }
 
     // Two shells that start together may choose the same port: the loser's
     // server finds it taken. Our child is gone, so whoever holds it now is not ours.
-    bool portTakenMeanwhile() const
-    {
-        return !portChosenAgain && state->isStarting() && !PortChooser::isFree(port.get());
-    }
+    bool portTakenMeanwhile() const { return !portChosenAgain && !PortChooser::isFree(port.get()); }
 
     // The same start goes on: same log, same tail.
     void chooseAgainAndLaunch()
     {
         portChosenAgain = true;
+        process.reset();
+        g_info("server: port %lld was taken while the server started; choosing again", port.get());
         tell("warning: port " + std::to_string(port.get()) +
              " was taken by another program while the server started; choosing again.");
-        if (auto warning = choosePort())
-            tell(*warning);
+        choosePort();
+        if (portWarning)
+            tell(portWarning->text());
         reportLogTrouble();
         launch(files.describe(port.get()));
     }
@@ -280,86 +279,50 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     void stop(std::function<void()> then)
     {
         readiness.cancel();
-        switch (phase) {
-        case Phase::Stopped:
+        if (phase == Phase::Stopping) {
+            startAfterStop = false;
+            stopping->join(std::move(then));
+            return;
+        }
+        if (!process) {  // stopped, failed, or a start still checking its files
             if (then)
                 then();
             return;
-        case Phase::Stopping:
-            stopping.startAfter = false;
-            if (then)
-                stopping.continuations.push_back(std::move(then));
-            return;
-        case Phase::Starting:
-        case Phase::Running:
-            beginStop(std::move(then));
-            return;
         }
+        beginStop(std::move(then));
     }
 
     void beginStop(std::function<void()> then)
     {
-        stopping = Stop{};
-        stopping.child = process;
-        if (then)
-            stopping.continuations.push_back(std::move(then));
+        startAfterStop = false;
+        const StopSequence::Timing timing{config.timing.stopGrace, config.timing.reapLimit};
+        // The sequence is ours: gone with us, it calls nothing.
+        stopping = std::make_unique<StopSequence>(std::exchange(process, nullptr), timing, clock,
+                                                  [this](auto continuations) { stopDone(std::move(continuations)); });
+        stopping->join(std::move(then));
         changePhase(Phase::Stopping);
-        process.reset();
-        stopping.child->closeInput();
-        stopping.child->sendSignal(SIGTERM);
-        std::weak_ptr<Impl> weak = weak_from_this();
-        stopping.timer = Glib::signal_timeout().connect(
-            [weak] {
-                if (auto self = weak.lock())
-                    self->graceOver();
-                return false;
-            },
-            milliseconds(config.timing.stopGrace));
-        stopping.child->whenReaped([weak] {
-            if (auto self = weak.lock(); self && self->phase == Phase::Stopping && self->stopping.graceOver)
-                self->changePhase(Phase::Stopped);
-        });
-        state.set(State::idle());
     }
 
-    void graceOver()
+    // The continuations run once the child is gone, then a start that waited.
+    void stopDone(StopSequence::Continuations continuations)
     {
-        stopping.graceOver = true;
-        if (stopping.child->hasEnded()) {
-            changePhase(Phase::Stopped);
-            return;
-        }
-        stopping.child->sendSignal(SIGKILL);
-        std::weak_ptr<Impl> weak = weak_from_this();
-        stopping.timer = Glib::signal_timeout().connect(
-            [weak] {
-                if (auto self = weak.lock(); self && self->phase == Phase::Stopping)
-                    self->changePhase(Phase::Stopped);
-                return false;
-            },
-            milliseconds(kReapLimitAfterKill));
-    }
-
-    // Leaving Stopping: the continuations run, then a start that waited.
-    void finishStop()
-    {
-        Stop done = std::move(stopping);
-        stopping = Stop{};
-        done.timer.disconnect();
-        for (auto& then : done.continuations)
+        lastStop = std::move(stopping);
+        const bool startAfter = std::exchange(startAfterStop, false);
+        changePhase(Phase::Stopped);
+        for (auto& then : continuations)
             then();
-        if (done.startAfter && phase == Phase::Stopped)
+        if (startAfter && phase == Phase::Stopped)
             start();
     }
 
     void restart()
     {
-        if (phase == Phase::Stopped) {
+        if (!process && phase != Phase::Stopping) {
             start();
             return;
         }
         stop({});
-        stopping.startAfter = true;
+        startAfterStop = true;
     }
 };
 
@@ -450,7 +413,7 @@ std::string ServerProcess::serverLogPath() const
     return impl_->files.serverLogPath();
 }
 
-const std::optional<std::string>& ServerProcess::portWarning() const
+const std::optional<ServerReason>& ServerProcess::portWarning() const
 {
     return impl_->portWarning;
 }

@@ -2,7 +2,10 @@
 
 #include "server/PortChooser.hpp"
 #include "server/ReadinessProbe.hpp"
+#include "server/ServerChild.hpp"
+#include "server/ServerReason.hpp"
 #include "server/ServerState.hpp"
+#include "support/Clock.hpp"
 #include "support/Published.hpp"
 
 #include <chrono>
@@ -10,13 +13,15 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quillbay {
 
 // Owns the local studio server: prepares its folder and environment, picks
 // its port, launches it, captures its output, probes it until it answers,
-// watches it end, stops and restarts it. Confined to the main thread.
+// watches it end, stops and restarts it. Confined to the main thread. Its
+// phases, and the state each one publishes, are in SupervisorPhase.hpp.
 class ServerProcess {
 public:
     using State = ServerState;
@@ -31,6 +36,8 @@ public:
         PortChooser::Timing portChoice;
         // From the polite end of a stop to the forced one.
         std::chrono::milliseconds stopGrace{3000};
+        // However SIGKILL fares, a stop is done this long after it was sent.
+        std::chrono::milliseconds reapLimit{2000};
     };
 
     struct Config {
@@ -38,6 +45,9 @@ public:
         std::string stateDir;     // S: the studio folder
         PortChooser::Ports ports;
         Timing timing;
+        // Stand-ins for tests: empty and null mean ChildProcess::launch and Clock::system().
+        ServerChild::Launcher launcher{};
+        Clock* clock = nullptr;
     };
 
     // R next to the running executable (<exe dir>/../share/quillbay) and S in
@@ -52,6 +62,9 @@ public:
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     // Published values; only ServerProcess writes them, always on the main loop.
+    // The state is derived from the supervisor's phase: idle from a stop on,
+    // also while the stopped child is within its grace (hasChild() is false
+    // then, and a start waits for the stop to be done).
     const Published<State>& state() const;
     const Published<long long>& port() const;
     // The last kLogTailLimit lines of the output. A change may add several
@@ -78,8 +91,8 @@ public:
     std::string baseURL() const;
     const std::string& stateDir() const;
     std::string serverLogPath() const;  // S/logs/server.log
-    // The log's warning sentence when the latest start took a fallback port.
-    const std::optional<std::string>& portWarning() const;
+    // The warning of the log tail when the latest start took a fallback port.
+    const std::optional<ServerReason>& portWarning() const;
 
 private:
     struct Impl;

@@ -39,6 +39,8 @@ public:
     static constexpr const char* kFileName = "quillbay.lock";
 
 private:
+    Outcome unavailable(const std::string& studioFolder, std::string why);
+
     int fd_ = -1;
     std::string failure_;
 };

@@ -41,13 +41,4 @@ std::optional<long long> integerMember(const nlohmann::json& value, const char* 
     return std::nullopt;
 }
 
-bool namesApp(std::string_view body, std::string_view app)
-{
-    auto value = parseJson(body);
-    if (!value)
-        return false;
-    auto name = stringMember(*value, "app");
-    return name && *name == app;
-}
-
 } // namespace quillbay

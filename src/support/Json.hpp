@@ -18,7 +18,4 @@ std::optional<std::string> stringMember(const nlohmann::json& value, const char*
 // The member `key` of an object when it is an integer (not a float, not a bool).
 std::optional<long long> integerMember(const nlohmann::json& value, const char* key);
 
-// True when `body` is a JSON object whose "app" member is the text `app`.
-bool namesApp(std::string_view body, std::string_view app);
-
 } // namespace quillbay

@@ -4,6 +4,7 @@
 #include "themes/NotAPackAlert.hpp"
 #include "themes/PostAnswer.hpp"
 
+#include <glib.h>
 #include <nlohmann/json.hpp>
 
 namespace quillbay {
@@ -12,6 +13,14 @@ namespace {
 
 constexpr std::chrono::milliseconds kRefreshTimeout{3000};
 constexpr std::chrono::milliseconds kPostTimeout{20000};
+
+// For the debug log: what came back, short.
+std::string outcome(const HttpResponse& response)
+{
+    if (!response.transportOk)
+        return response.error.empty() ? "no answer" : response.error;
+    return "status " + std::to_string(response.status);
+}
 
 } // namespace
 
@@ -26,14 +35,16 @@ struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
         HttpRequest request;
         request.url = base + "api/themes";
         request.timeout = kRefreshTimeout;
+        g_debug("themes: GET %s", request.url.c_str());
         std::weak_ptr<Impl> weak = weak_from_this();
         HttpClient::shared().send(request, [weak, done = std::move(done)](const HttpResponse& response) {
             if (auto self = weak.lock()) {
                 // Each completed refresh publishes, so the last to complete wins.
-                if (response.transportOk) {
-                    if (auto decoded = decodeThemeCatalog(response.body))
-                        self->catalog.set(std::move(*decoded));
-                }
+                auto decoded = response.transportOk ? decodeThemeCatalog(response.body) : std::nullopt;
+                g_debug("themes: catalog %s: %s", outcome(response).c_str(),
+                        decoded ? "taken" : "not a catalog; the old one stays");
+                if (decoded)
+                    self->catalog.set(std::move(*decoded));
             }
             if (done)
                 done();
@@ -50,12 +61,15 @@ struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
         // A path that is not UTF-8 cannot be sent as JSON text; it goes with U+FFFD.
         request.body = body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         request.timeout = kPostTimeout;
+        g_debug("themes: POST %s", request.url.c_str());
         std::weak_ptr<Impl> weak = weak_from_this();
         HttpClient::shared().send(request, [weak, base, done = std::move(done)](const HttpResponse& response) {
             auto self = weak.lock();
             if (!self)
                 return;
             PostAnswer answer = interpretPostAnswer(response);
+            g_debug("themes: POST answered %s: %s%s%s", outcome(response).c_str(), answer.succeeded ? "done" : "refused",
+                    answer.alertReason ? ", " : "", answer.alertReason ? answer.alertReason->c_str() : "");
             self->lastMessage.set(answer.message);
             if (answer.alertReason && self->alert)
                 self->alert(*answer.alertReason);
@@ -81,6 +95,7 @@ void ThemePacks::refresh(const std::string& base, std::function<void()> done)
 
 void ThemePacks::activate(const std::string& id, const std::string& base, Done done)
 {
+    g_debug("themes: activate the pack \"%s\"", id.c_str());
     impl_->postThenRefresh(base, "api/themes/active", nlohmann::json{{"id", id}}, std::move(done));
 }
 
@@ -95,11 +110,13 @@ void ThemePacks::installInteractively(const std::string& base, Done done)
     impl_->chooser([weak, base, done = std::move(done)](std::optional<std::string> path) {
         auto self = weak.lock();
         if (!self || !path || path->empty()) {
+            g_debug("themes: no pack chosen; nothing installed");
             // A cancelled chooser sends nothing and refreshes nothing.
             if (done)
                 done(false);
             return;
         }
+        g_debug("themes: install the pack at %s", path->c_str());
         nlohmann::json body{{"path", *path}, {"activate", true}};
         self->postThenRefresh(base, "api/themes/install", body, done);
     });

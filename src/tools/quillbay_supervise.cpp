@@ -2,6 +2,7 @@
 // and benchmarks. Prints one line per published change and takes the
 // commands restart, stop and quit on standard input.
 #include "server/ServerProcess.hpp"
+#include "support/DebugLog.hpp"
 
 #include <gio/gio.h>
 #include <gio/gunixinputstream.h>
@@ -33,16 +34,7 @@ struct Supervisor {
         std::fflush(stdout);
     }
 
-    void printState()
-    {
-        const auto& state = server.state().get();
-        switch (state.kind()) {
-        case quillbay::ServerState::Kind::Idle: say("state idle"); break;
-        case quillbay::ServerState::Kind::Starting: say("state starting"); break;
-        case quillbay::ServerState::Kind::Ready: say("state ready"); break;
-        case quillbay::ServerState::Kind::Failed: say("state failed " + state.message()); break;
-        }
-    }
+    void printState() { say("state " + server.state()->description()); }
 
     // A change of the tail may bring several lines; in a flood some of them
     // never reach the tail and are only in the server log.
@@ -147,6 +139,7 @@ int usage()
 
 int main(int argc, char** argv)
 {
+    quillbay::DebugLog::install();  // G_MESSAGES_DEBUG=Quillbay shows it on standard error
     auto config = ServerProcess::appConfig();
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--resources") == 0 && i + 1 < argc)

@@ -22,7 +22,8 @@ TEST(LineAssembler, CutsEndlessLinesAtCharacterBoundaries)
 }
 
 // A reader that keeps a tail may skip lines, but the tail must come out as with every line handed over: after
-// each read and at the end, with empty lines, lines split across reads and lines cut for their length.
+// each read and at the end, with empty lines, lines split across reads and lines cut for their length. The lines it
+// skips are counted.
 TEST(LineAssembler, ATailKeptFromSkippedLinesEqualsTheTailOfAllLines)
 {
     constexpr std::size_t kKeep = 5;
@@ -38,8 +39,10 @@ TEST(LineAssembler, ATailKeptFromSkippedLinesEqualsTheTailOfAllLines)
 
     quillbay::LineAssembler every(16), skipping(16);
     std::deque<std::string> all, kept;
-    auto keepTail = [](std::deque<std::string>& tail) {
-        return [&tail](std::string&& line) {
+    std::size_t counted[2] = {0, 0};  // every line of `all`, and of `kept` with the skipped ones
+    auto keepTail = [](std::deque<std::string>& tail, std::size_t& count) {
+        return [&tail, &count](std::string&& line) {
+            ++count;
             tail.push_back(std::move(line));
             if (tail.size() > kKeep)
                 tail.pop_front();
@@ -47,12 +50,13 @@ TEST(LineAssembler, ATailKeptFromSkippedLinesEqualsTheTailOfAllLines)
     };
     for (std::size_t at = 0, size = 0; at < text.size(); at += size) {
         const std::string_view chunk = std::string_view(text).substr(at, size = 1 + next(300));
-        every.feed(chunk, keepTail(all));
-        skipping.feedTail(chunk, kKeep, keepTail(kept));
+        every.feed(chunk, keepTail(all, counted[0]));
+        counted[1] += skipping.feedTail(chunk, kKeep, keepTail(kept, counted[1]));
         ASSERT_EQ(kept, all) << "after the read at byte " << at;
+        ASSERT_EQ(counted[1], counted[0]) << "after the read at byte " << at;
     }
-    every.finish(keepTail(all));
-    skipping.finish(keepTail(kept));
+    every.finish(keepTail(all, counted[0]));
+    skipping.finish(keepTail(kept, counted[1]));
     EXPECT_EQ(kept, all);
     EXPECT_EQ(kept.back(), "unfinished");
 }

@@ -153,6 +153,7 @@ TEST(ProcessChecks, AShellIsOurProgramOrOneNamedLikeIt)
 // quillbay-supervise as a child: commands in, one line per published change out. Beside another program on the
 // usual port it falls back and says so first in its tail and its log. A quit leaves no server, even one that ignores
 // SIGTERM on a busy machine: the tool exits only once it is gone. One that stays on end of input ends when it is killed.
+// Its debug log says why it took the port when G_MESSAGES_DEBUG names Quillbay, and nothing otherwise.
 TEST(SuperviseTool, ReportsTheStartQuitsCleanlyAndLeavesNoServerWhenKilled)
 {
     TestProcess busy({"/bin/sh", "-c", "while :; do :; done"});
@@ -162,7 +163,10 @@ TEST(SuperviseTool, ReportsTheStartQuitsCleanlyAndLeavesNoServerWhenKilled)
     for (bool killed : {false, true}) {
         FakeResources resources(killed ? Args{"--ignore-eof"} : Args{"--ignore-term"});
         setenv("XDG_DATA_HOME", resources.scratch("data").c_str(), 1);
-        TestProcess tool({QUILLBAY_BIN_DIR "/quillbay-supervise", "--resources", resources.resourceDir()});
+        killed ? unsetenv("G_MESSAGES_DEBUG") : setenv("G_MESSAGES_DEBUG", "Quillbay", 1);
+        const std::string debugLog = resources.scratch("stderr");
+        TestProcess tool({"/bin/sh", "-c", "exec \"$0\" --resources \"$1\" 2>\"$2\"", QUILLBAY_BIN_DIR "/quillbay-supervise",
+                          resources.resourceDir(), debugLog});
         auto lines = tool.readUntil("state ready", 10s);
         ASSERT_EQ(lines.back(), "state ready") << ::testing::PrintToString(lines);
         EXPECT_TRUE(lines[0] == "state starting" && lines[1] == "port 8766" && lines[2] == "log " + warning)
@@ -171,6 +175,8 @@ TEST(SuperviseTool, ReportsTheStartQuitsCleanlyAndLeavesNoServerWhenKilled)
         ASSERT_GT(server, 0);
         EXPECT_TRUE(readFile(resources.scratch("data/Quillbay/logs/server.log")).starts_with(warning + "\nfake studio server pid="))
             << "the studio folder follows the user's data folder";
+        const bool told = readFile(debugLog).find(": port: 8765 is held by another program: taking 8766") != std::string::npos;
+        EXPECT_TRUE(killed ? readFile(debugLog).empty() : told) << readFile(debugLog);
         if (killed) {
             ::kill(tool.pid(), SIGKILL);
         } else {

@@ -4,6 +4,7 @@
 #include "tests/support/TestProcess.hpp"
 
 #include "server/ServerProcess.hpp"
+#include "support/ScopedConnection.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,18 @@ namespace quillbay::testing {
 namespace fs = std::filesystem;
 
 inline auto since(std::chrono::steady_clock::time_point began) { return std::chrono::steady_clock::now() - began; }
+
+// The states and port writes a ServerProcess publishes, as observers see them.
+struct Recorder {
+    explicit Recorder(const ServerProcess& s)
+        : states_(s.state().signalChanged().connect([this, &s] { states.push_back(s.state().get()); })),
+          ports_(s.port().signalChanged().connect([this] { ++portWrites; })) {}
+    std::vector<ServerState> states;
+    int portWrites = 0;
+
+private:
+    ScopedConnection states_, ports_;
+};
 
 // The pid from the fake's "fake studio server pid=N" line.
 inline pid_t fakePid(const auto& lines)

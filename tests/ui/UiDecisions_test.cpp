@@ -235,8 +235,8 @@ TEST(StudioPage, OnlyExactRawValuesAndStudioAddressesNameAPage)
     for (const char* other : {"Desk", "ROOM", " desk", "room ", "", "lobby"})
         EXPECT_EQ(studioPageFromRaw(other), std::nullopt) << other;
     EXPECT_EQ(studioPageOrDesk("Room"), StudioPage::Desk);
-    EXPECT_EQ(pageURL("http://127.0.0.1:8765/", StudioPage::Desk), "http://127.0.0.1:8765/");
-    EXPECT_EQ(pageURL("http://127.0.0.1:8770", StudioPage::Room), "http://127.0.0.1:8770/room/");
+    EXPECT_EQ(pageURL(8765, StudioPage::Desk), "http://127.0.0.1:8765/");
+    EXPECT_EQ(pageURL(8770, StudioPage::Room), "http://127.0.0.1:8770/room/");
 
     const std::string base = "http://127.0.0.1:8765/";
     const std::pair<std::optional<StudioPage>, std::vector<std::string>> cases[] = {

@@ -8,6 +8,7 @@
 #include "app/diagnostics/PlatformFacts.hpp"
 #include "server/LaunchConfiguration.hpp"
 #include "server/ServerProcess.hpp"
+#include "support/DebugLog.hpp"
 #include "support/DesktopService.hpp"
 #include "support/DialogParent.hpp"
 #include "support/FileChooser.hpp"
@@ -41,21 +42,6 @@ std::string describeGraphics()
     const bool software = isSoftwareOnlyGraphics(probeGraphics());
     return std::string(software ? "software GL only" : "hardware GL") + "; GSK_RENDERER=" + environmentValue("GSK_RENDERER") +
            "; WEBKIT_DISABLE_DMABUF_RENDERER=" + environmentValue("WEBKIT_DISABLE_DMABUF_RENDERER");
-}
-
-std::string stateText(const ServerState& state)
-{
-    switch (state.kind()) {
-    case ServerState::Kind::Idle:
-        return "idle";
-    case ServerState::Kind::Starting:
-        return "starting";
-    case ServerState::Kind::Ready:
-        return "ready";
-    case ServerState::Kind::Failed:
-        return "failed: " + state.message();
-    }
-    return {};
 }
 
 std::string diagnosticsFileName()
@@ -120,12 +106,13 @@ DiagnosticsReport DesktopCommands::diagnostics() const
     MainWindow* window = window_ ? window_() : nullptr;
     report.platform = platformFacts(LaunchConfiguration(resourceDir_, server_.stateDir()).interpreterPath(),
                                     window ? window->get_scale_factor() : 0);
-    report.serverState = stateText(server_.state().get());
+    report.serverState = server_.state()->description();
     report.port = server_.port().get();
     report.lastLoadError = lastLoadError_;
     report.homes = userHomes();
     if (const char* hub = std::getenv("STUDIO_HUB"))
         report.hub = hub;
+    report.debugLog = DebugLog::recent();
     return report;
 }
 

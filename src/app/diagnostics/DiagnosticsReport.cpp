@@ -165,6 +165,12 @@ std::vector<ZipEntry> DiagnosticsReport::build() const
             summary += file.name + ": not read, " + std::get<std::string>(read) + "\n";
         }
     }
+    if (!debugLog.empty()) {
+        std::string lines;
+        for (const std::string& line : debugLog)
+            lines += line + "\n";
+        zip.emplace_back("debug.log", masked(lines));
+    }
     zip.emplace_back("summary.txt", masked(summary));
     return zip;
 }

@@ -10,9 +10,9 @@
 namespace quillbay {
 
 // What a bug report needs, gathered into one zip: both server logs,
-// PAYLOAD.json, and a summary (versions, desktop, graphics, server, hub address,
-// last load error), with the user's home folder shown as "~" and the hub
-// address's secrets masked everywhere.
+// PAYLOAD.json, the shell's debug log, and a summary (versions, desktop,
+// graphics, server, hub address, last load error), with the user's home
+// folder shown as "~" and the hub address's secrets masked everywhere.
 struct DiagnosticsReport {
     static constexpr std::size_t kLogCap = 4 * 1024 * 1024;    // the newest part of each log
     static constexpr std::size_t kPayloadCap = 256 * 1024;
@@ -27,6 +27,7 @@ struct DiagnosticsReport {
     std::string lastLoadError;  // empty: none this run
     std::vector<std::string> homes;  // the home folders to mask
     std::optional<std::string> hub;  // STUDIO_HUB, as the server is given it; absent when unset
+    std::vector<std::string> debugLog;  // its newest lines (DebugLog); no entry when empty
 
     // The entries of the zip, the summary last.
     std::vector<ZipEntry> build() const;

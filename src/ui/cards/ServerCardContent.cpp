@@ -17,7 +17,7 @@ ServerCardContent serverCardContent(const ServerState& state, const std::deque<s
     case ServerState::Kind::Failed:
         content.kind = ServerCardContent::Kind::Dark;
         content.headline = _("THE ROOM IS DARK");
-        content.message = state.message();
+        content.message = state.reason().localizedText();
         content.logBox = !logTail.empty();
         content.buttons = true;
         break;

@@ -15,7 +15,7 @@ struct ServerCardContent {
     Kind kind = Kind::Warming;
     std::string headline;                 // localised
     std::string explanation;              // warming only, localised
-    std::string message;                  // failure only, verbatim
+    std::string message;                  // failure only, localised
     bool logBox = false;                  // failure with output only
     bool buttons = false;                 // "Restart Server" and "Show Server Log"
     std::string attempt;                  // failure only: "Attempt N at HH:MM:SS"

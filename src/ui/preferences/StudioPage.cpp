@@ -1,5 +1,7 @@
 #include "ui/preferences/StudioPage.hpp"
 
+#include "support/StudioURL.hpp"
+
 #include <glib.h>
 
 #include <memory>
@@ -35,12 +37,9 @@ std::string_view pagePath(StudioPage page)
     return page == StudioPage::Room ? "/room/" : "/";
 }
 
-std::string pageURL(std::string_view baseURL, StudioPage page)
+std::string pageURL(long long port, StudioPage page)
 {
-    std::string_view base = baseURL;
-    while (!base.empty() && base.back() == '/')
-        base.remove_suffix(1);
-    return std::string(base) + std::string(pagePath(page));
+    return studioURL(port, pagePath(page));
 }
 
 std::optional<StudioPage> studioPageAt(std::string_view url, std::string_view baseURL)

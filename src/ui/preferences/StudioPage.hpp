@@ -24,9 +24,8 @@ std::string_view title(StudioPage page);
 // "/" or "/room/".
 std::string_view pagePath(StudioPage page);
 
-// The page's address under the server's base address, with one slash
-// between them: the base itself for the desk, base + "room/" for the room.
-std::string pageURL(std::string_view baseURL, StudioPage page);
+// The page's address on the studio server at `port`.
+std::string pageURL(long long port, StudioPage page);
 
 // The page an address shows when it is on the studio server at `baseURL`
 // (same scheme, host and port): "/" is the desk, "/room/" and "/room" the

@@ -111,7 +111,7 @@ void ContentView::show(StudioPage page)
 {
     if (!server_.state()->isReady())
         return;
-    web_.load(pageURL(server_.baseURL(), page));
+    web_.load(pageURL(server_.port().get(), page));
 }
 
 // The page's own links move between the desk and the room too: the switch
@@ -149,10 +149,10 @@ void ContentView::enterReady()
 void ContentView::tellPortWarning()
 {
     const auto& warning = server_.portWarning();
-    if (!warning || *warning == toldPortWarning_)
+    if (!warning || warning->text() == toldPortWarning_)
         return;
-    toldPortWarning_ = *warning;
-    notice_.show(*warning);
+    toldPortWarning_ = warning->text();
+    notice_.show(warning->localizedText());
 }
 
 bool ContentView::pageTakesFocus() const
