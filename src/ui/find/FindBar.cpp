@@ -19,6 +19,7 @@ FindBar::FindBar(WebViewModel& web) : finder_(web), row_(Gtk::Orientation::HORIZ
     statusLabel_.add_css_class("find-status");
     statusLabel_.set_width_chars(14);
     statusLabel_.set_xalign(0.0);
+    setAccessibleHidden(statusLabel_);  // until there is a status to read
     previous_.set_icon_name("go-up-symbolic");
     previous_.set_tooltip_text(_("Previous Match (Shift+Enter)"));
     setAccessibleLabel(previous_, _("Previous Match"));
@@ -28,6 +29,7 @@ FindBar::FindBar(WebViewModel& web) : finder_(web), row_(Gtk::Orientation::HORIZ
     for (Gtk::Widget* item : std::initializer_list<Gtk::Widget*>{&entry_, &previous_, &next_, &statusLabel_})
         row_.append(*item);
     set_child(row_);
+    nameCloseButton();
     connect_entry(entry_);
 
     entry_.signal_search_changed().connect(sigc::mem_fun(*this, &FindBar::onTextChanged));
@@ -51,6 +53,18 @@ FindBar::FindBar(WebViewModel& web) : finder_(web), row_(Gtk::Orientation::HORIZ
         }
     });
     set_visible(false);
+}
+
+// The search bar's own close button shows only an icon and has no name.
+void FindBar::nameCloseButton()
+{
+    std::vector<Gtk::Widget*> widgets{this};
+    for (std::size_t i = 0; i < widgets.size(); ++i)
+        for (Gtk::Widget* child = widgets[i]->get_first_child(); child; child = child->get_next_sibling())
+            widgets.push_back(child);
+    for (Gtk::Widget* widget : widgets)
+        if (GTK_IS_BUTTON(widget->gobj()) && widget != &previous_ && widget != &next_)
+            setAccessibleLabel(*widget, _("Close Find Bar"));
 }
 
 void FindBar::open()
@@ -88,6 +102,7 @@ void FindBar::showStatus(const FindBarLogic::Status& status)
 {
     status_ = status;
     statusLabel_.set_text(status.text);
+    setAccessibleHidden(statusLabel_, status.text.empty());
     if (status.noMatches) {
         entry_.add_css_class("error");
         statusLabel_.add_css_class("error");

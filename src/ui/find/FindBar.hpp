@@ -29,6 +29,7 @@ public:
     const FindBarLogic::Status& status() const { return status_; }
 
 private:
+    void nameCloseButton();
     void onTextChanged();
     void onResult(std::optional<unsigned> matches);
     void showStatus(const FindBarLogic::Status& status);
