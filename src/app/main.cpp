@@ -6,10 +6,13 @@
 #include "support/StartupTrace.hpp"
 
 #include <glib/gi18n.h>
+#include <gtk/gtk.h>
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <string>
 #include <string_view>
 
 
@@ -54,6 +57,24 @@ std::optional<int> answerCommandLine(int argc, char** argv)
     return std::nullopt;
 }
 
+// GTK alone would end with a bare "cannot open display" (and only after the
+// studio server was started): say in one sentence what Quillbay needs.
+void explainMissingDisplay()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x11 || !*x11) && (!wayland || !*wayland)) {
+        std::fputs(_("quillbay: Quillbay needs a graphical session (X11 or Wayland), and neither DISPLAY nor "
+                     "WAYLAND_DISPLAY is set.\n"),
+                   stderr);
+        return;
+    }
+    const std::string shown = wayland && *wayland ? std::string(wayland) : std::string(x11);
+    std::fprintf(stderr, _("quillbay: Quillbay needs a graphical session (X11 or Wayland), and the display \"%s\" "
+                           "could not be opened.\n"),
+                 shown.c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -70,6 +91,10 @@ int main(int argc, char** argv)
         return *status;
 
     quillbay::applyRendererDefaults();
+    if (!gtk_init_check()) {
+        explainMissingDisplay();
+        return 1;
+    }
 
     char* arguments[] = {argv[0], nullptr};
     auto app = quillbay::QuillbayApp::create();

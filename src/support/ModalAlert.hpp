@@ -15,6 +15,7 @@ struct AlertButton {
 
 struct Alert {
     Gtk::MessageType type = Gtk::MessageType::OTHER;
+    Glib::ustring title;  // the window's title; the message when empty
     Glib::ustring message;
     Glib::ustring detail;
     Gtk::ButtonsType stockButtons = Gtk::ButtonsType::NONE;

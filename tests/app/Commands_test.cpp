@@ -5,8 +5,10 @@
 #include "tests/support/GtkTestSupport.hpp"
 
 #include "app/about/AboutQuillbay.hpp"
+#include "app/commands/ActionSet.hpp"
 #include "app/commands/AppMenus.hpp"
 #include "app/commands/DesktopCommands.hpp"
+#include "app/commands/MenuFill.hpp"
 #include "app/commands/MenuModel.hpp"
 #include "app/commands/ShortcutsWindow.hpp"
 #include "app/commands/ThemeMenu.hpp"
@@ -183,18 +185,20 @@ TEST(Commands, AppMenusAndAboutWireKeysActionsAndThePayload)
         EXPECT_NE(about->get_comments().find(part), std::string::npos) << part << " not in " << about->get_comments();
     about->set_visible(false);
 
-    // The Server menu's last section: the port and payload lines, read again on every rebuild.
+    // The Server menu's last section: the port and payload lines. GTK sets the menu's submenu action
+    // as it opens: the payload is read again then, and only its row is replaced.
     auto bar = menus->menubar();
     ASSERT_EQ(bar->get_n_items(), 5);
-    const auto serverLines = [&] {
-        auto server = bar->get_item_link(3, Gio::MenuModel::Link::SUBMENU);
-        auto section = server->get_item_link(server->get_n_items() - 1, Gio::MenuModel::Link::SECTION);
-        return Strings{text(section, 0), text(section, 1)};
-    };
-    EXPECT_EQ(serverLines(), (Strings{"Port 8765", "Hub 01234567 (dirty tree)"}));
+    auto server = bar->get_item_link(3, Gio::MenuModel::Link::SUBMENU);
+    auto section = server->get_item_link(server->get_n_items() - 1, Gio::MenuModel::Link::SECTION);
+    EXPECT_EQ((Strings{text(section, 0), text(section, 1)}), (Strings{"Port 8765", "Hub 01234567 (dirty tree)"}));
+    Strings changes;
+    section->signal_items_changed().connect(
+        [&](int at, int removed, int added) { changes.push_back(Glib::ustring::compose("%1-%2+%3", at, removed, added)); });
     writeFile(parts.dir / "PAYLOAD.json", "[]");
-    menus->rebuild();
-    EXPECT_EQ(serverLines().back(), "Payload: unknown");
+    app->change_action_state(ActionSet::mapName(actions::kServerMenuShown), Glib::Variant<bool>::create(true));
+    EXPECT_EQ(text(section, 1), "Payload: unknown");
+    EXPECT_EQ(changes, (Strings{"1-1+0", "1-0+1"}));
 
     // Text lines and unusable packs point at actions that are never enabled.
     for (const char* off : {"install-theme", "open-desk-in-browser", "menu-text", "theme-unavailable"})

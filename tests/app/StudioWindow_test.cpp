@@ -43,7 +43,7 @@ protected:
         writeFile(root_ / "S/themes/night_owl/manifest.json", R"({"id": "night_owl", "name": "Night_Owl", "version": "1.0"})");
         writeFile(root_ / "S/themes/night_owl/theme.css", "body { color: #eee; }\n");
         writeFile(root_ / "payload/PAYLOAD.json", R"({"hub_commit": "re_lease", "dirty": false})");
-        writeFile(preferencePath(), "[Preferences]\nstudio.page=desk\n");
+        writeFile(preferencePath(), "[Preferences]\nstudio.page=Room\n");  // names no page: the desk
 
         app_ = Gtk::Application::create("org.quillbay.tests.StudioWindow", Gio::Application::Flags::NON_UNIQUE);
         app_->register_application();
@@ -150,12 +150,13 @@ TEST_F(StudioWindow, LabelsShowTheirUnderscoresAndStandOutUnderALightSystemTheme
         EXPECT_GE(contrastWithCharcoal(widget), 4.5) << what;
     }
 
-    // Alt and a menu's mnemonic opens that menu, also from the page.
-    GtkWidget* reveal = labelShowing(bar, "Reveal Studio Folder");
-    ASSERT_TRUE(reveal && !gtk_widget_get_mapped(reveal));
+    // Alt and a menu's mnemonic opens that menu, also from the page. The Server menu reads the payload
+    // as it opens: an edited PAYLOAD.json shows at once.
+    writeFile(root_ / "payload/PAYLOAD.json", R"({"hub_commit": "next_one"})");
     gtk_widget_grab_focus(GTK_WIDGET(web_.widget().gobj()));
-    press("alt+f");
-    EXPECT_TRUE(runUntil([&] { return gtk_widget_get_mapped(reveal); }, 2s));
+    press("alt+s");
+    EXPECT_TRUE(runUntil([&] { GtkWidget* line = labelShowing(bar, "Hub next_one"); return line && gtk_widget_get_mapped(line); }, 2s));
+    EXPECT_TRUE(gtk_test_accessible_has_property(GTK_ACCESSIBLE(bar), GTK_ACCESSIBLE_PROPERTY_LABEL));  // not its type name
 }
 
 TEST_F(StudioWindow, SwitchAndRememberedPageFollowThePageItself)
@@ -163,6 +164,7 @@ TEST_F(StudioWindow, SwitchAndRememberedPageFollowThePageItself)
     Toolbar& toolbar = window_->content().toolbar();
     const auto saved = [&] { return Preferences(preferencePath()).pageRaw(); };
     EXPECT_EQ(toolbar.shownPage(), StudioPage::Desk);
+    EXPECT_EQ(saved(), "Room");  // kept while the desk it reads as shows, until a page is picked
     go("/room/");
     ASSERT_TRUE(settledOn(server_->baseURL() + "room/"));
     EXPECT_EQ(toolbar.shownPage(), StudioPage::Room);

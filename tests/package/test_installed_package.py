@@ -108,13 +108,15 @@ class InstalledPackage(unittest.TestCase):
         self.assertEqual((component.findtext("id"), component.findtext("launchable")), (APP_ID, desktop.name))
         self.assertIn(f'<release version="{VERSION}"', metainfo.read_text())
 
-    def test_version_and_help_answer_without_a_window_or_a_server(self) -> None:
+    def test_flags_and_a_missing_display_answer_without_a_window_or_a_server(self) -> None:
         env = {k: v for k, v in self.private_environment("flags").items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         for arguments, status, pattern, stream in [  # arguments, exit status, expected output, stream
             (["--version"], 0, rf"^Quillbay {re.escape(VERSION)}\n$", "stdout"),
             (["--help"], 0, r"^Usage: quillbay \[--help \| --version\]\n(.*\n)*.*--version", "stdout"),
             (["-h"], 0, r"^Usage: quillbay", "stdout"),
             (["--frobnicate"], 2, r'unknown argument "--frobnicate"', "stderr"),
+            ([], 1, r"^quillbay: Quillbay needs a graphical session \(X11 or Wayland\), and neither DISPLAY nor "
+                    r"WAYLAND_DISPLAY is set\.\n$", "stderr"),  # one sentence of its own, not GTK's
         ]:
             with self.subTest(arguments=arguments):
                 result = subprocess.run([str(self.root / "usr/bin/quillbay"), *arguments], env=env, timeout=30,

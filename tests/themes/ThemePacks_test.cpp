@@ -97,7 +97,13 @@ TEST_F(ThemePacksTest, InstallSendsTheChosenPathAndACancelledChoiceSendsNothing)
     ASSERT_TRUE(startGtk());
     themes.installInteractively(base("any"), [this](bool ok) { result = ok; });
     ASSERT_TRUE(runUntil([] { return shownMessageDialog() != nullptr; }, 3s));
-    shownMessageDialog()->response(Gtk::ResponseType::CANCEL);
+    // Titled, and each button named once: its mnemonic label does not name it again for screen readers.
+    Gtk::MessageDialog* question = shownMessageDialog();
+    EXPECT_EQ(question->get_title(), "Install Theme Pack");
+    for (int response : {int(GTK_RESPONSE_CANCEL), 1, 2})  // Cancel, Pack Folder…, Zip Archive…
+        EXPECT_FALSE(gtk_test_accessible_has_relation(GTK_ACCESSIBLE(question->get_widget_for_response(response)->gobj()),
+                                                      GTK_ACCESSIBLE_RELATION_LABELLED_BY)) << response;
+    question->response(Gtk::ResponseType::CANCEL);
     ASSERT_TRUE(runUntil([this] { return result.has_value(); }, 2s));
     runFor(200ms);
     EXPECT_FALSE(*result);

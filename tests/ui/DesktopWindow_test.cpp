@@ -156,9 +156,18 @@ TEST_F(DesktopWindow, TheDarkCardHoldsTheKeyboardAndIsReadAloud)
     GtkWidget* headline = labelShowing(cardWidget, "THE ROOM IS DARK");
     GtkWidget* message = labelShowing(cardWidget, server_->state()->message());  // verbatim
     ASSERT_TRUE(headline && message);
-    EXPECT_TRUE(gtk_test_accessible_has_role(GTK_ACCESSIBLE(headline), GTK_ACCESSIBLE_ROLE_HEADING));
-    EXPECT_TRUE(gtk_test_accessible_has_role(GTK_ACCESSIBLE(firstOfType(cardWidget, GTK_TYPE_IMAGE)),
-                                             GTK_ACCESSIBLE_ROLE_PRESENTATION));
+    // Holders are plain groups, not widgets read out under their toolkit names; the menu button holds the button.
+    GtkWidget* themeButton = GTK_WIDGET(content().toolbar().themeButton().gobj());
+    const std::pair<GtkWidget*, GtkAccessibleRole> roles[] = {
+        {firstOfType(cardWidget, GTK_TYPE_IMAGE), GTK_ACCESSIBLE_ROLE_PRESENTATION},
+        {GTK_WIDGET(content().gobj()), GTK_ACCESSIBLE_ROLE_GENERIC},
+        {gtk_widget_get_parent(page.gobj()), GTK_ACCESSIBLE_ROLE_GENERIC},
+        {themeButton, GTK_ACCESSIBLE_ROLE_GENERIC},
+    };
+    for (auto [widget, role] : roles)
+        EXPECT_TRUE(widget && gtk_test_accessible_has_role(GTK_ACCESSIBLE(widget), role)) << role;
+    for (GtkWidget* bar : descendants(cardWidget))  // the log's text view is read, not its scroll bars
+        EXPECT_TRUE(!GTK_IS_SCROLLBAR(bar) || gtk_test_accessible_has_state(GTK_ACCESSIBLE(bar), GTK_ACCESSIBLE_STATE_HIDDEN));
     std::unique_ptr<char, decltype(&g_free)> described(gtk_test_accessible_check_relation(
         GTK_ACCESSIBLE(card.restartButton().gobj()), GTK_ACCESSIBLE_RELATION_DESCRIBED_BY, message, nullptr), g_free);
     EXPECT_FALSE(described) << described.get();
@@ -167,7 +176,7 @@ TEST_F(DesktopWindow, TheDarkCardHoldsTheKeyboardAndIsReadAloud)
         {firstOfType(cardWidget, GTK_TYPE_SPINNER), "Starting the studio server"},
         {firstOfType(windowWidget(), GTK_TYPE_PROGRESS_BAR), "Loading the page"},
         {GTK_WIDGET(page.gobj()), "Studio page"},
-        {GTK_WIDGET(content().toolbar().themeButton().gobj()), "Theme"},
+        {gtk_widget_get_first_child(themeButton), "Theme"},
     };
     for (auto [widget, label] : named)
         EXPECT_EQ(widget ? labelProblem(widget, label) : "missing", "") << label;
@@ -183,12 +192,46 @@ TEST_F(DesktopWindow, TheDarkCardHoldsTheKeyboardAndIsReadAloud)
     }
     EXPECT_TRUE(back);
 
-    // After a click on "Show Server Log", Return still restarts.
+    // A click on "Show Server Log" leaves the focus, and so Return, with "Restart Server".
     click(card.showLogButton());
     ASSERT_TRUE(runUntil([&] { return !desktop_.opened().empty(); }, 5s));
     EXPECT_EQ(desktop_.opened(), std::vector<std::string>{server_->serverLogPath()});
-    press("Return");
-    EXPECT_TRUE(runUntil([&] { return card.content().attempt.find("Attempt 2 at ") == 0; }, 20s)) << card.content().attempt;
+    EXPECT_EQ(focus(), restart);
+}
+
+// Each card opens with its default button focused, so Return answers it; its headline is read as a heading.
+TEST_F(DesktopWindow, EachCardsDefaultButtonHasTheFocusAndReturnPressesIt)
+{
+    const long long nowhere = kTestPreferred - 1;  // below the tests' studio ports: nothing listens there
+    for (const bool dark : {true, false}) {
+        SCOPED_TRACE(dark ? "dark card" : "load error card");
+        TearDown();  // the window and server of the row before
+        useFakeServer(dark ? Args{"--wide-lines", "3", "--width", "60"} : Args{});  // fails after three lines, or stays up
+        openWindow();
+        server_->start();
+        if (!dark) {  // a page that cannot load, once the desk the window asked for (the fake's 404 page) shows
+            ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == server_->baseURL() && !web_.isLoading().get(); }, 20s));
+            web_.setAllowedPort(nowhere);
+            web_.load(localAddress(nowhere, "/"));
+        }
+        ASSERT_TRUE(runUntil([&] { return dark ? server_->state()->isFailed() : content().layers().card == LayerChoice::Card::LoadError; }, 20s));
+        runFor(300ms);  // the dark card follows the output at its own pace
+        GtkWidget* button = GTK_WIDGET((dark ? content().serverCard().restartButton() : content().loadErrorCard().retryButton()).gobj());
+        EXPECT_EQ(gtk_window_get_default_widget(GTK_WINDOW(windowWidget())), button);
+        EXPECT_EQ(focus(), button);
+        GtkWidget* headline = labelShowing(windowWidget(), dark ? "THE ROOM IS DARK" : "NO SIGNAL FROM THE SERVER");
+        EXPECT_TRUE(headline && gtk_test_accessible_has_role(GTK_ACCESSIBLE(headline), GTK_ACCESSIBLE_ROLE_HEADING));
+        // The log box is as tall as its lines need, not as an earlier, narrower layout of them needed.
+        GtkWidget* log = firstOfType(GTK_WIDGET(content().serverCard().gobj()), GTK_TYPE_SCROLLED_WINDOW);
+        int minimum = 0, natural = 0, retries = 0;
+        gtk_widget_measure(log, GTK_ORIENTATION_VERTICAL, gtk_widget_get_width(log), &minimum, &natural, nullptr, nullptr);
+        EXPECT_EQ(gtk_widget_get_height(log), dark ? natural : 0);
+
+        auto cleared = web_.loadError().signalChanged().connect([&] { retries += !web_.loadError().get(); });
+        press("Return");
+        EXPECT_TRUE(runUntil([&] { return dark ? content().serverCard().content().attempt.find("Attempt 2 at ") == 0 : retries > 0; }, 20s));
+        cleared.disconnect();
+    }
 }
 
 } // namespace

@@ -25,6 +25,7 @@ struct AppMenus::Impl {
 
     Glib::RefPtr<Gio::Menu> menubar = Gio::Menu::create();
     std::vector<Glib::RefPtr<Gio::Menu>> submenus;
+    std::vector<MenuDescription> shown;  // what each submenu shows now
     std::unique_ptr<ThemeMenu> themeMenu;
     ActionSet appActions{app};
     std::vector<sigc::connection> connections;
@@ -71,6 +72,29 @@ struct AppMenus::Impl {
         appActions.add(actions::kOpenDeskInBrowser, [this] { hooks.openURI(server.baseURL()); });
         appActions.addWithText(actions::kTextLine, {});
         appActions.addWithText(actions::kUnavailableTheme, {});
+        addServerMenuShown();
+    }
+
+    // GTK asks for this state to become true each time the Server menu opens,
+    // which is when the payload line is read again: an edited PAYLOAD.json
+    // shows at once, and only the rows that changed are replaced.
+    void addServerMenuShown()
+    {
+        auto action = Gio::SimpleAction::create_bool(ActionSet::mapName(actions::kServerMenuShown), false);
+        action->signal_change_state().connect([this, raw = action.get()](const Glib::VariantBase& value) {
+            raw->set_state(value);
+            if (value.is_of_type(Glib::VARIANT_TYPE_BOOL) && Glib::VariantBase::cast_dynamic<Glib::Variant<bool>>(value).get())
+                rebuild();
+        });
+        appActions.add(action);
+    }
+
+    Glib::RefPtr<Gio::MenuItem> menuBarItem(MenuPlace place, const MenuDescription& menu, const Glib::RefPtr<Gio::Menu>& submenu)
+    {
+        auto item = Gio::MenuItem::create(menu.title, submenu);
+        if (place == MenuPlace::Server)
+            item->set_attribute_value("submenu-action", Glib::Variant<Glib::ustring>::create(actions::kServerMenuShown));
+        return item;
     }
 
     void rebuild()
@@ -81,13 +105,15 @@ struct AppMenus::Impl {
         if (submenus.size() != menus.size()) {
             menubar->remove_all();
             submenus.clear();
-            for (const auto& menu : menus) {
+            shown.assign(menus.size(), {});
+            for (std::size_t i = 0; i < menus.size(); ++i) {
                 submenus.push_back(Gio::Menu::create());
-                menubar->append_submenu(menu.title, submenus.back());
+                menubar->append_item(menuBarItem(kMenuBar[i], menus[i], submenus.back()));
             }
         }
         for (std::size_t i = 0; i < menus.size(); ++i)
-            fillMenu(*submenus[i], menus[i].entries);
+            updateMenu(*submenus[i], shown[i].entries, menus[i].entries);
+        shown = menus;
 
         const bool ready = inputs.state.isReady();
         for (const Command& command : commandTable())
@@ -116,11 +142,11 @@ AppMenus::AppMenus(Gtk::Application& app, ServerProcess& server, WebViewModel& w
     installAccelerators(app);
     impl_->themeMenu = std::make_unique<ThemeMenu>(app, themes.catalog(),
                                                    [impl = impl_.get()](const std::string& id) { impl->activatePack(id); });
-    auto rebuildAll = [this] { rebuild(); };
+    auto rebuildAll = [impl = impl_.get()] { impl->rebuild(); };
     impl_->connections.push_back(server.state().signalChanged().connect(rebuildAll));
     impl_->connections.push_back(server.port().signalChanged().connect(rebuildAll));
     impl_->connections.push_back(themes.catalog().signalChanged().connect(rebuildAll));
-    rebuild();
+    impl_->rebuild();
     app.set_menubar(impl_->menubar);
 }
 
@@ -133,7 +159,5 @@ AppMenus::~AppMenus()
 
 Glib::RefPtr<Gio::MenuModel> AppMenus::menubar() const { return impl_->menubar; }
 Glib::RefPtr<Gio::MenuModel> AppMenus::toolbarThemeMenu() const { return impl_->themeMenu->model(); }
-
-void AppMenus::rebuild() { impl_->rebuild(); }
 
 } // namespace quillbay

@@ -21,8 +21,9 @@ class WebViewModel;
 // (but About, Keyboard Shortcuts and Save Diagnostics, which DesktopCommands
 // adds), installs every key of the table, builds the menu bar and the
 // toolbar's theme menu, and rebuilds both whenever the server state, the
-// port or the catalog changes. Commands that need a ready server are enabled
-// only while it is ready.
+// port or the catalog changes, and the menu bar each time the Server menu
+// opens (its payload line is read then). Commands that need a ready server
+// are enabled only while it is ready.
 class AppMenus {
 public:
     struct Hooks {
@@ -43,9 +44,6 @@ public:
     Glib::RefPtr<Gio::MenuModel> menubar() const;
     // For the toolbar's theme menu button (the same object for the whole run).
     Glib::RefPtr<Gio::MenuModel> toolbarThemeMenu() const;
-
-    // Rebuilt automatically on every change; public for tests.
-    void rebuild();
 
 private:
     struct Impl;

@@ -2,7 +2,28 @@
 
 #include <glibmm/variant.h>
 
+#include <algorithm>
+
 namespace quillbay {
+
+namespace {
+
+// The entries between separators; a last section without entries is left out.
+std::vector<std::vector<MenuEntry>> sectionsOf(const std::vector<MenuEntry>& entries)
+{
+    std::vector<std::vector<MenuEntry>> sections(1);
+    for (const MenuEntry& entry : entries) {
+        if (entry.kind == MenuEntry::Kind::Separator)
+            sections.emplace_back();
+        else
+            sections.back().push_back(entry);
+    }
+    if (sections.back().empty())
+        sections.pop_back();
+    return sections;
+}
+
+} // namespace
 
 std::string literalMenuLabel(const std::string& label)
 {
@@ -41,19 +62,37 @@ Glib::RefPtr<Gio::MenuItem> menuItem(const MenuEntry& entry)
 void fillMenu(Gio::Menu& menu, const std::vector<MenuEntry>& entries)
 {
     menu.remove_all();
-    auto section = Gio::Menu::create();
-    auto closeSection = [&] {
-        menu.append_section(section);
-        section = Gio::Menu::create();
-    };
-    for (const MenuEntry& entry : entries) {
-        if (entry.kind == MenuEntry::Kind::Separator)
-            closeSection();
-        else
+    for (const auto& entriesOfSection : sectionsOf(entries)) {
+        auto section = Gio::Menu::create();
+        for (const MenuEntry& entry : entriesOfSection)
             section->append_item(menuItem(entry));
-    }
-    if (section->get_n_items() > 0)
         menu.append_section(section);
+    }
+}
+
+void updateMenu(Gio::Menu& menu, const std::vector<MenuEntry>& shown, const std::vector<MenuEntry>& entries)
+{
+    const auto before = sectionsOf(shown), after = sectionsOf(entries);
+    const bool sameShape = static_cast<std::size_t>(menu.get_n_items()) == after.size() && before.size() == after.size() &&
+                           std::equal(before.begin(), before.end(), after.begin(),
+                                      [](const auto& a, const auto& b) { return a.size() == b.size(); });
+    if (!sameShape) {
+        fillMenu(menu, entries);
+        return;
+    }
+    for (std::size_t s = 0; s < after.size(); ++s) {
+        auto section = std::dynamic_pointer_cast<Gio::Menu>(menu.get_item_link(static_cast<int>(s), Gio::MenuModel::Link::SECTION));
+        if (!section) {
+            fillMenu(menu, entries);
+            return;
+        }
+        for (std::size_t i = 0; i < after[s].size(); ++i) {
+            if (before[s][i] == after[s][i])
+                continue;
+            section->remove(static_cast<int>(i));
+            section->insert_item(static_cast<int>(i), menuItem(after[s][i]));
+        }
+    }
 }
 
 } // namespace quillbay

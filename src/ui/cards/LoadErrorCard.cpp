@@ -16,6 +16,7 @@ LoadErrorCard::LoadErrorCard(std::function<void()> retry)
     set_valign(Gtk::Align::CENTER);
 
     headline_.add_css_class("card-headline");
+    headline_.property_accessible_role() = Gtk::Accessible::Role::HEADING;
     message_.add_css_class("card-footnote");
     message_.set_justify(Gtk::Justification::CENTER);
     message_.set_wrap(true);

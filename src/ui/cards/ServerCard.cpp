@@ -5,6 +5,7 @@
 
 #include <glib/gi18n.h>
 #include <glibmm/main.h>
+#include <gtkmm/scrollbar.h>
 #include <pangomm/fontmetrics.h>
 
 #include <algorithm>
@@ -69,9 +70,13 @@ ServerCard::ServerCard(ServerProcess& server, std::function<void(const std::stri
         auto adjustment = logScroll_.get_vadjustment();
         if (followNewest_)
             adjustment->set_value(adjustment->get_upper() - adjustment->get_page_size());
+        scheduleLogFit();
     });
     logScroll_.set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
     logScroll_.set_overlay_scrolling(false);
+    // The text view is read and moved through by itself; its scroll bars only repeat it.
+    setAccessibleHidden(*logScroll_.get_hscrollbar());
+    setAccessibleHidden(*logScroll_.get_vscrollbar());
     logScroll_.set_propagate_natural_height(true);
     logScroll_.set_max_content_height(kLogMaxHeight);
     logScroll_.set_max_content_width(kLogMaxWidth);
@@ -108,6 +113,7 @@ ServerCard::~ServerCard()
     stateChanged_.disconnect();
     logChanged_.disconnect();
     logTimer_.disconnect();
+    logFit_.disconnect();
 }
 
 void ServerCard::refresh()
@@ -181,6 +187,23 @@ void ServerCard::showLog(const LogBoxEdit& edit)
     buffer->insert(buffer->end(), added);
     if (followNewest_)
         buffer->place_cursor(buffer->end());
+}
+
+// The text view lays its lines out again once it learns its width, and the
+// resize it asks for then is lost while it is being allocated: the box kept the
+// height of a far narrower layout (220 px for three lines). Once the allocation
+// is over, the box is measured again and takes what its lines now need.
+void ServerCard::scheduleLogFit()
+{
+    if (logFit_.connected())
+        return;
+    logFit_ = Glib::signal_idle().connect([this] {
+        int minimum = 0, natural = 0, baseline = 0;
+        logScroll_.measure(Gtk::Orientation::VERTICAL, logScroll_.get_width(), minimum, natural, baseline, baseline);
+        if (logScroll_.get_mapped() && natural != logScroll_.get_height())
+            logScroll_.queue_resize();
+        return false;
+    });
 }
 
 std::string ServerCard::logText() const

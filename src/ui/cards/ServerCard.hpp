@@ -38,6 +38,7 @@ public:
 private:
     void refresh();
     void scheduleLogRefresh();
+    void scheduleLogFit();
     void showContent(const ServerCardContent& content);
     void showLog(const LogBoxEdit& edit);
     void fitMessageWidth();
@@ -66,6 +67,7 @@ private:
     sigc::connection stateChanged_;
     sigc::connection logChanged_;
     sigc::connection logTimer_;
+    sigc::connection logFit_;
 };
 
 } // namespace quillbay

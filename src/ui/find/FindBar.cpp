@@ -21,6 +21,7 @@ FindBar::FindBar(WebViewModel& web) : page_(web.widget()), finder_(web), row_(Gt
     statusLabel_.add_css_class("find-status");
     statusLabel_.set_width_chars(14);
     statusLabel_.set_xalign(0.0);
+    setAccessibleHidden(statusLabel_);  // until there is a status to read
     previous_.set_icon_name("go-up-symbolic");
     previous_.set_tooltip_text(_("Previous Match (Shift+Enter)"));
     setAccessibleLabel(previous_, _("Previous Match"));
@@ -30,6 +31,7 @@ FindBar::FindBar(WebViewModel& web) : page_(web.widget()), finder_(web), row_(Gt
     for (Gtk::Widget* item : std::initializer_list<Gtk::Widget*>{&entry_, &previous_, &next_, &statusLabel_})
         row_.append(*item);
     set_child(row_);
+    nameCloseButton();
     connect_entry(entry_);
 
     entry_.signal_search_changed().connect(sigc::mem_fun(*this, &FindBar::onTextChanged));
@@ -65,6 +67,18 @@ void FindBar::rememberFocus(GtkWidget* widget)
     focusBefore_ = widget;
     if (focusBefore_)
         g_object_add_weak_pointer(G_OBJECT(focusBefore_), reinterpret_cast<gpointer*>(&focusBefore_));
+}
+
+// The search bar's own close button shows only an icon and has no name.
+void FindBar::nameCloseButton()
+{
+    std::vector<Gtk::Widget*> widgets{this};
+    for (std::size_t i = 0; i < widgets.size(); ++i)
+        for (Gtk::Widget* child = widgets[i]->get_first_child(); child; child = child->get_next_sibling())
+            widgets.push_back(child);
+    for (Gtk::Widget* widget : widgets)
+        if (GTK_IS_BUTTON(widget->gobj()) && widget != &previous_ && widget != &next_)
+            setAccessibleLabel(*widget, _("Close Find Bar"));
 }
 
 void FindBar::open()
@@ -121,6 +135,7 @@ void FindBar::showStatus(const FindBarLogic::Status& status)
 {
     status_ = status;
     statusLabel_.set_text(status.text);
+    setAccessibleHidden(statusLabel_, status.text.empty());
     if (status.noMatches) {
         entry_.add_css_class("error");
         statusLabel_.add_css_class("error");

@@ -31,6 +31,7 @@ public:
     const FindBarLogic::Status& status() const { return status_; }
 
 private:
+    void nameCloseButton();
     void onTextChanged();
     void onResult(const PageFinder::Result& result);
     void onClosed();

@@ -26,6 +26,9 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
       loadErrorCard_([this] { reload(); })
 {
     add_css_class("quillbay-content");
+    // Plain holders: left as widgets, GTK would read them out under their type names.
+    property_accessible_role() = Gtk::Accessible::Role::GENERIC;
+    page_.property_accessible_role() = Gtk::Accessible::Role::GENERIC;
     // The window lowers this where the monitor is smaller.
     set_size_request(WindowSizing::kWishedContentMinimum.width, WindowSizing::kWishedContentMinimum.height);
 
@@ -123,7 +126,8 @@ void ContentView::followShownPage()
     if (!page)
         return;
     toolbar_.showPage(*page);
-    if (preference_.pageRaw() != rawValue(*page))
+    // A stored text that names no page reads as the desk and stays until a page is picked.
+    if (preference_.page() != *page)
         preference_.storePage(*page);
 }
 

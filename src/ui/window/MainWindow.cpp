@@ -1,5 +1,6 @@
 #include "ui/window/MainWindow.hpp"
 
+#include "support/AccessibleText.hpp"
 #include "ui/messages/DownloadToastText.hpp"
 #include "ui/window/Style.hpp"
 #include "ui/preferences/ZoomLevel.hpp"
@@ -80,6 +81,7 @@ MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& the
     signal_hide().connect(sigc::mem_fun(*this, &MainWindow::saveWindowState));
     // The monitor and the menu bar are known once the window is realised, before it is first laid out.
     signal_realize().connect(sigc::mem_fun(*this, &MainWindow::fitToMonitor));
+    signal_realize().connect(sigc::mem_fun(*this, &MainWindow::nameMenuBar));
 
     web_.downloadEvents().finished.connect(sigc::mem_fun(*this, &MainWindow::onDownloadSaved));
     web_.downloadEvents().failed.connect(sigc::track_obj(
@@ -118,6 +120,15 @@ void MainWindow::fitToMonitor()
     sizing_ = WindowSizing::fit(preferences_.window(), workAreaFor(*this), chrome);
     content_.set_size_request(sizing_.contentMinimum.width, sizing_.contentMinimum.height);
     set_default_size(sizing_.opening.width, sizing_.opening.height);
+}
+
+// The window makes its menu bar itself and leaves it unnamed, which GTK reads
+// out as the bar's type name.
+void MainWindow::nameMenuBar()
+{
+    for (Gtk::Widget* child = get_first_child(); child; child = child->get_next_sibling())
+        if (GTK_IS_POPOVER_MENU_BAR(child->gobj()))
+            setAccessibleLabel(*child, _("Main menu"));
 }
 
 void MainWindow::saveWindowState()

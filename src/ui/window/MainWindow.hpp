@@ -36,6 +36,7 @@ public:
 private:
     void restoreWindowState();
     void fitToMonitor();
+    void nameMenuBar();
     void applyZoom(double level);
     void onDownloadSaved(const std::string& path);
 

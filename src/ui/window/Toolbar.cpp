@@ -39,7 +39,13 @@ Toolbar::Toolbar() : pageSwitch_(Gtk::Orientation::HORIZONTAL, 0)
 
     theme_.set_icon_name("applications-graphics-symbolic");
     theme_.set_tooltip_text(_("Switch or install a theme pack"));
-    setAccessibleLabel(theme_, _("Theme"));
+    // The menu button is a holder around the button that takes the focus and
+    // the click: that inner one is the button assistive technologies meet.
+    theme_.property_accessible_role() = Gtk::Accessible::Role::GENERIC;
+    if (Gtk::Widget* button = theme_.get_first_child()) {
+        setAccessibleLabel(*button, _("Theme"));
+        gtk_accessible_update_property(GTK_ACCESSIBLE(button->gobj()), GTK_ACCESSIBLE_PROPERTY_HAS_POPUP, TRUE, -1);
+    }
     theme_.set_sensitive(false);
     // Until the theme menu model is handed over, offer what is always there.
     auto fallback = Gio::Menu::create();
