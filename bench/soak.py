@@ -8,7 +8,7 @@ It starts build/bin/quillbay (fresh HOME/XDG folders, a private session bus),
 waits for the desk and then, by default, switches pages 1,000 times (clicks on
 the toolbar's Desk and Room buttons), reloads 100 times (the window's "reload"
 action) and activates a theme pack 100 times (the application's
-"activate-theme" action, as the Theme menu does), spread over the run. Each
+"theme" action, as both theme menus do), spread over the run. Each
 step waits for the page's load beacon in the server log before the next.
 It prints the PSS and the private memory (USS) of the shell, of its web
 processes and of the studio server at the start, at every quarter and at the
@@ -117,7 +117,7 @@ class Session:
         self.wait_for_load("a reload")
 
     def activate_theme(self, pack):
-        self.activate(APP_PATH, "activate-theme", f"[<'{pack}'>]")
+        self.activate(APP_PATH, "theme", f"[<'{pack}'>]")
         self.wait_for_load(f"activating {pack}")
 
     def close(self):

@@ -3,22 +3,19 @@
 #include "tests/support/FakeDesktop.hpp"
 #include "tests/support/FakeResources.hpp"
 #include "tests/support/GtkTestSupport.hpp"
+#include "tests/support/TestProcess.hpp"
+#include "tests/support/WebSites.hpp"
 
 #include "app/about/AboutQuillbay.hpp"
-#include "app/commands/ActionSet.hpp"
+#include "app/commands/AppCommands.hpp"
 #include "app/commands/AppMenus.hpp"
-#include "app/commands/DesktopCommands.hpp"
 #include "app/commands/MenuFill.hpp"
-#include "app/commands/MenuModel.hpp"
 #include "app/commands/ShortcutsWindow.hpp"
-#include "app/commands/ThemeMenu.hpp"
 #include "app/lifecycle/Microphone.hpp"
-#include "ui/window/MainWindow.hpp"
 #include "support/Config.hpp"
 #include "themes/ThemePacks.hpp"
 #include "web/WebViewModel.hpp"
 
-#include <giomm/simpleactiongroup.h>
 #include <gtest/gtest.h>
 #include <gtkmm/application.h>
 
@@ -43,7 +40,7 @@ const ThemeCatalog kCatalog{"night",
                              {"ember-copy", "\uFF25MBER", std::nullopt, false, std::nullopt}}};
 
 // One line per entry: "-" for a separator, "~label" for text, else
-// "label action(target)" with " off" when disabled and " [x]mark" when checked.
+// "label action(target)" with " off" when disabled and " mark" when marked.
 Strings render(const std::vector<MenuEntry>& entries)
 {
     Strings lines;
@@ -51,7 +48,7 @@ Strings render(const std::vector<MenuEntry>& entries)
         lines.push_back(e.kind == MenuEntry::Kind::Separator ? "-"
                         : (e.kind == MenuEntry::Kind::Text ? "~" + e.label : e.label + " " + e.action.substr(4)) +
                               (e.target ? "(" + *e.target + ")" : "") + (e.enabled ? "" : " off") +
-                              (e.checked ? " [x]" : "") + e.mark);
+                              (e.mark.empty() ? "" : " " + e.mark));
     return lines;
 }
 
@@ -80,18 +77,18 @@ void collectShortcuts(GtkWidget* widget, std::set<std::string>& found)
 
 // What the commands work on at start-up: a payload naming a dirty hub commit and an idle server.
 struct CommandParts {
-    CommandParts()
-        : server(configIn(dir)),
+    explicit CommandParts(long long port = ServerProcess::kPreferredPort)
+        : server(configIn(dir, port)),
           app(Gtk::Application::create("org.quillbay.tests.Commands", Gio::Application::Flags::NON_UNIQUE))
     {
         app->register_application();
     }
 
-    static ServerProcess::Config configIn(const TempDir& folder)
+    static ServerProcess::Config configIn(const TempDir& folder, long long port)
     {
         startGtk();  // before the web view is made
         writeFile(folder / "PAYLOAD.json", R"({"hub_commit":"0123456789abcdef","dirty":true})");
-        return {.resourceDir = folder.path(), .stateDir = folder / "state", .ports = {}, .timing = {}};
+        return {.resourceDir = folder.path(), .stateDir = folder / "state", .ports = {.preferred = port}, .timing = {}};
     }
 
     TempDir dir{"quillbay-menus"};
@@ -119,37 +116,34 @@ TEST(Commands, MenusFollowTheServerStateAndTheCatalogAndHaveDistinctMnemonics)
                     disabled.push_back(entry.action);
             }
         }
-        EXPECT_EQ(disabled, state.isReady() ? Strings{} : (Strings{actions::kInstallTheme, actions::kOpenDeskInBrowser}))
+        EXPECT_EQ(disabled, state.isReady() ? Strings{} : (Strings{actions::kInstallTheme, actions::kReload, actions::kOpenDeskInBrowser}))
             << state.message();
     }
 
-    const Strings packs{"Ember activate-theme(ember)", "night activate-theme(night) [x]\u2713",
-                        "Bro_ken activate-theme(bro_ken) off", "night (impostor) activate-theme(impostor)",
-                        "\uFF25MBER (ember-copy) activate-theme(ember-copy)"};
+    const Strings packs{"Ember theme(ember)", "night theme(night)", "Bro_ken theme(bro_ken) off",
+                        "night (impostor) theme(impostor)", "\uFF25MBER (ember-copy) theme(ember-copy)"};
     const std::string refresh = "_Refresh Pack List refresh-themes";
     const std::pair<std::optional<ThemeCatalog>, Strings> rows[] = {  // a catalog and the menu bar's Theme menu
         {std::nullopt, {"~No packs loaded yet off", "-", refresh}},
         {ThemeCatalog{"ember", {}}, {"-", refresh}},
-        {kCatalog, {packs[0], packs[1], packs[2], packs[3], packs[4], "-", refresh}},
+        {kCatalog, {packs[0], packs[1] + " \u2713", packs[2], packs[3], packs[4], "-", refresh}},
     };
     for (const auto& [catalog, menu] : rows)
         EXPECT_EQ(render(describeMenuBar({ServerState::idle(), 8765, catalog, "Hub abcdef01"})[2].entries), menu);
-    // The toolbar's menu: no placeholder, no refresh (its model: below).
+    // The toolbar's menu: no placeholder, no refresh, no mark (GTK draws the choice's state).
     EXPECT_EQ(render(describeToolbarThemeMenu(kCatalog)),
               (Strings{packs[0], packs[1], packs[2], packs[3], packs[4], "-", "_Install Theme Pack\u2026 install-theme"}));
 }
 
-TEST(Commands, AppMenusAndAboutWireKeysActionsAndThePayload)
+TEST(Commands, AppCommandsAndMenusWireKeysActionsAboutAndThePayload)
 {
+    FakeDesktop desktop;
     CommandParts parts;
     auto& app = parts.app;
     int quits = 0;
-    Strings opened, revealed;
-    auto menus = std::make_unique<AppMenus>(*app, parts.server, parts.web, parts.themes, AppMenus::Hooks{
-        .quit = [&] { ++quits; }, .resourceDir = parts.dir.path(),
-        .openURI = [&](const std::string& uri) { opened.push_back(uri); },
-        .revealFolder = [&](const std::string& folder) { revealed.push_back(folder); }});
-    DesktopCommands commands(*app, parts.server, parts.web, [] { return nullptr; }, parts.dir.path());
+    auto commands = std::make_unique<AppCommands>(*app, parts.server, parts.web, parts.themes, [] { return nullptr; },
+                                                  AppCommands::Hooks{.quit = [&] { ++quits; }, .showServerOutput = {}, .resourceDir = parts.dir.path()});
+    auto menus = std::make_unique<AppMenus>(*app, parts.server, parts.themes, parts.dir.path());
 
     // Every key parses, is installed once and is listed; a key given to two actions runs only one.
     std::set<std::string> listed;
@@ -178,8 +172,8 @@ TEST(Commands, AppMenusAndAboutWireKeysActionsAndThePayload)
         }
     }
 
-    commands.showAbout();
-    Gtk::AboutDialog* about = commands.aboutDialog();
+    commands->showAbout();
+    Gtk::AboutDialog* about = commands->aboutDialog();
     ASSERT_TRUE(about);
     for (const std::string& part : Strings{"Hub 01234567 (dirty tree)", "port 8765", parts.server.serverLogPath()})
         EXPECT_NE(about->get_comments().find(part), std::string::npos) << part << " not in " << about->get_comments();
@@ -200,57 +194,70 @@ TEST(Commands, AppMenusAndAboutWireKeysActionsAndThePayload)
     EXPECT_EQ(text(section, 1), "Payload: unknown");
     EXPECT_EQ(changes, (Strings{"1-1+0", "1-0+1"}));
 
-    // Text lines and unusable packs point at actions that are never enabled.
-    for (const char* off : {"install-theme", "open-desk-in-browser", "menu-text", "theme-unavailable"})
+    // Text lines, unusable packs and the output window before it is handed over point at actions never enabled.
+    for (const char* off : {"install-theme", "open-desk-in-browser", "menu-text", "theme-unavailable", "server-output"})
         EXPECT_FALSE(app->get_action_enabled(off)) << off;
-    for (const char* on : {"reveal-studio-folder", "show-server-log", "quit", "activate-theme", "restart-server"})
+    for (const char* on : {"reveal-studio-folder", "show-server-log", "quit", "theme", "restart-server"})
         EXPECT_TRUE(app->get_action_enabled(on)) << on;
-    for (const char* action : {"reveal-studio-folder", "show-server-log", "quit"})
+    // The desktop's default application gets the studio folder (there is no file manager here) and the log.
+    writeFile(parts.server.serverLogPath(), "");
+    const Strings items{parts.server.stateDir(), parts.server.serverLogPath()};
+    for (const char* action : {"reveal-studio-folder", "show-server-log", "quit"}) {
         app->activate_action(action);
-    EXPECT_EQ(revealed, Strings{parts.server.stateDir()});
-    EXPECT_EQ(opened, Strings{"file://" + parts.server.serverLogPath()});
+        runUntil([&] { return desktop.opened().size() == items.size(); }, 5s);
+    }
+    EXPECT_EQ(desktop.opened(), items);
     EXPECT_EQ(quits, 1);
+    commands.reset();
     menus.reset();
-    EXPECT_FALSE(app->has_action("install-theme"));
+    EXPECT_FALSE(app->has_action("install-theme") || app->has_action("menu-text"));
 }
 
-TEST(Commands, ToolbarThemeMenuFollowsTheCatalogAndDropsStaleActions)
+// The menu bar's Theme menu and the toolbar's theme menu share one choice, whose state is the
+// catalog's active pack whatever was clicked.
+TEST(Commands, ThemeMenusShareOneChoiceThatFollowsTheCatalog)
 {
-    ASSERT_TRUE(startGtk());
-    auto group = Gio::SimpleActionGroup::create();
-    Published<std::optional<ThemeCatalog>> published;
-    Strings activated;
-    auto menu = std::make_unique<ThemeMenu>(*group, published, [&](const std::string& id) { activated.push_back(id); });
-    auto model = menu->model();
-    const auto packs = [&] { return model->get_item_link(0, Gio::MenuModel::Link::SECTION); };
-    const auto checked = [&](std::size_t i) {
-        return Glib::VariantBase::cast_dynamic<Glib::Variant<bool>>(group->get_action_state_variant(ThemeMenu::packActionName(i))).get();
+    TestProcess catalogs{{"/usr/bin/python3", QUILLBAY_FIXTURES_DIR "/theme_server.py"}};
+    const long port = std::atol(catalogs.readUntil("", 10s).front().c_str());
+    CommandParts parts(port);  // the studio's address reaches the stand-in, which refuses an activation
+    auto& app = parts.app;
+    parts.themes.setAlert({});
+    AppCommands commands(*app, parts.server, parts.web, parts.themes, [] { return nullptr; }, {});
+    AppMenus menus(*app, parts.server, parts.themes, parts.dir.path());
+    const auto model = menus.toolbarThemeMenu();
+    const auto item = [&](int i) {
+        const auto packs = model->get_item_link(0, Gio::MenuModel::Link::SECTION);
+        return text(packs, i) + " " + text(packs, i, Attribute::ACTION) + "(" + text(packs, i, Attribute::TARGET) + ")";
+    };
+    const auto chosen = [&](const char* action) {
+        return Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(app->get_action_state_variant(action)).get();
+    };
+    const auto refresh = [&](const std::string& name) {
+        bool done = false;
+        parts.themes.refresh(localAddress(port, "/" + name + "/"), [&] { done = true; });
+        return runUntil([&] { return done; }, 10s);
     };
     ASSERT_EQ(model->get_n_items(), 1);  // no placeholder before a catalog
-    EXPECT_EQ(text(packs(), 0, Attribute::ACTION), actions::kInstallTheme);
+    EXPECT_EQ(text(model->get_item_link(0, Gio::MenuModel::Link::SECTION), 0, Attribute::ACTION), actions::kInstallTheme);
 
-    published.set(kCatalog);
+    ASSERT_TRUE(refresh("a"));  // Ember, active, and night without a name
     ASSERT_EQ(model->get_n_items(), 2);
-    ASSERT_EQ(packs()->get_n_items(), 5);  // data stays literal: "Bro__ken" shows as Bro_ken
-    const char* labels[] = {"Ember", "night", "Bro__ken", "night (impostor)", "\uFF25MBER (ember-copy)"};
-    for (std::size_t i = 0; i < 5; ++i) {
-        const auto name = ThemeMenu::packActionName(i);
-        EXPECT_EQ(text(packs(), int(i)) + " " + text(packs(), int(i), Attribute::ACTION), labels[i] + (" app." + name));
-        EXPECT_EQ(checked(i), i == 1) << labels[i];
-        EXPECT_EQ(group->get_action_enabled(name), i != 2) << labels[i];
-    }
-    group->activate_action(ThemeMenu::packActionName(0));
-    EXPECT_EQ(activated, Strings{"ember"});
-    EXPECT_FALSE(checked(0));  // the check follows the catalog, not the click
+    EXPECT_EQ((Strings{item(0), item(1)}), (Strings{"Ember app.theme(ember)", "night app.theme(night)"}));
+    EXPECT_EQ((Strings{chosen("theme"), chosen("theme-unavailable")}), (Strings{"ember", "ember"}));
+    app->activate_action("theme", Glib::Variant<Glib::ustring>::create("night"));
+    ASSERT_TRUE(runUntil([&] { return parts.themes.lastMessage().get().has_value(); }, 10s));
+    runFor(300ms);  // the refresh after it
+    EXPECT_EQ(chosen("theme"), "ember");
+    ASSERT_TRUE(refresh("catalog-b"));
+    EXPECT_EQ((Strings{item(0), chosen("theme")}), (Strings{"Night app.theme(night)", "night"}));
 
-    // An empty list keeps the separator (an empty section) and drops the old actions.
-    published.set(ThemeCatalog{"x", {}});
-    EXPECT_FALSE(group->has_action(ThemeMenu::packActionName(0)));
-    ASSERT_EQ(model->get_n_items(), 2);
-    EXPECT_EQ(packs()->get_n_items(), 0);
-    published.set(kCatalog);
-    menu.reset();
-    EXPECT_EQ(group->list_actions().size(), 0u);
+    // Data stays literal: "Bro_ken" is given as Bro__ken; the unusable pack points at the disabled twin.
+    auto filled = Gio::Menu::create();
+    fillMenu(*filled, describeToolbarThemeMenu(kCatalog));
+    const auto packs = filled->get_item_link(0, Gio::MenuModel::Link::SECTION);
+    EXPECT_EQ(text(packs, 2) + " " + text(packs, 2, Attribute::ACTION), "Bro__ken app.theme-unavailable");
+    fillMenu(*filled, describeToolbarThemeMenu(ThemeCatalog{"x", {}}));  // an empty list keeps the separator
+    EXPECT_EQ(filled->get_n_items(), 2);
 }
 
 TEST(Commands, SavedDiagnosticsOfferTheirFolderAndAFailureIsNamed)
@@ -259,19 +266,20 @@ TEST(Commands, SavedDiagnosticsOfferTheirFolderAndAFailureIsNamed)
     CommandParts parts;
     TempDir& dir = parts.dir;
     MainWindow window(parts.server, parts.web, parts.themes, Preferences(dir / "preferences.ini"));
-    DesktopCommands commands(*parts.app, parts.server, parts.web, [&] { return &window; }, dir.path());
+    AppCommands commands(*parts.app, parts.server, parts.web, parts.themes, [&] { return &window; },
+                         {.quit = {}, .showServerOutput = {}, .resourceDir = dir.path()});
     Toast& toast = window.content().toast();
     window.present();
     ASSERT_TRUE(runUntil([&] { return window.get_mapped(); }, 5s));
 
-    commands.saveDiagnosticsTo(dir / "report.zip");
+    commands.diagnostics().saveTo(dir / "report.zip");
     EXPECT_EQ(toast.text(), "Saved report.zip");
     ASSERT_TRUE(runUntil([&] { return toast.actionButton().get_mapped(); }, 5s));
     toast.actionButton().activate();
     ASSERT_TRUE(runUntil([&] { return !desktop.opened().empty(); }, 5s)) << toast.text();
     EXPECT_EQ(desktop.opened(), std::vector<std::string>{dir.path()});  // no file manager: its folder
 
-    commands.saveDiagnosticsTo(dir / "missing/report.zip");
+    commands.diagnostics().saveTo(dir / "missing/report.zip");
     EXPECT_EQ(toast.text().rfind("Could not save report.zip: ", 0), 0u) << toast.text();
     EXPECT_FALSE(toast.actionButton().get_visible());
 }

@@ -4,6 +4,7 @@
 #include "tests/support/WebSites.hpp"
 #include "tests/support/WindowFixture.hpp"
 
+#include "app/commands/AppCommands.hpp"
 #include "app/commands/AppMenus.hpp"
 
 #include <gtk/gtkunixprint.h>
@@ -48,8 +49,9 @@ protected:
         app_ = Gtk::Application::create("org.quillbay.tests.StudioWindow", Gio::Application::Flags::NON_UNIQUE);
         app_->register_application();
         useAppServer(QUILLBAY_RESOURCE_DIR);
-        menus_ = std::make_unique<AppMenus>(*app_, *server_, web_, themes_,
-                                            AppMenus::Hooks{.quit = {}, .resourceDir = root_ / "payload", .openURI = {}, .revealFolder = {}});
+        commands_ = std::make_unique<AppCommands>(*app_, *server_, web_, themes_, [this] { return window_.get(); },
+                                                  AppCommands::Hooks{.quit = {}, .showServerOutput = {}, .resourceDir = root_ / "payload"});
+        menus_ = std::make_unique<AppMenus>(*app_, *server_, themes_, root_ / "payload");
         window_ = std::make_unique<MainWindow>(*server_, web_, themes_, Preferences(preferencePath()));
         app_->add_window(*window_);
         content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
@@ -64,6 +66,7 @@ protected:
         app_->remove_window(*window_);
         WindowTest::TearDown();
         menus_.reset();
+        commands_.reset();
     }
 
     bool settledOn(const std::string& url)
@@ -98,6 +101,7 @@ protected:
     }
 
     Glib::RefPtr<Gtk::Application> app_;
+    std::unique_ptr<AppCommands> commands_;
     std::unique_ptr<AppMenus> menus_;
 };
 
@@ -125,7 +129,23 @@ TEST_F(StudioWindow, LabelsShowTheirUnderscoresAndStandOutUnderALightSystemTheme
     for (auto [where, root] : {std::pair{"menu bar", bar}, std::pair{"toolbar theme menu", themePopover}})
         EXPECT_TRUE(labelShowing(root, "Night_Owl") && !labelShowing(root, "NightOwl")) << where;
     EXPECT_TRUE(gtk_widget_get_mapped(labelShowing(themePopover, "Night_Owl")));
-    EXPECT_TRUE(labelShowing(bar, "Hub re_lease"));
+
+    // One theme choice, GTK drawing a radio per pack: the toolbar's menu draws a check beside the active pack
+    // only; the menu bar draws none and marks the active pack with "✓" after its name.
+    const auto& catalog = *themes_.catalog().get();
+    const std::string active = std::find_if(catalog.packs.begin(), catalog.packs.end(), [&](auto& pack) { return pack.id == catalog.active; })->label();
+    const auto checkChoice = [&](GtkWidget* root, bool drawn) {
+        std::vector<std::string> checked;
+        for (GtkWidget* radio : descendants(root)) {
+            if (std::string_view(gtk_widget_get_css_name(radio)) != "radio" || !gtk_widget_get_mapped(radio))
+                continue;
+            EXPECT_EQ(gtk_widget_get_width(radio) > 0, drawn);
+            if (gtk_widget_get_state_flags(radio) & GTK_STATE_FLAG_CHECKED)
+                checked.push_back(gtk_label_get_text(GTK_LABEL(firstOfType(gtk_widget_get_parent(gtk_widget_get_parent(radio)), GTK_TYPE_LABEL))));
+        }
+        EXPECT_EQ(checked, std::vector<std::string>{drawn ? active : active + "  \u2713"});
+    };
+    checkChoice(themePopover, true);
     gtk_menu_button_popdown(themeButton);
 
     // The user's theme choice wins over an application's dark preference: the chrome stays readable.
@@ -157,6 +177,9 @@ TEST_F(StudioWindow, LabelsShowTheirUnderscoresAndStandOutUnderALightSystemTheme
     press("alt+s");
     EXPECT_TRUE(runUntil([&] { GtkWidget* line = labelShowing(bar, "Hub next_one"); return line && gtk_widget_get_mapped(line); }, 2s));
     EXPECT_TRUE(gtk_test_accessible_has_property(GTK_ACCESSIBLE(bar), GTK_ACCESSIBLE_PROPERTY_LABEL));  // not its type name
+    press("Left");  // from the Server menu to the Theme menu
+    ASSERT_TRUE(runUntil([&] { GtkWidget* item = labelShowing(bar, active + "  \u2713"); return item && gtk_widget_get_mapped(item); }, 2s));
+    checkChoice(bar, false);
 }
 
 TEST_F(StudioWindow, SwitchAndRememberedPageFollowThePageItself)

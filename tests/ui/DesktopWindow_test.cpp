@@ -214,7 +214,7 @@ TEST_F(DesktopWindow, EachCardsDefaultButtonHasTheFocusAndReturnPressesIt)
             web_.setAllowedPort(nowhere);
             web_.load(localAddress(nowhere, "/"));
         }
-        ASSERT_TRUE(runUntil([&] { return dark ? server_->state()->isFailed() : content().layers().card == LayerChoice::Card::LoadError; }, 20s));
+        ASSERT_TRUE(runUntil([&] { return dark ? server_->state()->isFailed() : content().loadErrorCard().get_visible(); }, 20s));
         runFor(300ms);  // the dark card follows the output at its own pace
         GtkWidget* button = GTK_WIDGET((dark ? content().serverCard().restartButton() : content().loadErrorCard().retryButton()).gobj());
         EXPECT_EQ(gtk_window_get_default_widget(GTK_WINDOW(windowWidget())), button);

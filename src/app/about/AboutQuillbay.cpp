@@ -1,18 +1,14 @@
 #include "app/about/AboutQuillbay.hpp"
 
-#include <glib.h>
+#include "support/Format.hpp"
+
 #include <glib/gi18n.h>
 
 namespace quillbay {
 
 std::string AboutQuillbay::details(const std::string& payloadLine, long long port, const std::string& logPath)
 {
-    gchar* server = g_strdup_printf(_("Studio server on port %lld"), port);
-    gchar* log = g_strdup_printf(_("Server log: %s"), logPath.c_str());
-    std::string text = payloadLine + "\n" + server + "\n" + log;
-    g_free(server);
-    g_free(log);
-    return text;
+    return payloadLine + "\n" + format(_("Studio server on port %lld"), port) + "\n" + format(_("Server log: %s"), logPath.c_str());
 }
 
 AboutQuillbay::AboutQuillbay(const std::string& version, const std::string& payloadLine, long long port,

@@ -1,5 +1,7 @@
 #include "app/commands/CommandTable.hpp"
 
+#include "app/commands/AppCommands.hpp"
+
 #include <glib/gi18n.h>
 
 #include <algorithm>
@@ -9,53 +11,74 @@ namespace quillbay {
 
 namespace {
 
-using enum MenuPlace;
-using enum KeyGroup;
-
-std::vector<Command> makeTable()
+std::vector<AppCommand> makeAppRows()
 {
     using namespace actions;
+    using enum MenuPlace;
+    using enum KeyGroup;
+    using A = AppCommands;
     return {
-        {.action = kInstallTheme, .label = N_("_Install Theme Pack\u2026"), .keys = {"<Primary><Shift>i"},
-         .menu = File, .needsReadyServer = true, .group = ThemePacks},
-        {.action = kRevealStudioFolder, .label = N_("_Reveal Studio Folder"), .menu = File, .newSection = true},
-        {.action = kShowServerLog, .label = N_("Show Server _Log"), .menu = File},
-        {.action = kSaveDiagnostics, .label = N_("Save _Diagnostics\u2026"), .menu = File, .newSection = true},
-        {.action = kCloseWindow, .label = N_("_Close Window"), .keys = {"<Primary>w"}, .menu = File, .newSection = true,
-         .group = Window},
-        {.action = kQuit, .label = N_("_Quit"), .keys = {"<Primary>q"}, .menu = File, .group = Window},
+        {.command = {.action = kInstallTheme, .label = N_("_Install Theme Pack\u2026"), .keys = {"<Primary><Shift>i"},
+                     .menu = File, .needsReadyServer = true, .group = ThemePacks},
+         .run = &A::installTheme},
+        {.command = {.action = kRevealStudioFolder, .label = N_("_Reveal Studio Folder"), .menu = File, .newSection = true},
+         .run = &A::revealStudioFolder},
+        {.command = {.action = kShowServerLog, .label = N_("Show Server _Log"), .menu = File}, .run = &A::showServerLog},
+        {.command = {.action = kSaveDiagnostics, .label = N_("Save _Diagnostics\u2026"), .menu = File, .newSection = true},
+         .run = &A::saveDiagnostics},
+        // GTK's own action of every window.
+        {.command = {.action = kCloseWindow, .label = N_("_Close Window"), .keys = {"<Primary>w"}, .menu = File,
+                     .newSection = true, .group = Window}},
+        {.command = {.action = kQuit, .label = N_("_Quit"), .keys = {"<Primary>q"}, .menu = File, .group = Window},
+         .run = &A::quit},
 
-        {.action = kReload, .label = N_("_Reload"), .keys = {"<Primary>r"}, .menu = View, .group = Page},
-        {.action = kFind, .label = N_("_Find in Page\u2026"), .keys = {"<Primary>f"}, .menu = View, .group = Page},
-        {.action = kZoomIn, .label = N_("Zoom _In"), .keys = {"<Primary>plus"},
-         .twinKeys = {"<Primary>equal", "<Primary>KP_Add"}, .menu = View, .newSection = true, .group = Zoom},
-        {.action = kZoomOut, .label = N_("Zoom _Out"), .keys = {"<Primary>minus"}, .twinKeys = {"<Primary>KP_Subtract"},
-         .menu = View, .group = Zoom},
-        {.action = kZoomReset, .label = N_("_Actual Size"), .keys = {"<Primary>0"}, .twinKeys = {"<Primary>KP_0"},
-         .menu = View, .group = Zoom},
-
-        // The pack items come first in this menu.
-        {.action = kRefreshThemes, .label = N_("_Refresh Pack List"), .menu = Theme, .newSection = true},
+        // Its items are the packs, first in the Theme menu and in the toolbar's theme menu.
+        {.command = {.action = kTheme}, .choose = &A::chooseTheme},
+        {.command = {.action = kRefreshThemes, .label = N_("_Refresh Pack List"), .menu = Theme, .newSection = true},
+         .run = &A::refreshThemes},
 
         // The port and payload lines follow in this menu.
-        {.action = kRestartServer, .label = N_("_Restart Server"), .menu = Server},
-        {.action = kOpenDeskInBrowser, .label = N_("_Open Desk in Browser"), .menu = Server, .needsReadyServer = true},
+        {.command = {.action = kRestartServer, .label = N_("_Restart Server"), .keys = {"<Primary><Shift>r"}, .menu = Server,
+                     .group = StudioServer},
+         .run = &A::restartServer},
+        {.command = {.action = kOpenDeskInBrowser, .label = N_("_Open Desk in Browser"), .menu = Server, .needsReadyServer = true},
+         .run = &A::openDeskInBrowser},
+        {.command = {.action = kServerOutput, .label = N_("_Server Output"), .keys = {"<Primary><Shift>o"}, .menu = Server,
+                     .group = StudioServer},
+         .run = &A::showServerOutput},
 
-        {.action = kShortcuts, .label = N_("_Keyboard Shortcuts"), .keys = {"<Primary>question"}, .menu = Help,
-         .group = Window},
-        {.action = kAbout, .label = N_("_About Quillbay"), .menu = Help},
+        {.command = {.action = kShortcuts, .label = N_("_Keyboard Shortcuts"), .keys = {"<Primary>question"}, .menu = Help,
+                     .group = Window},
+         .run = &A::showShortcuts},
+        {.command = {.action = kAbout, .label = N_("_About Quillbay"), .menu = Help}, .run = &A::showAbout},
 
         // Keys that widgets handle themselves: the passage between the page
         // and the header bar, GTK's menu bar key, and the find bar.
-        {.label = N_("Move Between Page and Header Bar"), .keys = {"F6", "<Primary>Tab"}, .group = Window},
-        {.label = N_("Open the Menu Bar"), .keys = {"F10"}, .group = Window},
-        {.label = N_("Next Match"), .keys = {"Return"}, .group = FindBar},
-        {.label = N_("Previous Match"), .keys = {"<Shift>Return"}, .group = FindBar},
-        {.label = N_("Close the Find Bar"), .keys = {"Escape"}, .group = FindBar},
+        {.command = {.label = N_("Move Between Page and Header Bar"), .keys = {"F6", "<Primary>Tab"}, .group = Window}},
+        {.command = {.label = N_("Open the Menu Bar"), .keys = {"F10"}, .group = Window}},
+        {.command = {.label = N_("Next Match"), .keys = {"Return"}, .group = FindBar}},
+        {.command = {.label = N_("Previous Match"), .keys = {"<Shift>Return"}, .group = FindBar}},
+        {.command = {.label = N_("Close the Find Bar"), .keys = {"Escape"}, .group = FindBar}},
     };
 }
 
+std::vector<Command> makeTable()
+{
+    std::vector<Command> table;
+    for (const AppCommand& row : appCommands())
+        table.push_back(row.command);
+    for (const WindowCommand& row : windowCommands())
+        table.push_back(row.command);
+    return table;
+}
+
 } // namespace
+
+const std::vector<AppCommand>& appCommands()
+{
+    static const std::vector<AppCommand> rows = makeAppRows();
+    return rows;
+}
 
 const std::vector<Command>& commandTable()
 {
@@ -72,18 +95,9 @@ const Command& commandFor(std::string_view action)
     return *found;
 }
 
-std::string menuLabel(const Command& command)
-{
-    return _(command.label);
-}
-
-std::string plainLabel(const Command& command)
-{
-    return withoutMnemonic(_(command.label));
-}
-
 std::string menuTitle(MenuPlace menu)
 {
+    using enum MenuPlace;
     switch (menu) {
     case File:
         return _("_File");
@@ -103,6 +117,7 @@ std::string menuTitle(MenuPlace menu)
 
 std::string groupTitle(KeyGroup group)
 {
+    using enum KeyGroup;
     switch (group) {
     case Window:
         return _("Window");
@@ -114,21 +129,12 @@ std::string groupTitle(KeyGroup group)
         return _("Zoom");
     case ThemePacks:
         return _("Theme Packs");
+    case StudioServer:
+        return _("Server");
     case Unlisted:
         break;
     }
     return {};
-}
-
-std::string withoutMnemonic(std::string_view label)
-{
-    std::string plain;
-    for (std::size_t i = 0; i < label.size(); ++i) {
-        if (label[i] == '_' && ++i == label.size())
-            break;
-        plain += label[i];
-    }
-    return plain;
 }
 
 } // namespace quillbay

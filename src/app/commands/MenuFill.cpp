@@ -23,8 +23,9 @@ std::vector<std::vector<MenuEntry>> sectionsOf(const std::vector<MenuEntry>& ent
     return sections;
 }
 
-} // namespace
-
+// `label` as GTK must be given it to show it verbatim: menu labels are
+// read with mnemonics, so every "_" is doubled. Labels that come from data
+// (pack names, the port and payload lines) go through this.
 std::string literalMenuLabel(const std::string& label)
 {
     std::string literal;
@@ -37,6 +38,7 @@ std::string literalMenuLabel(const std::string& label)
     return literal;
 }
 
+// The Gio item of one command or text entry (separators have none).
 Glib::RefPtr<Gio::MenuItem> menuItem(const MenuEntry& entry)
 {
     std::string label = entry.mnemonic ? entry.label : literalMenuLabel(entry.label);
@@ -47,7 +49,7 @@ Glib::RefPtr<Gio::MenuItem> menuItem(const MenuEntry& entry)
         item->set_action_and_target(actions::kTextLine, Glib::Variant<Glib::ustring>::create(""));
     } else if (!entry.enabled && entry.target) {
         // One action serves every pack, so a pack that cannot be used points
-        // at an action that is never enabled.
+        // at a twin that is never enabled.
         item->set_action_and_target(actions::kUnavailableTheme, Glib::Variant<Glib::ustring>::create(*entry.target));
     } else if (entry.target) {
         item->set_action_and_target(entry.action, Glib::Variant<Glib::ustring>::create(*entry.target));
@@ -58,6 +60,8 @@ Glib::RefPtr<Gio::MenuItem> menuItem(const MenuEntry& entry)
         item->set_attribute_value("accel", Glib::Variant<Glib::ustring>::create(entry.accelerator));
     return item;
 }
+
+} // namespace
 
 void fillMenu(Gio::Menu& menu, const std::vector<MenuEntry>& entries)
 {

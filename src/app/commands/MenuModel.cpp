@@ -1,5 +1,7 @@
 #include "app/commands/MenuModel.hpp"
 
+#include "support/Format.hpp"
+
 #include <glib/gi18n.h>
 
 #include <map>
@@ -51,8 +53,7 @@ std::string lookAlikeKey(const std::string& name)
 
 std::string nameWithId(const ThemePack& pack)
 {
-    g_autofree gchar* label = g_strdup_printf(_("%s (%s)"), pack.label().c_str(), pack.id.c_str());
-    return label;
+    return format(_("%s (%s)"), pack.label().c_str(), pack.id.c_str());
 }
 
 // Each pack's label: its name, or its id when it has none. A named pack whose
@@ -75,7 +76,8 @@ std::vector<std::string> packLabels(const std::vector<ThemePack>& packs)
     return labels;
 }
 
-std::vector<MenuEntry> packEntries(const ThemeCatalog& catalog)
+// Items of the theme choice, one per pack; `marked`: the active one's label is followed by "✓".
+std::vector<MenuEntry> packEntries(const ThemeCatalog& catalog, bool marked)
 {
     std::vector<MenuEntry> entries;
     const std::vector<std::string> labels = packLabels(catalog.packs);
@@ -83,11 +85,10 @@ std::vector<MenuEntry> packEntries(const ThemeCatalog& catalog)
         const ThemePack& pack = catalog.packs[index];
         MenuEntry entry;
         entry.label = labels[index];
-        entry.action = actions::kActivateTheme;
+        entry.action = actions::kTheme;
         entry.target = pack.id;
         entry.enabled = !pack.error.has_value();
-        entry.checked = pack.id == catalog.active;
-        if (entry.checked)
+        if (marked && pack.id == catalog.active)
             entry.mark = "\u2713";
         entries.push_back(std::move(entry));
     }
@@ -96,10 +97,7 @@ std::vector<MenuEntry> packEntries(const ThemeCatalog& catalog)
 
 std::string portLine(long long port)
 {
-    gchar* line = g_strdup_printf(_("Port %lld"), port);
-    std::string result(line);
-    g_free(line);
-    return result;
+    return format(_("Port %lld"), port);
 }
 
 // The lines a menu shows before its commands.
@@ -109,7 +107,7 @@ std::vector<MenuEntry> leadingLines(MenuPlace menu, const MenuInputs& inputs)
         return {};
     if (!inputs.catalog)
         return {MenuEntry::text(_("No packs loaded yet"))};
-    return packEntries(*inputs.catalog);
+    return packEntries(*inputs.catalog, true);
 }
 
 // The lines a menu shows after its commands.
@@ -124,7 +122,6 @@ std::vector<MenuEntry> trailingLines(MenuPlace menu, const MenuInputs& inputs)
 
 std::vector<MenuDescription> describeMenuBar(const MenuInputs& inputs)
 {
-    const bool ready = inputs.state.isReady();
     std::vector<MenuDescription> menus;
     for (MenuPlace place : kMenuBar) {
         MenuDescription menu{menuTitle(place), leadingLines(place, inputs)};
@@ -133,7 +130,7 @@ std::vector<MenuDescription> describeMenuBar(const MenuInputs& inputs)
                 continue;
             if (command.newSection)
                 menu.entries.push_back(MenuEntry::separator());
-            menu.entries.push_back(MenuEntry::command(command, ready || !command.needsReadyServer));
+            menu.entries.push_back(MenuEntry::command(command, commandEnabled(command, inputs.state)));
         }
         for (MenuEntry& line : trailingLines(place, inputs))
             menu.entries.push_back(std::move(line));
@@ -146,7 +143,7 @@ std::vector<MenuEntry> describeToolbarThemeMenu(const std::optional<ThemeCatalog
 {
     std::vector<MenuEntry> entries;
     if (catalog) {
-        entries = packEntries(*catalog);
+        entries = packEntries(*catalog, false);
         entries.push_back(MenuEntry::separator());
     }
     // The toolbar's menu button is disabled as a whole unless the server is ready.

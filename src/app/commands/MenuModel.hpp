@@ -17,12 +17,11 @@ struct MenuEntry {
     Kind kind = Kind::Command;
     std::string label;                  // shown verbatim, unless `mnemonic`
     bool mnemonic = false;              // `label` marks its mnemonic with "_"
-    std::string action;                 // for commands, e.g. "app.activate-theme"
+    std::string action;                 // for commands, e.g. "app.theme"
     std::optional<std::string> target;  // the action's parameter (a pack id)
     std::string accelerator;            // GTK syntax, shown beside the label
     bool enabled = true;
-    bool checked = false;               // the active pack
-    std::string mark;                   // text after the label, e.g. "✓"
+    std::string mark;                   // text after the label: "✓" for the active pack
 
     static MenuEntry command(const Command& command, bool enabled = true);
     static MenuEntry text(std::string label);  // shown, never chosen
@@ -44,11 +43,13 @@ struct MenuInputs {
     std::string payloadLine;
 };
 
-// The menu bar: File, View, Theme, Server, Help, in that order.
+// The menu bar: File, View, Theme, Server, Help, in that order. The Theme
+// menu marks the active pack with "✓" after its name.
 std::vector<MenuDescription> describeMenuBar(const MenuInputs& inputs);
 
 // The toolbar's theme menu: the packs and a separator (only with a catalog),
-// then "Install Theme Pack…". The active pack is `checked`.
+// then "Install Theme Pack…". Its pack items carry no mark: GTK draws the
+// state of the theme choice beside them, as a check mark (style.css).
 std::vector<MenuEntry> describeToolbarThemeMenu(const std::optional<ThemeCatalog>& catalog);
 
 } // namespace quillbay

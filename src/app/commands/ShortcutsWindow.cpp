@@ -1,20 +1,21 @@
 #include "app/commands/ShortcutsWindow.hpp"
 
 #include "app/commands/CommandTable.hpp"
+#include "support/Format.hpp"
 
 #include <glib/gi18n.h>
-#include <gtk/gtk.h>
+#include <glibmm/markup.h>
+#include <gtkmm/builder.h>
 
 namespace quillbay {
 
 namespace {
 
-// GTK 4.8 has no call that adds a group to a section or a shortcut to a group
-// (later versions add them); a builder file adds them through the buildable
-// interface, and so does this.
-void addChild(GObject* parent, gpointer child, GtkBuilder* builder)
+constexpr const char* kWindowId = "shortcuts";
+
+std::string property(const char* name, const std::string& value)
 {
-    GTK_BUILDABLE_GET_IFACE(parent)->add_child(GTK_BUILDABLE(parent), builder, G_OBJECT(child), nullptr);
+    return format("<property name=\"%s\">%s</property>", name, Glib::Markup::escape_text(value).c_str());
 }
 
 std::string listedKeys(const Command& command)
@@ -25,35 +26,41 @@ std::string listedKeys(const Command& command)
     return keys;
 }
 
-GObject* groupOf(KeyGroup group, GtkBuilder* builder)
+std::string groupXml(KeyGroup group)
 {
-    GObject* box = G_OBJECT(g_object_new(GTK_TYPE_SHORTCUTS_GROUP, "title", groupTitle(group).c_str(), nullptr));
-    for (const Command& command : commandTable()) {
-        if (command.group != group)
-            continue;
-        addChild(box,
-                 g_object_new(GTK_TYPE_SHORTCUTS_SHORTCUT, "title", plainLabel(command).c_str(), "accelerator",
-                              listedKeys(command).c_str(), nullptr),
-                 builder);
-    }
-    return box;
+    std::string xml = "<child><object class=\"GtkShortcutsGroup\">" + property("title", groupTitle(group));
+    for (const Command& command : commandTable())
+        if (command.group == group)
+            xml += "<child><object class=\"GtkShortcutsShortcut\">" + property("title", plainLabel(command)) +
+                   property("accelerator", listedKeys(command)) + "</object></child>";
+    return xml + "</object></child>";
+}
+
+std::string builderXml()
+{
+    const std::string title = _("Keyboard Shortcuts");
+    std::string xml = format("<interface><object class=\"GtkShortcutsWindow\" id=\"%s\">", kWindowId) +
+                      property("modal", "True") + property("hide-on-close", "True") + property("title", title) +
+                      "<child><object class=\"GtkShortcutsSection\">" + property("section-name", "shortcuts") +
+                      property("title", title) + property("max-height", "12");
+    for (KeyGroup group : kKeyGroups)
+        xml += groupXml(group);
+    return xml + "</object></child></object></interface>";
 }
 
 } // namespace
 
 std::unique_ptr<Gtk::ShortcutsWindow> ShortcutsWindow::create()
 {
-    GtkBuilder* builder = gtk_builder_new();
-    const std::string title = _("Keyboard Shortcuts");
-    GObject* window = G_OBJECT(g_object_new(GTK_TYPE_SHORTCUTS_WINDOW, "modal", TRUE, "title", title.c_str(), nullptr));
-    GObject* section = G_OBJECT(g_object_new(GTK_TYPE_SHORTCUTS_SECTION, "section-name", "shortcuts", "title",
-                                             title.c_str(), "max-height", 12, nullptr));
-    for (KeyGroup group : kKeyGroups)
-        addChild(section, groupOf(group, builder), builder);
-    addChild(window, section, builder);
-    g_object_unref(builder);
-    // The wrapper owns the window: deleting it destroys the window.
-    return std::unique_ptr<Gtk::ShortcutsWindow>(Glib::wrap(GTK_SHORTCUTS_WINDOW(window)));
+    auto builder = Gtk::Builder::create();
+    try {
+        builder->add_from_string(builderXml());
+    } catch (const Glib::Error& error) {
+        g_warning("The Shortcuts window could not be built: %s", error.what());
+        return nullptr;
+    }
+    // A window from a builder is its caller's to delete.
+    return std::unique_ptr<Gtk::ShortcutsWindow>(builder->get_widget<Gtk::ShortcutsWindow>(kWindowId));
 }
 
 } // namespace quillbay

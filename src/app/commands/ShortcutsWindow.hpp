@@ -3,6 +3,7 @@
 #include <gtkmm/shortcutswindow.h>
 
 #include <memory>
+#include <string>
 
 namespace quillbay {
 
@@ -10,6 +11,8 @@ namespace quillbay {
 // by group, in table order.
 class ShortcutsWindow {
 public:
+    // The window, from a builder description made from the command table;
+    // hidden when closed. None if the description could not be read.
     static std::unique_ptr<Gtk::ShortcutsWindow> create();
 };
 

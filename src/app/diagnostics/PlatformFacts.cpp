@@ -1,8 +1,9 @@
 #include "app/diagnostics/PlatformFacts.hpp"
 
+#include "support/Format.hpp"
+
 #include <gdk/gdk.h>
 #include <glib.h>
-#include <glibmm/ustring.h>
 #include <gtk/gtk.h>
 #include <libsoup/soup.h>
 #include <webkit/webkit.h>
@@ -13,7 +14,7 @@ namespace {
 
 std::string versionText(unsigned major, unsigned minor, unsigned micro)
 {
-    return Glib::ustring::sprintf("%u.%u.%u", major, minor, micro);
+    return format("%u.%u.%u", major, minor, micro);
 }
 
 std::string osRelease()

@@ -1,7 +1,7 @@
 #include "app/lifecycle/QuillbayApp.hpp"
 
+#include "app/commands/AppCommands.hpp"
 #include "app/commands/AppMenus.hpp"
-#include "app/commands/DesktopCommands.hpp"
 #include "app/lifecycle/Microphone.hpp"
 #include "server/ServerProcess.hpp"
 #include "support/StartupTrace.hpp"
@@ -72,12 +72,11 @@ void QuillbayApp::createLongLivedObjects()
 
 void QuillbayApp::installMenus()
 {
-    AppMenus::Hooks hooks;
+    AppCommands::Hooks hooks;
     hooks.quit = [this] { quitGracefully(); };
-    desktop_ = std::make_unique<DesktopCommands>(*this, *server_, *web_, [this] { return window_.get(); });
-    hooks.openURI = [this](const std::string& uri) { desktop_->openOrTell(uri); };
-    hooks.revealFolder = [this](const std::string& folder) { desktop_->revealOrTell(folder); };
-    menus_ = std::make_unique<AppMenus>(*this, *server_, *web_, *themes_, std::move(hooks));
+    commands_ = std::make_unique<AppCommands>(*this, *server_, *web_, *themes_, [this] { return window_.get(); },
+                                              std::move(hooks));
+    menus_ = std::make_unique<AppMenus>(*this, *server_, *themes_);
 }
 
 void QuillbayApp::askForMicrophone()
@@ -160,7 +159,7 @@ void QuillbayApp::on_shutdown()
 {
     signals_.reset();
     menus_.reset();
-    desktop_.reset();
+    commands_.reset();
     if (window_) {
         web_->setParentWindow(nullptr);
         remove_window(*window_);

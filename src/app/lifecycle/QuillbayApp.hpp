@@ -10,8 +10,8 @@
 
 namespace quillbay {
 
+class AppCommands;
 class AppMenus;
-class DesktopCommands;
 class MainWindow;
 class ServerProcess;
 class ThemePacks;
@@ -54,8 +54,8 @@ private:
     std::unique_ptr<ThemePacks> themes_;
     std::unique_ptr<AppDelegate> delegate_;
     std::unique_ptr<QuitSignals> signals_;
+    std::unique_ptr<AppCommands> commands_;
     std::unique_ptr<AppMenus> menus_;
-    std::unique_ptr<DesktopCommands> desktop_;
     std::unique_ptr<MainWindow> window_;
     bool windowPending_ = false;
     bool held_ = false;

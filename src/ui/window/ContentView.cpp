@@ -2,32 +2,40 @@
 
 #include "server/ServerProcess.hpp"
 #include "support/AccessibleText.hpp"
-#include "support/DesktopService.hpp"
-#include "support/WhileAlive.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/window/WindowSizing.hpp"
 #include "web/WebViewModel.hpp"
 
 #include <glib/gi18n.h>
-#include <sigc++/adaptors/track_obj.h>
 
 namespace quillbay {
 
-ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-                         Preferences preference)
-    : window_(window),
+std::unique_ptr<ContentView> ContentView::create(Gtk::Box& column, Gtk::ApplicationWindow& window, ServerProcess& server,
+                                                 WebViewModel& web, ThemePacks& themes, Preferences preference)
+{
+    auto builder = Gtk::Builder::create_from_resource(kContentViewResource);
+    std::unique_ptr<ContentView> view(Gtk::Builder::get_widget_derived<ContentView>(builder, "content_view", window, server,
+                                                                                    web, themes, std::move(preference)));
+    // Before the builder goes: until then it holds the only reference.
+    column.append(*view);
+    return view;
+}
+
+ContentView::ContentView(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>& builder, Gtk::ApplicationWindow& window,
+                         ServerProcess& server, WebViewModel& web, ThemePacks& themes, Preferences preference)
+    : Gtk::Overlay(object),
+      window_(window),
       server_(server),
       web_(web),
       themes_(themes),
       preference_(std::move(preference)),
       page_(web),
-      cardLayer_(Gtk::Orientation::VERTICAL, 0),
-      serverCard_(server, [this](const std::string& path) { openPathOrTell(path); }),
-      loadErrorCard_([this] { reload(); })
+      loadingBar_(*builder->get_widget<Gtk::ProgressBar>("loading_bar")),
+      cardLayer_(*builder->get_widget<Gtk::Box>("card_layer")),
+      serverCard_(server, [this](const std::string& path) { desktop_.openPath(path); }),
+      loadErrorCard_([this] { reload(); }),
+      desktop_([this](const std::string& failure) { toast_.show(failure); })
 {
-    add_css_class("quillbay-content");
-    // Plain holders: left as widgets, GTK would read them out under their type names.
-    property_accessible_role() = Gtk::Accessible::Role::GENERIC;
     page_.property_accessible_role() = Gtk::Accessible::Role::GENERIC;
     // The window lowers this where the monitor is smaller.
     set_size_request(WindowSizing::kWishedContentMinimum.width, WindowSizing::kWishedContentMinimum.height);
@@ -36,38 +44,21 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
     setAccessibleLabel(web_.widget(), _("Studio page"));
     web_.widget().add_css_class("studio-page");
 
-    loadingBar_.add_css_class("loading-bar");
-    loadingBar_.set_valign(Gtk::Align::START);
-    loadingBar_.set_hexpand(true);
-    loadingBar_.set_can_target(false);
     setAccessibleLabel(loadingBar_, _("Loading the page"));
-    add_overlay(loadingBar_);
-
-    cardLayer_.set_halign(Gtk::Align::CENTER);
-    cardLayer_.set_valign(Gtk::Align::CENTER);
     cardLayer_.append(serverCard_);
     cardLayer_.append(loadErrorCard_);
-    add_overlay(cardLayer_);
     add_overlay(notice_);
     add_overlay(toast_);
 
     toolbar_.showPage(preference_.page());
     toolbar_.signalPagePicked().connect(sigc::mem_fun(*this, &ContentView::pickPage));
 
-    reloadAction_ = window_.add_action("reload", sigc::mem_fun(*this, &ContentView::reload));
-    openInBrowserAction_ = window_.add_action("open-in-browser", sigc::mem_fun(*this, &ContentView::openInBrowser));
-
-    // Slots bound to this view (mem_fun, track_obj) end with it.
+    // Slots bound to this view with mem_fun end with it.
     server_.state().signalChanged().connect(sigc::mem_fun(*this, &ContentView::onServerStateChanged));
     for (auto* signal : {&web_.isLoading().signalChanged(), &web_.progress().signalChanged(), &web_.loadError().signalChanged()})
         signal->connect(sigc::mem_fun(*this, &ContentView::refreshLayers));
     web_.currentURL().signalChanged().connect(sigc::mem_fun(*this, &ContentView::followShownPage));
-    themes_.lastMessage().signalChanged().connect(sigc::track_obj(
-        [this] {
-            if (const auto& message = themes_.lastMessage().get())
-                notice_.show(*message);
-        },
-        *this));
+    themes_.lastMessage().signalChanged().connect(sigc::mem_fun(*this, &ContentView::showThemeMessage));
     keyboardPassage_ = std::make_unique<KeyboardPassage>(window_, toolbar_, page_, web_.widget(),
                                                          [this] { return pageTakesFocus(); });
     // A server that became ready before this view existed is entered now.
@@ -76,31 +67,16 @@ ContentView::ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, 
 
 ContentView::~ContentView() = default;
 
+// The reload command and the load error card's retry, both offered only while the server is ready.
 void ContentView::reload()
 {
-    if (!server_.state()->isReady())
-        return;
     web_.reload();
 }
 
 void ContentView::openInBrowser()
 {
     const auto& current = web_.currentURL().get();
-    tell(DesktopService::handOff(current ? *current : server_.baseURL()));
-}
-
-void ContentView::openOrTell(const std::string& uri) { tell(DesktopService::open(uri)); }
-void ContentView::openPathOrTell(const std::string& path) { tell(DesktopService::openPath(path)); }
-
-void ContentView::revealOrTell(const std::string& path)
-{
-    DesktopService::reveal(path, whileAlive<void(DesktopFailure)>(*this, [this](DesktopFailure failure) { tell(failure); }));
-}
-
-void ContentView::tell(const std::optional<std::string>& failure)
-{
-    if (failure)
-        toast_.show(*failure);
+    desktop_.handOff(current ? *current : server_.baseURL());
 }
 
 void ContentView::pickPage(StudioPage page)
@@ -149,6 +125,12 @@ void ContentView::enterReady()
     tellPortWarning();
 }
 
+void ContentView::showThemeMessage()
+{
+    if (const auto& message = themes_.lastMessage().get())
+        notice_.show(*message);
+}
+
 // Projects stored under the usual port are not found on a fallback one: say why, once.
 void ContentView::tellPortWarning()
 {
@@ -166,7 +148,6 @@ bool ContentView::pageTakesFocus() const
 
 void ContentView::refreshLayers()
 {
-    const bool ready = server_.state()->isReady();
     layers_ = chooseLayers(server_.state().get(), web_.loadError().get(), web_.isLoading().get());
 
     page_.set_opacity(layers_.webOpacity);
@@ -186,9 +167,7 @@ void ContentView::refreshLayers()
     loadErrorCard_.setMessage(layers_.loadErrorMessage);
     cardLayer_.set_visible(serverCard || loadErrorCard);
 
-    reloadAction_->set_enabled(ready);
-    openInBrowserAction_->set_enabled(ready);
-    toolbar_.setServerReady(ready);
+    toolbar_.setServerReady(server_.state()->isReady());
 
     Gtk::Button* wanted = nullptr;
     if (serverCard && server_.state()->isFailed())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/TellingDesktop.hpp"
 #include "ui/window/KeyboardPassage.hpp"
 #include "ui/window/LayerChoice.hpp"
 #include "ui/cards/LoadErrorCard.hpp"
@@ -10,9 +11,9 @@
 #include "ui/window/Toolbar.hpp"
 #include "web/WebView.hpp"
 
-#include <giomm/simpleaction.h>
 #include <gtkmm/applicationwindow.h>
 #include <gtkmm/box.h>
+#include <gtkmm/builder.h>
 #include <gtkmm/overlay.h>
 #include <gtkmm/progressbar.h>
 
@@ -24,18 +25,27 @@ class ServerProcess;
 class ThemePacks;
 class WebViewModel;
 
+// Where the window's content is laid out.
+inline constexpr const char* kContentViewResource = "/org/quillbay/Quillbay/ui/content-view.ui";
+
 // The window's content: charcoal, the web view, the loading bar and a card,
 // recomputed from the server's state and the web view's load state whenever
-// either changes. Installs "win.reload" and "win.open-in-browser" on the window.
+// either changes. Its layout comes from its UI file; the page, the cards and
+// the messages are put into it here.
 class ContentView : public Gtk::Overlay {
 public:
-    ContentView(Gtk::ApplicationWindow& window, ServerProcess& server, WebViewModel& web, ThemePacks& themes,
-                Preferences preference = Preferences());
+    // Builds the view at the end of `column`. Deleting it takes it out of
+    // `column` and ends its connections at once, as for a member widget.
+    static std::unique_ptr<ContentView> create(Gtk::Box& column, Gtk::ApplicationWindow& window, ServerProcess& server,
+                                               WebViewModel& web, ThemePacks& themes, Preferences preference);
+
+    // For Gtk::Builder::get_widget_derived.
+    ContentView(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>& builder, Gtk::ApplicationWindow& window,
+                ServerProcess& server, WebViewModel& web, ThemePacks& themes, Preferences preference);
     ~ContentView() override;
 
     // Placed by the window as its title bar.
     Toolbar& toolbar() { return toolbar_; }
-    const LayerChoice& layers() const { return layers_; }
 
     // Reload from origin, clearing a shown load error.
     void reload();
@@ -47,14 +57,8 @@ public:
     LoadErrorCard& loadErrorCard() { return loadErrorCard_; }
     Notice& notice() { return notice_; }
     Toast& toast() { return toast_; }
-    // Opens `uri` with the desktop, and tells the user in a toast when nothing could open it.
-    void openOrTell(const std::string& uri);
-    // The same for a local file.
-    void openPathOrTell(const std::string& path);
-    // Shows `path` in its folder; a toast names what failed when nothing could show it.
-    void revealOrTell(const std::string& path);
-    // A failure from the desktop, told in a toast; nothing for none.
-    void tell(const std::optional<std::string>& failure);
+    // Opens, shows and hands off what the user asks for; a failure is told in the toast.
+    TellingDesktop& desktop() { return desktop_; }
 
 private:
     void show(StudioPage page);
@@ -63,6 +67,7 @@ private:
     void enterReady();
     void refreshLayers();
     void tellPortWarning();
+    void showThemeMessage();
     bool pageTakesFocus() const;
     void focusDefault(Gtk::Button* button);
 
@@ -74,15 +79,14 @@ private:
 
     Toolbar toolbar_;
     WebView page_;
-    Gtk::ProgressBar loadingBar_;
-    Gtk::Box cardLayer_;
+    Gtk::ProgressBar& loadingBar_;
+    Gtk::Box& cardLayer_;
     ServerCard serverCard_;
     LoadErrorCard loadErrorCard_;
     Notice notice_;
     Toast toast_;
+    TellingDesktop desktop_;
 
-    Glib::RefPtr<Gio::SimpleAction> reloadAction_;
-    Glib::RefPtr<Gio::SimpleAction> openInBrowserAction_;
     LayerChoice layers_;
     bool wasReady_ = false;
     std::string toldPortWarning_;

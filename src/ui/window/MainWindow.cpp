@@ -1,8 +1,11 @@
 #include "ui/window/MainWindow.hpp"
 
 #include "support/AccessibleText.hpp"
+#include "server/ServerProcess.hpp"
+#include "support/ActionSet.hpp"
 #include "ui/messages/DownloadToastText.hpp"
 #include "ui/window/Style.hpp"
+#include "ui/window/WindowCommands.hpp"
 #include "ui/preferences/ZoomLevel.hpp"
 #include "web/DownloadEvents.hpp"
 #include "web/PageZoom.hpp"
@@ -12,7 +15,6 @@
 #include <gdkmm/monitor.h>
 #include <gdkmm/surface.h>
 #include <glib/gi18n.h>
-#include <sigc++/adaptors/track_obj.h>
 
 #ifdef GDK_WINDOWING_X11
 #include <gdk/x11/gdkx.h>
@@ -59,7 +61,9 @@ int minimumLength(Gtk::Widget& widget, Gtk::Orientation orientation)
 
 MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& themes, Preferences preferences)
     : web_(web), preferences_(std::move(preferences)),
-      column_(Gtk::Orientation::VERTICAL), content_(*this, server, web, themes, preferences_), findBar_(web)
+      column_(Gtk::Orientation::VERTICAL),
+      content_(ContentView::create(column_, *this, server, web, themes, preferences_)),
+      findBar_(web)
 {
     installQuillbayStyle();
     add_css_class("quillbay");
@@ -67,16 +71,12 @@ MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& the
     set_icon_name("org.quillbay.Quillbay");
     set_show_menubar(true);
     restoreWindowState();
-    set_titlebar(content_.toolbar());
+    set_titlebar(content_->toolbar());
     // The find bar above the content, pushing the page down rather than covering its top.
-    column_.append(findBar_);
-    column_.append(content_);
+    column_.prepend(findBar_);
     set_child(column_);
 
-    add_action("find", [this] { findBar_.open(); });
-    add_action("zoom-in", sigc::mem_fun(*this, &MainWindow::zoomIn));
-    add_action("zoom-out", sigc::mem_fun(*this, &MainWindow::zoomOut));
-    add_action("zoom-reset", sigc::mem_fun(*this, &MainWindow::zoomReset));
+    addCommands(server);
     setPageZoom(web_, preferences_.zoom());
     signal_hide().connect(sigc::mem_fun(*this, &MainWindow::saveWindowState));
     // The monitor and the menu bar are known once the window is realised, before it is first laid out.
@@ -84,15 +84,29 @@ MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& the
     signal_realize().connect(sigc::mem_fun(*this, &MainWindow::nameMenuBar));
 
     web_.downloadEvents().finished.connect(sigc::mem_fun(*this, &MainWindow::onDownloadSaved));
-    web_.downloadEvents().failed.connect(sigc::track_obj(
-        [this](const std::string& name, const std::string& reason) { content_.toast().show(downloadFailedText(name, reason)); }, *this));
+    web_.downloadEvents().failed.connect(sigc::mem_fun(*this, &MainWindow::onDownloadFailed));
 }
 
 MainWindow::~MainWindow() = default;
 
+void MainWindow::addCommands(ServerProcess& server)
+{
+    std::vector<Command> commands;
+    for (const WindowCommand& row : windowCommands()) {
+        add_action(ActionSet::mapName(row.command.action), [this, run = row.run] { (this->*run)(); });
+        commands.push_back(row.command);
+    }
+    readiness_ = std::make_unique<ReadinessGate>(*this, commands, server.state());
+}
+
 void MainWindow::onDownloadSaved(const std::string& path)
 {
-    content_.toast().show(downloadSavedText(path), _("Show in Folder"), [this, path] { content_.revealOrTell(path); });
+    content_->toast().show(downloadSavedText(path), _("Show in Folder"), [this, path] { content_->desktop().reveal(path); });
+}
+
+void MainWindow::onDownloadFailed(const std::string& name, const std::string& reason)
+{
+    content_->toast().show(downloadFailedText(name, reason));
 }
 
 void MainWindow::zoomIn() { applyZoom(ZoomLevel::larger(pageZoom(web_))); }
@@ -115,10 +129,10 @@ void MainWindow::restoreWindowState()
 
 void MainWindow::fitToMonitor()
 {
-    const Extent chrome{minimumLength(*this, Gtk::Orientation::HORIZONTAL) - minimumLength(content_, Gtk::Orientation::HORIZONTAL),
-                        minimumLength(*this, Gtk::Orientation::VERTICAL) - minimumLength(content_, Gtk::Orientation::VERTICAL)};
+    const Extent chrome{minimumLength(*this, Gtk::Orientation::HORIZONTAL) - minimumLength(*content_, Gtk::Orientation::HORIZONTAL),
+                        minimumLength(*this, Gtk::Orientation::VERTICAL) - minimumLength(*content_, Gtk::Orientation::VERTICAL)};
     sizing_ = WindowSizing::fit(preferences_.window(), workAreaFor(*this), chrome);
-    content_.set_size_request(sizing_.contentMinimum.width, sizing_.contentMinimum.height);
+    content_->set_size_request(sizing_.contentMinimum.width, sizing_.contentMinimum.height);
     set_default_size(sizing_.opening.width, sizing_.opening.height);
 }
 

@@ -1,20 +1,22 @@
 #include "ui/window/Toolbar.hpp"
 
 #include "support/AccessibleText.hpp"
+#include "ui/window/WindowCommands.hpp"
 
-#include <giomm/menu.h>
 #include <glib/gi18n.h>
 
 namespace quillbay {
 
 namespace {
 
-void iconButton(Gtk::Button& button, const char* icon, const char* title, const char* action)
+Gtk::Button& commandButton(const Command& command)
 {
-    button.set_icon_name(icon);
-    button.set_tooltip_text(title);
-    button.set_action_name(action);
-    setAccessibleLabel(button, title);
+    auto* button = Gtk::make_managed<Gtk::Button>();
+    button->set_icon_name(command.icon);
+    button->set_tooltip_text(plainLabel(command));
+    button->set_action_name(std::string(command.action));
+    setAccessibleLabel(*button, plainLabel(command));
+    return *button;
 }
 
 } // namespace
@@ -46,18 +48,16 @@ Toolbar::Toolbar() : pageSwitch_(Gtk::Orientation::HORIZONTAL, 0)
         setAccessibleLabel(*button, _("Theme"));
         gtk_accessible_update_property(GTK_ACCESSIBLE(button->gobj()), GTK_ACCESSIBLE_PROPERTY_HAS_POPUP, TRUE, -1);
     }
+    // The class tells its menu's pack items apart from the menu bar's.
+    theme_.add_css_class("theme-menu");
     theme_.set_sensitive(false);
-    // Until the theme menu model is handed over, offer what is always there.
-    auto fallback = Gio::Menu::create();
-    fallback->append(_("Install Theme Pack\u2026"), "app.install-theme");
-    theme_.set_menu_model(fallback);
 
-    iconButton(reload_, "view-refresh-symbolic", _("Reload"), "win.reload");
-    iconButton(openInBrowser_, "web-browser-symbolic", _("Open in Browser"), "win.open-in-browser");
-
-    // pack_end fills from the right edge inwards.
-    pack_end(openInBrowser_);
-    pack_end(reload_);
+    // The window's commands with an icon, in table order after the theme
+    // menu; pack_end fills from the right edge inwards.
+    const auto& rows = windowCommands();
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+        if (row->command.icon)
+            pack_end(commandButton(row->command));
     pack_end(theme_);
 }
 

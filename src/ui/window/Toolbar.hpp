@@ -12,7 +12,8 @@
 namespace quillbay {
 
 // The window's header bar: the Desk | Room switch in the middle, then the
-// theme menu, Reload ("win.reload") and Open in Browser ("win.open-in-browser").
+// theme menu (its model comes from the application) and a button for each
+// of the window's commands with an icon (Reload, Open in Browser).
 class Toolbar : public Gtk::HeaderBar {
 public:
     Toolbar();
@@ -37,8 +38,6 @@ private:
     Gtk::ToggleButton desk_;
     Gtk::ToggleButton room_;
     Gtk::MenuButton theme_;
-    Gtk::Button reload_;
-    Gtk::Button openInBrowser_;
 };
 
 } // namespace quillbay

@@ -16,19 +16,22 @@ namespace quillbay {
 class ActionSet {
 public:
     explicit ActionSet(Gio::ActionMap& map) : map_(map) {}
-    ~ActionSet() { clear(); }
+    ~ActionSet();
     ActionSet(const ActionSet&) = delete;
     ActionSet& operator=(const ActionSet&) = delete;
 
     Glib::RefPtr<Gio::SimpleAction> add(std::string_view name, std::function<void()> run);
     // An action with a string parameter; `run` may be empty (never enabled then).
     Glib::RefPtr<Gio::SimpleAction> addWithText(std::string_view name, std::function<void(const std::string&)> run);
+    // The same with a string state that names the current choice: GTK draws
+    // menu items that target it as radio items, the state's one marked. The
+    // state is the owner's to set; activating an item leaves it alone.
+    Glib::RefPtr<Gio::SimpleAction> addChoice(std::string_view name, std::function<void(const std::string&)> run);
     // An action made elsewhere, e.g. one with a state.
     void add(const Glib::RefPtr<Gio::SimpleAction>& action);
 
     // The action added as `name`, or none.
     Glib::RefPtr<Gio::SimpleAction> find(std::string_view name) const;
-    void clear();
 
     // "app.quit" -> "quit"; a name without a prefix stays as it is.
     static std::string mapName(std::string_view name);

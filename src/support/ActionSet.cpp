@@ -1,4 +1,4 @@
-#include "app/commands/ActionSet.hpp"
+#include "support/ActionSet.hpp"
 
 #include <glibmm/variant.h>
 
@@ -18,14 +18,31 @@ Glib::RefPtr<Gio::SimpleAction> ActionSet::add(std::string_view name, std::funct
     return action;
 }
 
-Glib::RefPtr<Gio::SimpleAction> ActionSet::addWithText(std::string_view name, std::function<void(const std::string&)> run)
+namespace {
+
+void runWithText(const Glib::RefPtr<Gio::SimpleAction>& action, std::function<void(const std::string&)> run)
 {
-    auto action = Gio::SimpleAction::create(mapName(name), Glib::VARIANT_TYPE_STRING);
     action->set_enabled(static_cast<bool>(run));
     action->signal_activate().connect([run = std::move(run)](const Glib::VariantBase& parameter) {
         if (run && parameter.is_of_type(Glib::VARIANT_TYPE_STRING))
             run(Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(parameter).get());
     });
+}
+
+} // namespace
+
+Glib::RefPtr<Gio::SimpleAction> ActionSet::addWithText(std::string_view name, std::function<void(const std::string&)> run)
+{
+    auto action = Gio::SimpleAction::create(mapName(name), Glib::VARIANT_TYPE_STRING);
+    runWithText(action, std::move(run));
+    add(action);
+    return action;
+}
+
+Glib::RefPtr<Gio::SimpleAction> ActionSet::addChoice(std::string_view name, std::function<void(const std::string&)> run)
+{
+    auto action = Gio::SimpleAction::create_radio_string(mapName(name), "");
+    runWithText(action, std::move(run));
     add(action);
     return action;
 }
@@ -45,11 +62,10 @@ Glib::RefPtr<Gio::SimpleAction> ActionSet::find(std::string_view name) const
     return {};
 }
 
-void ActionSet::clear()
+ActionSet::~ActionSet()
 {
     for (const auto& action : actions_)
         map_.remove_action(action->get_name());
-    actions_.clear();
 }
 
 } // namespace quillbay
