@@ -10,13 +10,9 @@ namespace quillbay {
 // own (an icon button, a spinner, the web view) or whose text needs context.
 
 void setAccessibleLabel(Gtk::Widget& widget, const std::string& label);
-void setAccessibleDescription(Gtk::Widget& widget, const std::string& description);
 // Keeps `widget`, and everything in it, out of what assistive technologies
 // are shown (or shows it again): for parts that add nothing to what is read
 // elsewhere, such as a text view's scroll bars or an empty status line.
 void setAccessibleHidden(Gtk::Widget& widget, bool hidden = true);
-// `widget` is described by the text `description` shows (read with it, e.g. a
-// failure message read with the button that answers it).
-void setDescribedBy(Gtk::Widget& widget, Gtk::Widget& description);
 
 } // namespace quillbay

@@ -2,8 +2,8 @@
 
 #include "server/ServerProcess.hpp"
 #include "support/AccessibleText.hpp"
+#include "support/BuiltWidget.hpp"
 
-#include <glib/gi18n.h>
 #include <glibmm/main.h>
 #include <gtkmm/scrollbar.h>
 #include <pangomm/fontmetrics.h>
@@ -14,57 +14,37 @@ namespace quillbay {
 
 namespace {
 
-constexpr int kIconSize = 96;
 constexpr int kMessageMaxWidth = 520;
-constexpr int kLogMaxWidth = 640;
-constexpr int kLogMaxHeight = 220;
 // The server may print thousands of lines a second; the text view follows at this pace.
 constexpr unsigned kLogRefreshMs = 100;
 
 } // namespace
 
-ServerCard::ServerCard(ServerProcess& server, std::function<void(const std::string& path)> openLog)
-    : Gtk::Box(Gtk::Orientation::VERTICAL, 18),
+std::unique_ptr<ServerCard> ServerCard::create(Gtk::Box& parent, ServerProcess& server, OpenLog openLog)
+{
+    return buildWidget<ServerCard>(kServerCardResource, "server_card", [&](Gtk::Widget& card) { parent.append(card); },
+                                   server, std::move(openLog));
+}
+
+ServerCard::ServerCard(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>& builder, ServerProcess& server,
+                       OpenLog openLog)
+    : Gtk::Box(object),
       server_(server),
       openLog_(std::move(openLog)),
-      buttons_(Gtk::Orientation::HORIZONTAL, 6),
-      restart_(_("Restart Server")),
-      showLog_(_("Show Server Log"))
+      headline_(*builder->get_widget<Gtk::Label>("headline")),
+      spinner_(*builder->get_widget<Gtk::Spinner>("spinner")),
+      explanation_(*builder->get_widget<Gtk::Label>("explanation")),
+      message_(*builder->get_widget<Gtk::Label>("message")),
+      attempt_(*builder->get_widget<Gtk::Label>("attempt")),
+      logBox_(*builder->get_widget<Gtk::Box>("log_box")),
+      logScroll_(*builder->get_widget<Gtk::ScrolledWindow>("log_scroll")),
+      logView_(*builder->get_widget<Gtk::TextView>("log_view")),
+      buttons_(*builder->get_widget<Gtk::Box>("buttons")),
+      restart_(*builder->get_widget<Gtk::Button>("restart")),
+      showLog_(*builder->get_widget<Gtk::Button>("show_log"))
 {
-    add_css_class("server-card");
-    set_halign(Gtk::Align::CENTER);
-    set_valign(Gtk::Align::CENTER);
-
-    icon_.set_from_icon_name("org.quillbay.Quillbay");
-    icon_.set_pixel_size(kIconSize);
-    icon_.property_accessible_role() = Gtk::Accessible::Role::PRESENTATION;
-
-    headline_.add_css_class("card-headline");
-    headline_.property_accessible_role() = Gtk::Accessible::Role::HEADING;
-
-    spinner_.set_halign(Gtk::Align::CENTER);
-    setAccessibleLabel(spinner_, _("Starting the studio server"));
-    explanation_.add_css_class("card-footnote");
-    explanation_.add_css_class("explanation");
-    explanation_.set_justify(Gtk::Justification::CENTER);
-    explanation_.set_wrap(true);
-
-    message_.add_css_class("card-footnote");
-    message_.add_css_class("failure-message");
-    message_.set_justify(Gtk::Justification::CENTER);
-    message_.set_wrap(true);
-    message_.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
-    attempt_.add_css_class("card-footnote");
-    attempt_.add_css_class("attempt-line");
-
     message_.signal_realize().connect(sigc::mem_fun(*this, &ServerCard::fitMessageWidth));
 
-    logView_.set_editable(false);
-    logView_.set_cursor_visible(false);
-    logView_.set_wrap_mode(Gtk::WrapMode::WORD_CHAR);
-    logView_.set_monospace(true);
-    setAccessibleLabel(logView_, _("Newest server output"));
-    logScroll_.set_child(logView_);
     // New text lands at the bottom; keep the newest line in sight once the view has measured it.
     logScroll_.get_vadjustment()->signal_changed().connect([this] {
         auto adjustment = logScroll_.get_vadjustment();
@@ -72,36 +52,15 @@ ServerCard::ServerCard(ServerProcess& server, std::function<void(const std::stri
             adjustment->set_value(adjustment->get_upper() - adjustment->get_page_size());
         scheduleLogFit();
     });
-    logScroll_.set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
-    logScroll_.set_overlay_scrolling(false);
     // The text view is read and moved through by itself; its scroll bars only repeat it.
     setAccessibleHidden(*logScroll_.get_hscrollbar());
     setAccessibleHidden(*logScroll_.get_vscrollbar());
-    logScroll_.set_propagate_natural_height(true);
-    logScroll_.set_max_content_height(kLogMaxHeight);
-    logScroll_.set_max_content_width(kLogMaxWidth);
-    logScroll_.set_size_request(kLogMaxWidth, -1);
-    logBox_.add_css_class("log-box");
-    logBox_.set_overflow(Gtk::Overflow::HIDDEN);
-    logBox_.set_halign(Gtk::Align::CENTER);
-    logBox_.append(logScroll_);
 
-    buttons_.set_halign(Gtk::Align::CENTER);
-    buttons_.set_valign(Gtk::Align::CENTER);
-    restart_.add_css_class("suggested-action");
     restart_.signal_clicked().connect([this] { server_.restart(); });
-    setDescribedBy(restart_, message_);
-    // Return belongs to "Restart Server": a click here must not take the focus from it.
-    showLog_.set_focus_on_click(false);
     showLog_.signal_clicked().connect([this] {
         if (openLog_)
             openLog_(server_.serverLogPath());
     });
-    buttons_.append(restart_);
-    buttons_.append(showLog_);
-
-    for (Gtk::Widget* item : std::initializer_list<Gtk::Widget*>{&icon_, &headline_, &spinner_, &explanation_, &message_, &attempt_, &logBox_, &buttons_})
-        append(*item);
 
     stateChanged_ = server_.state().signalChanged().connect(sigc::mem_fun(*this, &ServerCard::refresh));
     logChanged_ = server_.logTail().signalChanged().connect(sigc::mem_fun(*this, &ServerCard::scheduleLogRefresh));

@@ -4,8 +4,8 @@
 #include "ui/cards/ServerCardContent.hpp"
 
 #include <gtkmm/box.h>
+#include <gtkmm/builder.h>
 #include <gtkmm/button.h>
-#include <gtkmm/image.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/spinner.h>
@@ -13,24 +13,33 @@
 #include <sigc++/connection.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace quillbay {
 
 class ServerProcess;
 
+// Where the server card is laid out.
+inline constexpr const char* kServerCardResource = "/org/quillbay/Quillbay/ui/server-card.ui";
+
 // The card shown while the server is not ready: warming up, or dark with the
 // failure, the newest output and the two ways out.
 class ServerCard : public Gtk::Box {
 public:
-    // `openLog` opens the server log (its path) and tells the user when it cannot.
-    ServerCard(ServerProcess& server, std::function<void(const std::string& path)> openLog);
+    using OpenLog = std::function<void(const std::string& path)>;
+
+    // Builds the card at the end of `parent`. `openLog` opens the server log
+    // (its path) and tells the user when it cannot.
+    static std::unique_ptr<ServerCard> create(Gtk::Box& parent, ServerProcess& server, OpenLog openLog);
+
+    // For Gtk::Builder::get_widget_derived.
+    ServerCard(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>& builder, ServerProcess& server,
+               OpenLog openLog);
     ~ServerCard() override;
 
     // "Restart Server": the window's default button while the card is dark.
     Gtk::Button& restartButton() { return restart_; }
-    Gtk::Button& showLogButton() { return showLog_; }
-    bool logBoxShown() const { return logBox_.get_visible(); }
     // The log box's text: the newest lines, each cut to a readable length.
     std::string logText() const;
     const ServerCardContent& content() const { return content_; }
@@ -44,25 +53,24 @@ private:
     void fitMessageWidth();
 
     ServerProcess& server_;
-    std::function<void(const std::string& path)> openLog_;
+    OpenLog openLog_;
     ServerCardContent content_;
     StartAttempts attempts_;
     LogBoxFeed logFeed_;
     bool followNewest_ = true;
     std::size_t logLinesShown_ = 0;
 
-    Gtk::Image icon_;
-    Gtk::Label headline_;
-    Gtk::Spinner spinner_;
-    Gtk::Label explanation_;
-    Gtk::Label message_;
-    Gtk::Label attempt_;
-    Gtk::Box logBox_;
-    Gtk::ScrolledWindow logScroll_;
-    Gtk::TextView logView_;
-    Gtk::Box buttons_;
-    Gtk::Button restart_;
-    Gtk::Button showLog_;
+    Gtk::Label& headline_;
+    Gtk::Spinner& spinner_;
+    Gtk::Label& explanation_;
+    Gtk::Label& message_;
+    Gtk::Label& attempt_;
+    Gtk::Box& logBox_;
+    Gtk::ScrolledWindow& logScroll_;
+    Gtk::TextView& logView_;
+    Gtk::Box& buttons_;
+    Gtk::Button& restart_;
+    Gtk::Button& showLog_;
 
     sigc::connection stateChanged_;
     sigc::connection logChanged_;

@@ -4,7 +4,8 @@
 
 namespace quillbay {
 
-ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail)
+ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail,
+                                    const StartAttempts& attempts)
 {
     ServerCardContent content;
     switch (state.kind()) {
@@ -18,6 +19,7 @@ ServerCardContent serverCardContent(const ServerState& state, const std::deque<s
         content.kind = ServerCardContent::Kind::Dark;
         content.headline = _("THE ROOM IS DARK");
         content.message = state.reason().localizedText();
+        content.attempt = attempts.failureLine();
         content.logBox = !logTail.empty();
         content.buttons = true;
         break;
@@ -25,15 +27,6 @@ ServerCardContent serverCardContent(const ServerState& state, const std::deque<s
         content.kind = ServerCardContent::Kind::IconOnly;
         break;
     }
-    return content;
-}
-
-ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail,
-                                    const StartAttempts& attempts)
-{
-    ServerCardContent content = serverCardContent(state, logTail);
-    if (content.kind == ServerCardContent::Kind::Dark)
-        content.attempt = attempts.failureLine();
     return content;
 }
 

@@ -23,8 +23,7 @@ struct ServerCardContent {
     bool operator==(const ServerCardContent&) const = default;
 };
 
-ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail);
-// The same, with the attempt line of a failure below the message.
+// With the attempt line of a failure below the message.
 ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail,
                                     const StartAttempts& attempts);
 

@@ -22,7 +22,6 @@ public:
     // "Attempt N at HH:MM:SS" for the failure of the current attempt; empty
     // before the first failure.
     std::string failureLine() const;
-    int attempts() const { return attempts_; }
 
     static std::string localTimeOfDay();
 

@@ -1,6 +1,7 @@
 #include "ui/find/FindBar.hpp"
 
 #include "support/AccessibleText.hpp"
+#include "support/BuiltWidget.hpp"
 #include "web/WebViewModel.hpp"
 
 #include <glib/gi18n.h>
@@ -9,28 +10,20 @@
 
 namespace quillbay {
 
-FindBar::FindBar(WebViewModel& web) : page_(web.widget()), finder_(web), row_(Gtk::Orientation::HORIZONTAL, 6)
+std::unique_ptr<FindBar> FindBar::create(Gtk::Box& parent, WebViewModel& web)
 {
-    add_css_class("find-bar");
-    set_show_close_button(true);
-    set_valign(Gtk::Align::START);
+    return buildWidget<FindBar>(kFindBarResource, "find_bar", [&](Gtk::Widget& bar) { parent.prepend(bar); }, web);
+}
 
-    g_object_set(G_OBJECT(entry_.gobj()), "placeholder-text", _("Find in page"), nullptr);
-    setAccessibleLabel(entry_, _("Find in page"));
-    entry_.set_size_request(260, -1);
-    statusLabel_.add_css_class("find-status");
-    statusLabel_.set_width_chars(14);
-    statusLabel_.set_xalign(0.0);
-    setAccessibleHidden(statusLabel_);  // until there is a status to read
-    previous_.set_icon_name("go-up-symbolic");
-    previous_.set_tooltip_text(_("Previous Match (Shift+Enter)"));
-    setAccessibleLabel(previous_, _("Previous Match"));
-    next_.set_icon_name("go-down-symbolic");
-    next_.set_tooltip_text(_("Next Match (Enter)"));
-    setAccessibleLabel(next_, _("Next Match"));
-    for (Gtk::Widget* item : std::initializer_list<Gtk::Widget*>{&entry_, &previous_, &next_, &statusLabel_})
-        row_.append(*item);
-    set_child(row_);
+FindBar::FindBar(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>& builder, WebViewModel& web)
+    : Gtk::SearchBar(object),
+      page_(web.widget()),
+      finder_(web),
+      entry_(*builder->get_widget<Gtk::SearchEntry>("entry")),
+      statusLabel_(*builder->get_widget<Gtk::Label>("status")),
+      previous_(*builder->get_widget<Gtk::Button>("previous")),
+      next_(*builder->get_widget<Gtk::Button>("next"))
+{
     nameCloseButton();
     connect_entry(entry_);
 
@@ -52,7 +45,6 @@ FindBar::FindBar(WebViewModel& web) : page_(web.widget()), finder_(web), row_(Gt
         if (!get_search_mode())
             onClosed();
     });
-    set_visible(false);
 }
 
 FindBar::~FindBar()

@@ -3,22 +3,32 @@
 #include "ui/find/FindBarLogic.hpp"
 #include "web/PageFinder.hpp"
 
-#include <gtkmm/box.h>
+#include <gtkmm/builder.h>
 #include <gtkmm/button.h>
+#include <gtkmm/box.h>
 #include <gtkmm/label.h>
 #include <gtkmm/searchbar.h>
 #include <gtkmm/searchentry.h>
 
+#include <memory>
+
 namespace quillbay {
 
 class WebViewModel;
+
+// Where the find bar is laid out.
+inline constexpr const char* kFindBarResource = "/org/quillbay/Quillbay/ui/find-bar.ui";
 
 // The find-in-page bar above the web view: an entry, the number of matches
 // ("2 of 7" where the current one is known, or "No matches" in the error
 // style), previous and next. Closed, it gives the focus back to where it was.
 class FindBar : public Gtk::SearchBar {
 public:
-    explicit FindBar(WebViewModel& web);
+    // Builds the bar at the start of `parent`.
+    static std::unique_ptr<FindBar> create(Gtk::Box& parent, WebViewModel& web);
+
+    // For Gtk::Builder::get_widget_derived.
+    FindBar(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>& builder, WebViewModel& web);
     ~FindBar() override;
 
     // Shows the bar with the entry focused and its text selected.
@@ -45,11 +55,10 @@ private:
     GtkWidget* focusBefore_ = nullptr;  // weak: cleared when the widget goes
     PageFinder finder_;
     FindBarLogic::Status status_;
-    Gtk::Box row_;
-    Gtk::SearchEntry entry_;
-    Gtk::Label statusLabel_;
-    Gtk::Button previous_;
-    Gtk::Button next_;
+    Gtk::SearchEntry& entry_;
+    Gtk::Label& statusLabel_;
+    Gtk::Button& previous_;
+    Gtk::Button& next_;
 };
 
 } // namespace quillbay

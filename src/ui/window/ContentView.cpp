@@ -2,6 +2,7 @@
 
 #include "server/ServerProcess.hpp"
 #include "support/AccessibleText.hpp"
+#include "support/BuiltWidget.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/window/WindowSizing.hpp"
 #include "web/WebViewModel.hpp"
@@ -13,12 +14,8 @@ namespace quillbay {
 std::unique_ptr<ContentView> ContentView::create(Gtk::Box& column, Gtk::ApplicationWindow& window, ServerProcess& server,
                                                  WebViewModel& web, ThemePacks& themes, Preferences preference)
 {
-    auto builder = Gtk::Builder::create_from_resource(kContentViewResource);
-    std::unique_ptr<ContentView> view(Gtk::Builder::get_widget_derived<ContentView>(builder, "content_view", window, server,
-                                                                                    web, themes, std::move(preference)));
-    // Before the builder goes: until then it holds the only reference.
-    column.append(*view);
-    return view;
+    return buildWidget<ContentView>(kContentViewResource, "content_view", [&](Gtk::Widget& view) { column.append(view); },
+                                    window, server, web, themes, std::move(preference));
 }
 
 ContentView::ContentView(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>& builder, Gtk::ApplicationWindow& window,
@@ -32,8 +29,8 @@ ContentView::ContentView(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder
       page_(web),
       loadingBar_(*builder->get_widget<Gtk::ProgressBar>("loading_bar")),
       cardLayer_(*builder->get_widget<Gtk::Box>("card_layer")),
-      serverCard_(server, [this](const std::string& path) { desktop_.openPath(path); }),
-      loadErrorCard_([this] { reload(); }),
+      serverCard_(ServerCard::create(cardLayer_, server, [this](const std::string& path) { desktop_.openPath(path); })),
+      loadErrorCard_(LoadErrorCard::create(cardLayer_, [this] { reload(); })),
       desktop_([this](const std::string& failure) { toast_.show(failure); })
 {
     page_.property_accessible_role() = Gtk::Accessible::Role::GENERIC;
@@ -45,8 +42,6 @@ ContentView::ContentView(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder
     web_.widget().add_css_class("studio-page");
 
     setAccessibleLabel(loadingBar_, _("Loading the page"));
-    cardLayer_.append(serverCard_);
-    cardLayer_.append(loadErrorCard_);
     add_overlay(notice_);
     add_overlay(toast_);
 
@@ -162,18 +157,18 @@ void ContentView::refreshLayers()
 
     const bool serverCard = layers_.card == LayerChoice::Card::Server;
     const bool loadErrorCard = layers_.card == LayerChoice::Card::LoadError;
-    serverCard_.set_visible(serverCard);
-    loadErrorCard_.set_visible(loadErrorCard);
-    loadErrorCard_.setMessage(layers_.loadErrorMessage);
+    serverCard_->set_visible(serverCard);
+    loadErrorCard_->set_visible(loadErrorCard);
+    loadErrorCard_->setMessage(layers_.loadErrorMessage);
     cardLayer_.set_visible(serverCard || loadErrorCard);
 
     toolbar_.setServerReady(server_.state()->isReady());
 
     Gtk::Button* wanted = nullptr;
     if (serverCard && server_.state()->isFailed())
-        wanted = &serverCard_.restartButton();
+        wanted = &serverCard_->restartButton();
     else if (loadErrorCard)
-        wanted = &loadErrorCard_.retryButton();
+        wanted = &loadErrorCard_->retryButton();
     if (wanted != defaultButton_) {
         defaultButton_ = wanted;
         focusDefault(wanted);

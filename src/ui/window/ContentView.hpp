@@ -53,8 +53,8 @@ public:
     // Stores the page and, when the server is ready, loads it.
     void pickPage(StudioPage page);
 
-    ServerCard& serverCard() { return serverCard_; }
-    LoadErrorCard& loadErrorCard() { return loadErrorCard_; }
+    ServerCard& serverCard() { return *serverCard_; }
+    LoadErrorCard& loadErrorCard() { return *loadErrorCard_; }
     Notice& notice() { return notice_; }
     Toast& toast() { return toast_; }
     // Opens, shows and hands off what the user asks for; a failure is told in the toast.
@@ -81,8 +81,8 @@ private:
     WebView page_;
     Gtk::ProgressBar& loadingBar_;
     Gtk::Box& cardLayer_;
-    ServerCard serverCard_;
-    LoadErrorCard loadErrorCard_;
+    std::unique_ptr<ServerCard> serverCard_;       // in cardLayer_
+    std::unique_ptr<LoadErrorCard> loadErrorCard_;  // in cardLayer_
     Notice notice_;
     Toast toast_;
     TellingDesktop desktop_;

@@ -63,7 +63,7 @@ MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& the
     : web_(web), preferences_(std::move(preferences)),
       column_(Gtk::Orientation::VERTICAL),
       content_(ContentView::create(column_, *this, server, web, themes, preferences_)),
-      findBar_(web)
+      findBar_(FindBar::create(column_, web))
 {
     installQuillbayStyle();
     add_css_class("quillbay");
@@ -73,7 +73,6 @@ MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& the
     restoreWindowState();
     set_titlebar(content_->toolbar());
     // The find bar above the content, pushing the page down rather than covering its top.
-    column_.prepend(findBar_);
     set_child(column_);
 
     addCommands(server);

@@ -25,11 +25,11 @@ public:
     ~MainWindow() override;
 
     ContentView& content() { return *content_; }
-    FindBar& findBar() { return findBar_; }
+    FindBar& findBar() { return *findBar_; }
 
     void reload() { content_->reload(); }
     void openInBrowser() { content_->openInBrowser(); }
-    void findInPage() { findBar_.open(); }
+    void findInPage() { findBar_->open(); }
     // Zoom steps; each is applied to the page and stored at once.
     void zoomIn();
     void zoomOut();
@@ -52,7 +52,7 @@ private:
     WindowSizing sizing_;
     Gtk::Box column_;
     std::unique_ptr<ContentView> content_;  // in column_, and gone before it
-    FindBar findBar_;
+    std::unique_ptr<FindBar> findBar_;     // in column_, and gone before it
     std::unique_ptr<ReadinessGate> readiness_;
 };
 
