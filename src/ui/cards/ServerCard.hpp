@@ -40,6 +40,7 @@ public:
 
     // "Restart Server": the window's default button while the card is dark.
     Gtk::Button& restartButton() { return restart_; }
+    Gtk::Button& showLogButton() { return showLog_; }
     // The log box's text: the newest lines, each cut to a readable length.
     std::string logText() const;
     const ServerCardContent& content() const { return content_; }
