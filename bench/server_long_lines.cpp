@@ -8,6 +8,7 @@
 #include "ui/cards/ServerCard.hpp"
 #include "ui/window/Style.hpp"
 
+#include <gtkmm/box.h>
 #include <gtkmm/init.h>
 #include <gtkmm/window.h>
 
@@ -43,8 +44,9 @@ Run runCase(const std::vector<std::string>& fakeArgs, std::chrono::seconds settl
     config.timing.probe.limit = std::chrono::milliseconds(1500);  // the endless writer never answers
     ServerProcess server(config);
     Gtk::Window window;
-    quillbay::ServerCard card(server, {});
-    window.set_child(card);
+    Gtk::Box holder;
+    window.set_child(holder);
+    auto card = quillbay::ServerCard::create(holder, server, {});
     window.set_default_size(1000, 700);
     window.present();
     bench::runUntil([] { return false; }, std::chrono::milliseconds(500));  // the first frames are not part of it
@@ -60,7 +62,7 @@ Run runCase(const std::vector<std::string>& fakeArgs, std::chrono::seconds settl
     bench::runUntil([] { return false; }, settle);  // the card lays its text out meanwhile
     run.afterStallMs = heartbeat.longestStallMs();
     run.afterCpuMs = cpuMs() - cpuBefore;
-    run.cardChars = card.logText().size();
+    run.cardChars = card->logText().size();
     run.state = server.state()->message();
 
     bool stopped = false;

@@ -2,6 +2,7 @@
 
 #include "ui/cards/LogBoxFeed.hpp"
 #include "ui/cards/ServerCardContent.hpp"
+#include "ui/cards/SlowStart.hpp"
 #include "ui/cards/StartAttempts.hpp"
 #include "ui/find/FindBarLogic.hpp"
 #include "ui/preferences/Preferences.hpp"
@@ -10,6 +11,7 @@
 #include "ui/window/LayerChoice.hpp"
 #include "ui/window/WindowSizing.hpp"
 
+#include "tests/support/FakeClock.hpp"
 #include "tests/support/TestSupport.hpp"
 
 #include <glib.h>
@@ -161,6 +163,54 @@ TEST(StartAttempts, EachFailedRestartReadsDifferentlyAndKeepsTheMessage)
     StartAttempts late([] { return "09:00:00"; });
     late.observe(failed);
     EXPECT_EQ(late.failureLine(), "Attempt 1 at 09:00:00");
+}
+
+// A quick start looks as it always did; a slow one shows its time each second and tells a
+// screen reader about it no more than once in a while.
+TEST(SlowStart, ExplainsItselfAfterFiveSecondsAndAnnouncesPolitely)
+{
+    using namespace std::chrono_literals;
+    testing::FakeClock clock;
+    int ticks = 0;
+    SlowStart slow(clock, [&] { ++ticks; });
+    const std::string time12 = "The studio server has been starting for 12 seconds.";
+    struct Step {
+        std::chrono::milliseconds advance;
+        std::string newestLine;
+        bool shown;
+        std::string announced;
+    };
+    slow.observe(true);
+    const Step steps[] = {
+        {4900ms, "", false, ""},
+        {100ms, "", true, "The studio server has been starting for 5 seconds."},
+        {1s, "", true, ""},                                        // nothing new
+        {1s, "loading packs", true, ""},                           // new, but too soon after the last
+        {5s, "loading packs", true, time12 + " Newest output: loading packs"},
+        {4s, "checking ffmpeg", true, ""},
+        {1s, "checking ffmpeg", true, "The studio server has been starting for 17 seconds. Newest output: checking ffmpeg"},
+        {29s, "checking ffmpeg", true, ""},                        // the same line, and quiet for less than 30 s
+        {1s, "checking ffmpeg", true, "The studio server has been starting for 47 seconds. Newest output: checking ffmpeg"},
+    };
+    for (const Step& step : steps) {
+        clock.advance(step.advance);
+        SCOPED_TRACE(slow.elapsedText());
+        EXPECT_EQ(slow.shown(), step.shown);
+        EXPECT_EQ(slow.announcement(step.newestLine), step.announced);
+    }
+    EXPECT_EQ(slow.elapsedText(), "Starting for 47 seconds");
+    EXPECT_EQ(ticks, 47 - 4);  // each second once shown
+
+    // A start that ends stops the ticks; the next one begins at nought and is quick again.
+    slow.observe(false);
+    clock.advance(10s);
+    EXPECT_EQ(ticks, 43);
+    slow.observe(true);
+    clock.advance(3s);
+    EXPECT_FALSE(slow.shown());
+    EXPECT_EQ(slow.announcement("x"), "");
+    clock.advance(2s);
+    EXPECT_EQ(slow.announcement(""), "The studio server has been starting for 5 seconds.");
 }
 
 TEST(LayerChoice, OnlyAReadyServerShowsThePageWithAnyLoadErrorOverIt)

@@ -31,9 +31,11 @@ ServerCard::ServerCard(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>&
     : Gtk::Box(object),
       server_(server),
       openLog_(std::move(openLog)),
+      slowStart_(Clock::system(), [this] { refresh(); }),
       headline_(*builder->get_widget<Gtk::Label>("headline")),
       spinner_(*builder->get_widget<Gtk::Spinner>("spinner")),
       explanation_(*builder->get_widget<Gtk::Label>("explanation")),
+      elapsed_(*builder->get_widget<Gtk::Label>("elapsed")),
       message_(*builder->get_widget<Gtk::Label>("message")),
       attempt_(*builder->get_widget<Gtk::Label>("attempt")),
       logBox_(*builder->get_widget<Gtk::Box>("log_box")),
@@ -79,18 +81,31 @@ void ServerCard::refresh()
 {
     logTimer_.disconnect();
     attempts_.observe(server_.state().get());
-    const ServerCardContent content = serverCardContent(server_.state().get(), server_.logTail().get(), attempts_);
+    slowStart_.observe(server_.state()->isStarting());
+    const ServerCardContent content = serverCardContent(server_.state().get(), server_.logTail().get(), attempts_,
+                                                        slowStart_.shown() ? slowStart_.elapsedText() : std::string());
     showContent(content);
     if (content.logBox)
         showLog(logFeed_.update(server_.logTail().get(), server_.logLineCount()));
     else
         logFeed_.reset();
+    announceSlowStart();
+}
+
+// The time shown changes each second; what a screen reader is told of it and
+// of the output changes only as often as SlowStart allows.
+void ServerCard::announceSlowStart()
+{
+    const auto& tail = server_.logTail().get();
+    const std::string text = slowStart_.announcement(tail.empty() ? std::string() : logBoxLine(tail.back()));
+    if (!text.empty())
+        setAccessibleLabel(elapsed_, text);
 }
 
 void ServerCard::scheduleLogRefresh()
 {
-    // Only the dark card shows output; a warming card has nothing to update.
-    if (logTimer_.connected() || !server_.state()->isFailed())
+    // Only the dark card and a slow start show output; a quick start has nothing to update.
+    if (logTimer_.connected() || !(server_.state()->isFailed() || slowStart_.shown()))
         return;
     logTimer_ = Glib::signal_timeout().connect(
         [this] {
@@ -111,6 +126,8 @@ void ServerCard::showContent(const ServerCardContent& content)
     spinner_.set_spinning(warming);
     explanation_.set_text(content.explanation);
     explanation_.set_visible(warming);
+    elapsed_.set_text(content.elapsed);
+    elapsed_.set_visible(warming && !content.elapsed.empty());
     message_.set_text(content.message);
     message_.set_visible(dark);
     attempt_.set_text(content.attempt);

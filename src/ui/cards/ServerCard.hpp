@@ -2,6 +2,7 @@
 
 #include "ui/cards/LogBoxFeed.hpp"
 #include "ui/cards/ServerCardContent.hpp"
+#include "ui/cards/SlowStart.hpp"
 
 #include <gtkmm/box.h>
 #include <gtkmm/builder.h>
@@ -51,12 +52,14 @@ private:
     void scheduleLogFit();
     void showContent(const ServerCardContent& content);
     void showLog(const LogBoxEdit& edit);
+    void announceSlowStart();
     void fitMessageWidth();
 
     ServerProcess& server_;
     OpenLog openLog_;
     ServerCardContent content_;
     StartAttempts attempts_;
+    SlowStart slowStart_;
     LogBoxFeed logFeed_;
     bool followNewest_ = true;
     std::size_t logLinesShown_ = 0;
@@ -64,6 +67,7 @@ private:
     Gtk::Label& headline_;
     Gtk::Spinner& spinner_;
     Gtk::Label& explanation_;
+    Gtk::Label& elapsed_;
     Gtk::Label& message_;
     Gtk::Label& attempt_;
     Gtk::Box& logBox_;

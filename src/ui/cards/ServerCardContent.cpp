@@ -5,7 +5,7 @@
 namespace quillbay {
 
 ServerCardContent serverCardContent(const ServerState& state, const std::deque<std::string>& logTail,
-                                    const StartAttempts& attempts)
+                                    const StartAttempts& attempts, const std::string& elapsed)
 {
     ServerCardContent content;
     switch (state.kind()) {
@@ -14,6 +14,9 @@ ServerCardContent serverCardContent(const ServerState& state, const std::deque<s
         content.kind = ServerCardContent::Kind::Warming;
         content.headline = _("WARMING UP THE ROOM");
         content.explanation = _("Building the cart packs and checking ffmpeg. First launch takes a little longer.");
+        content.elapsed = elapsed;
+        content.logBox = !elapsed.empty() && !logTail.empty();
+        content.buttons = !elapsed.empty();
         break;
     case ServerState::Kind::Failed:
         content.kind = ServerCardContent::Kind::Dark;
