@@ -9,6 +9,7 @@
 #include <gtk/gtk.h>
 #include <gtkmm/cssprovider.h>
 
+#include <csignal>
 #include <sstream>
 
 namespace quillbay {
@@ -154,6 +155,33 @@ TEST_F(DesktopWindow, ASlowStartShowsItsTimeAndNewestOutput)
     EXPECT_TRUE(labelShowing(cardWidget, "WARMING UP THE ROOM"));
     // Ticking each second.
     EXPECT_TRUE(runUntil([&] { return card.content().elapsed != elapsed; }, 3s));
+}
+
+// A page load waiting on a server that stopped answering says so after ten seconds and offers a restart.
+TEST_F(DesktopWindow, ALoadWaitingOnASilentServerSaysSoAndOffersARestart)
+{
+    useFakeServer({});
+    openWindow();
+    server_->start();
+    ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == server_->baseURL() && !web_.isLoading().get(); }, 20s));
+    pid_t pid = 0;
+    for (const std::string& line : server_->logTail().get())
+        if (line.starts_with("fake studio server pid="))
+            pid = std::stoi(line.substr(line.find('=') + 1));
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(kill(pid, SIGSTOP), 0);
+    content().reload();
+    Toast& toast = content().toast();
+    const auto start = std::chrono::steady_clock::now();
+    const bool told = runUntil([&] { return toast.shown(); }, 20s);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    kill(pid, SIGCONT);
+    ASSERT_TRUE(told);
+    EXPECT_GE(waited, 9s);
+    EXPECT_EQ(toast.text(), "The studio server has not answered for 10 seconds.");
+    EXPECT_EQ(toast.actionButton().get_label(), "Restart Server");
+    EXPECT_TRUE(web_.isLoading().get());
+    EXPECT_FALSE(content().loadErrorCard().get_visible());  // that one waits for the load's own timeout
 }
 
 // The dark card is the one thing to act on and says what failed; the page behind it stays out of the keyboard's way.

@@ -9,6 +9,7 @@
 #include "ui/preferences/StudioPage.hpp"
 #include "ui/preferences/ZoomLevel.hpp"
 #include "ui/window/LayerChoice.hpp"
+#include "ui/window/StalledLoad.hpp"
 #include "ui/window/WindowSizing.hpp"
 
 #include "tests/support/FakeClock.hpp"
@@ -211,6 +212,36 @@ TEST(SlowStart, ExplainsItselfAfterFiveSecondsAndAnnouncesPolitely)
     EXPECT_EQ(slow.announcement("x"), "");
     clock.advance(2s);
     EXPECT_EQ(slow.announcement(""), "The studio server has been starting for 5 seconds.");
+}
+
+// Only ten seconds without any progress count as a silent server; each stall is told once.
+TEST(StalledLoad, TellsOnceWhenALoadMakesNoProgressForTenSeconds)
+{
+    using namespace std::chrono_literals;
+    struct Step {
+        std::chrono::milliseconds advance;
+        bool loading;
+        double progress;
+        int told;  // in all, after the step
+    };
+    const Step steps[] = {
+        {0ms, true, 0.1, 0},   {9s, true, 0.1, 0},    {0ms, true, 0.3, 0},  // progress: the wait starts again
+        {9s, true, 0.3, 0},    {1s, true, 0.3, 1},    {30s, true, 0.3, 1},  // once per stall
+        {0ms, false, 1.0, 1},  {0ms, true, 0.1, 1},   {9s, false, 1.0, 1},  // a finished load is not told
+        {20s, false, 1.0, 1},  {0ms, true, 0.1, 1},   {10s, true, 0.1, 2},
+    };
+    testing::FakeClock clock;
+    int told = 0;
+    StalledLoad stalled(clock, [&](std::chrono::seconds quiet) {
+        EXPECT_EQ(quiet, 10s);
+        ++told;
+    });
+    int row = 0;
+    for (const Step& step : steps) {
+        clock.advance(step.advance);
+        stalled.observe(step.loading, step.progress);
+        EXPECT_EQ(told, step.told) << "row " << row++;
+    }
 }
 
 TEST(LayerChoice, OnlyAReadyServerShowsThePageWithAnyLoadErrorOverIt)

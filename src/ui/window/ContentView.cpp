@@ -3,6 +3,7 @@
 #include "server/ServerProcess.hpp"
 #include "support/AccessibleText.hpp"
 #include "support/BuiltWidget.hpp"
+#include "support/Format.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/window/WindowSizing.hpp"
 #include "web/WebViewModel.hpp"
@@ -31,7 +32,8 @@ ContentView::ContentView(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder
       cardLayer_(*builder->get_widget<Gtk::Box>("card_layer")),
       serverCard_(ServerCard::create(cardLayer_, server, [this](const std::string& path) { desktop_.openPath(path); })),
       loadErrorCard_(LoadErrorCard::create(cardLayer_, [this] { reload(); })),
-      desktop_([this](const std::string& failure) { toast_.show(failure); })
+      desktop_([this](const std::string& failure) { toast_.show(failure); }),
+      stalledLoad_(Clock::system(), [this](std::chrono::seconds quiet) { tellStalledLoad(quiet); })
 {
     page_.property_accessible_role() = Gtk::Accessible::Role::GENERIC;
     // The window lowers this where the monitor is smaller.
@@ -136,6 +138,17 @@ void ContentView::tellPortWarning()
     notice_.show(warning->localizedText());
 }
 
+// The load error card comes only when the load gives up; long before that the
+// user learns that the server is silent, and may restart it.
+void ContentView::tellStalledLoad(std::chrono::seconds quiet)
+{
+    const auto seconds = static_cast<long>(quiet.count());
+    toast_.show(format(ngettext("The studio server has not answered for %ld second.",
+                                "The studio server has not answered for %ld seconds.", seconds),
+                       seconds),
+                _("Restart Server"), [this] { server_.restart(); });
+}
+
 bool ContentView::pageTakesFocus() const
 {
     return layers_.card == LayerChoice::Card::None;
@@ -144,6 +157,7 @@ bool ContentView::pageTakesFocus() const
 void ContentView::refreshLayers()
 {
     layers_ = chooseLayers(server_.state().get(), web_.loadError().get(), web_.isLoading().get());
+    stalledLoad_.observe(server_.state()->isReady() && web_.isLoading().get(), web_.progress().get());
 
     page_.set_opacity(layers_.webOpacity);
     page_.set_can_target(layers_.webOpacity > 0.0);

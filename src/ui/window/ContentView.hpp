@@ -3,6 +3,7 @@
 #include "support/TellingDesktop.hpp"
 #include "ui/window/KeyboardPassage.hpp"
 #include "ui/window/LayerChoice.hpp"
+#include "ui/window/StalledLoad.hpp"
 #include "ui/cards/LoadErrorCard.hpp"
 #include "ui/messages/Notice.hpp"
 #include "ui/preferences/Preferences.hpp"
@@ -67,6 +68,7 @@ private:
     void enterReady();
     void refreshLayers();
     void tellPortWarning();
+    void tellStalledLoad(std::chrono::seconds quiet);
     void showThemeMessage();
     bool pageTakesFocus() const;
     void focusDefault(Gtk::Button* button);
@@ -87,6 +89,7 @@ private:
     Toast toast_;
     TellingDesktop desktop_;
 
+    StalledLoad stalledLoad_;
     LayerChoice layers_;
     bool wasReady_ = false;
     std::string toldPortWarning_;
