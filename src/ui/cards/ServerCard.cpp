@@ -35,6 +35,7 @@ ServerCard::ServerCard(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>&
       headline_(*builder->get_widget<Gtk::Label>("headline")),
       spinner_(*builder->get_widget<Gtk::Spinner>("spinner")),
       explanation_(*builder->get_widget<Gtk::Label>("explanation")),
+      slowStartStatus_(*builder->get_widget<Gtk::Box>("slow_start")),
       elapsed_(*builder->get_widget<Gtk::Label>("elapsed")),
       message_(*builder->get_widget<Gtk::Label>("message")),
       attempt_(*builder->get_widget<Gtk::Label>("attempt")),
@@ -99,7 +100,7 @@ void ServerCard::announceSlowStart()
     const auto& tail = server_.logTail().get();
     const std::string text = slowStart_.announcement(tail.empty() ? std::string() : logBoxLine(tail.back()));
     if (!text.empty())
-        setAccessibleLabel(elapsed_, text);
+        setAccessibleLabel(slowStartStatus_, text);
 }
 
 void ServerCard::scheduleLogRefresh()
@@ -127,7 +128,7 @@ void ServerCard::showContent(const ServerCardContent& content)
     explanation_.set_text(content.explanation);
     explanation_.set_visible(warming);
     elapsed_.set_text(content.elapsed);
-    elapsed_.set_visible(warming && !content.elapsed.empty());
+    slowStartStatus_.set_visible(warming && !content.elapsed.empty());
     message_.set_text(content.message);
     message_.set_visible(dark);
     attempt_.set_text(content.attempt);

@@ -67,6 +67,7 @@ private:
     Gtk::Label& headline_;
     Gtk::Spinner& spinner_;
     Gtk::Label& explanation_;
+    Gtk::Box& slowStartStatus_;
     Gtk::Label& elapsed_;
     Gtk::Label& message_;
     Gtk::Label& attempt_;
