@@ -116,7 +116,11 @@ void QuillbayApp::showFirstWindow()
 void QuillbayApp::createWindow()
 {
     window_ = std::make_unique<MainWindow>(*server_, *web_, *themes_);
-    add_window(*window_);
+    // The C call, not gtkmm's add_window: gtkmm also removes the window from
+    // the application whenever it is hidden, and a quit hides it. A quit
+    // called off would then bring back a window without the application's
+    // actions and keys.
+    gtk_application_add_window(gobj(), window_->gobj());
     web_->setParentWindow(window_.get());
     window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
 
@@ -162,7 +166,7 @@ void QuillbayApp::on_shutdown()
     commands_.reset();
     if (window_) {
         web_->setParentWindow(nullptr);
-        remove_window(*window_);
+        gtk_application_remove_window(gobj(), window_->gobj());
         window_.reset();
     }
     Gtk::Application::on_shutdown();
