@@ -120,7 +120,7 @@ void QuillbayApp::createWindow()
     // the application whenever it is hidden, and a quit hides it. A quit
     // called off would then bring back a window without the application's
     // actions and keys.
-    gtk_application_add_window(gobj(), window_->gobj());
+    gtk_application_add_window(gobj(), GTK_WINDOW(window_->gobj()));
     web_->setParentWindow(window_.get());
     window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
 
@@ -166,7 +166,7 @@ void QuillbayApp::on_shutdown()
     commands_.reset();
     if (window_) {
         web_->setParentWindow(nullptr);
-        gtk_application_remove_window(gobj(), window_->gobj());
+        gtk_application_remove_window(gobj(), GTK_WINDOW(window_->gobj()));
         window_.reset();
     }
     Gtk::Application::on_shutdown();
