@@ -64,7 +64,8 @@ class QuitFlows(unittest.TestCase):
                         self.session.log_text())
 
         # The returned window answers its keys: Ctrl+R loads the page again, Ctrl+W quits.
-        self.assertTrue(wait_for(lambda: beacons(self.session) >= 2, 30), self.session.log_text())
+        # (Each server start begins a new log.)
+        self.assertTrue(wait_for(lambda: beacons(self.session) >= 1, 30), self.session.log_text())
         wait_for(lambda: False, 1.5)  # let the page settle after the server came back
         before = beacons(self.session)
         app.press("ctrl+r")
