@@ -16,10 +16,13 @@ BINARY = Path(os.environ.get("QUILLBAY_BUILD_DIR", "build")) / "bin" / "quillbay
 
 
 def wait_for(condition, limit: float) -> bool:
+    """Whether `condition` held once within `limit` seconds (it is not asked again after)."""
     deadline = time.monotonic() + limit
-    while not condition() and time.monotonic() < deadline:
+    while not condition():
+        if time.monotonic() >= deadline:
+            return False
         time.sleep(0.1)
-    return bool(condition())
+    return True
 
 
 def alive(pid: int) -> bool:
