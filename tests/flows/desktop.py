@@ -115,6 +115,7 @@ class App:
 
     def press(self, keys: str) -> None:
         """Gives the window the keyboard as a click on it would, then presses `keys`."""
+        assert wait_for(self.windows, 5), "no window to press keys in"
         window = self.windows()[0]
         xdotool("windowactivate", "--sync", window)
         xdotool("mousemove", "--window", window, "300", "300")
