@@ -2,6 +2,7 @@
 dialogs, a session bus of its own. Results come from the studio server's log and the disk."""
 import time
 import unittest
+import urllib.request
 import zipfile
 
 from desktop import Session, WindowManager, alive, wait_for, xdotool
@@ -93,6 +94,67 @@ class QuitFlows(unittest.TestCase):
 
         app.press("ctrl+w")
         self.assertTrue(app.ends_cleanly(20), "Ctrl+W did not quit the returned window")
+
+
+# Where the desk's export buttons sit in the window at its first size.
+SESSION_NOTES = ("919", "428")
+TAKES_ARCHIVE = ("916", "478")
+TAKES = b"QBTAKES\x00\x01" + bytes(range(256)) * 64
+
+
+def fetched(path: str) -> bytes:
+    with urllib.request.urlopen(f"http://127.0.0.1:8765{path}", timeout=10) as response:
+        return response.read()
+
+
+def without_time(text: bytes) -> list:
+    return [line for line in text.splitlines() if not line.startswith(b"exported:")]
+
+
+class DownloadFlows(unittest.TestCase):
+    """Each desk export through GTK's own save chooser, into the home folder it offers."""
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        cls.window_manager = WindowManager()
+        cls.addClassCleanup(cls.window_manager.stop)
+
+    def download(self, app, button, *keys: str) -> None:
+        window = app.windows()[0]
+        xdotool("windowactivate", "--sync", window)
+        xdotool("mousemove", "--window", window, *button, "click", "1")
+        self.assertTrue(wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^Save Download$").split(), 10),
+                        "no Save Download chooser")
+        time.sleep(0.5)
+        app.press_more(*keys)
+
+    def test_each_export_lands_byte_exact_replaces_when_asked_and_stays_away_when_cancelled(self) -> None:
+        session = Session()
+        self.addCleanup(session.close)
+        app = session.launch()
+        self.addCleanup(app.stop)
+        self.assertTrue(wait_for(lambda: "beacon page=desk" in session.log_text() and app.windows(), 60),
+                        app.shell_output())
+        takes, notes = session.home / "takes.bin", session.home / "session.txt"
+
+        self.download(app, TAKES_ARCHIVE, "Return")
+        self.assertTrue(wait_for(lambda: takes.exists() and takes.read_bytes() == TAKES, 20), app.shell_output())
+
+        notes.write_text("an older file\n")
+        self.download(app, SESSION_NOTES, "Return")
+        self.assertTrue(wait_for(lambda: len(app.shown()) >= 3, 10), "GTK did not ask whether to replace it")
+        time.sleep(0.5)
+        app.press_more("Return")
+        self.assertTrue(wait_for(lambda: b"studio session" in notes.read_bytes(), 20), notes.read_text())
+        self.assertEqual(without_time(notes.read_bytes()), without_time(fetched("/api/export/session.txt")))
+        self.assertIn("GET /api/export/session.txt 200", session.log_text())
+
+        takes.unlink()
+        self.download(app, TAKES_ARCHIVE, "Escape")
+        self.assertTrue(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Save Download$").split(), 10))
+        time.sleep(1)
+        self.assertEqual(sorted(path.name for path in session.home.glob("*.bin*")), [], "a cancelled download left a file")
+        self.assertTrue(app.windows(), "the window went with the cancel")
 
 
 if __name__ == "__main__":
