@@ -106,11 +106,11 @@ class App:
         return self.process.pid
 
     def windows(self) -> list[str]:
-        return xdotool("search", "--onlyvisible", "--pid", str(self.pid), "--name", "^Quillbay$").split()
+        return xdotool("search", "--all", "--onlyvisible", "--pid", str(self.pid), "--name", "^Quillbay$").split()
 
     def shown(self) -> list[str]:
         """Every shown window of the app: its own, its dialogs and GTK's."""
-        return xdotool("search", "--onlyvisible", "--pid", str(self.pid), "--name", "").split()
+        return xdotool("search", "--all", "--onlyvisible", "--pid", str(self.pid), "--name", ".*").split()
 
     def servers(self) -> list[int]:
         found = subprocess.run(["pgrep", "-P", str(self.pid), "-f", "quillbay_server.py"],
