@@ -1,5 +1,7 @@
 """Quillbay used as a person uses it: the built app, real keys, a window manager, GTK's own
 dialogs, a session bus of its own. Results come from the studio server's log and the disk."""
+import json
+import subprocess
 import time
 import unittest
 import urllib.request
@@ -155,6 +157,72 @@ class DownloadFlows(unittest.TestCase):
         time.sleep(1)
         self.assertEqual(sorted(path.name for path in session.home.glob("*.bin*")), [], "a cancelled download left a file")
         self.assertTrue(app.windows(), "the window went with the cancel")
+
+
+def pixel(x: int, y: int) -> tuple:
+    """The screen's colour at x, y as (red, green, blue), 0-255."""
+    text = subprocess.run(["import", "-window", "root", "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"],
+                          stdout=subprocess.PIPE, text=True, timeout=20).stdout
+    red, green, blue = text.splitlines()[1].split("(")[1].split(")")[0].split(",")[:3]
+    return int(float(red)), int(float(green)), int(float(blue))
+
+
+def close_to(colour: tuple, wanted: tuple) -> bool:
+    return all(abs(a - b) <= 3 for a, b in zip(colour, wanted))
+
+
+def write_pack(path, files: dict) -> None:
+    with zipfile.ZipFile(path, "w") as archive:
+        for name, text in files.items():
+            archive.writestr(name, text)
+
+
+class InstallFlows(unittest.TestCase):
+    """Install Theme Pack: the question, GTK's own chooser, the POST, the catalog, the page restyled."""
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        cls.window_manager = WindowManager()
+        cls.addClassCleanup(cls.window_manager.stop)
+
+    def install(self, app, pack) -> None:
+        app.press("ctrl+shift+i")
+        self.assertTrue(wait_for(lambda: len(app.shown()) >= 2, 10), "no Install Theme Pack question")
+        time.sleep(0.5)
+        app.press_more("Return")  # Zip Archive…, the question's default
+        self.assertTrue(wait_for(lambda: len(app.shown()) >= 2 and xdotool(
+            "search", "--onlyvisible", "--name", "^Install Theme Pack$").split(), 10), "no chooser")
+        time.sleep(0.5)
+        app.press_more("ctrl+l")
+        xdotool("type", "--delay", "20", str(pack))
+        time.sleep(0.3)
+        app.press_more("Return")
+
+    def test_a_pack_installs_and_restyles_the_page_and_a_broken_one_is_refused(self) -> None:
+        session = Session()
+        self.addCleanup(session.close)
+        meadow, broken = session.home / "meadow.zip", session.home / "broken.zip"
+        write_pack(meadow, {"manifest.json": json.dumps({"id": "meadow", "name": "Meadow", "version": "2.0"}),
+                            "theme.css": "body { background: #2f6b3a !important; }\n"})
+        write_pack(broken, {"readme.txt": "no manifest here\n"})
+        app = session.launch()
+        self.addCleanup(app.stop)
+        self.assertTrue(wait_for(lambda: "beacon page=desk" in session.log_text() and app.windows(), 60),
+                        app.shell_output())
+
+        self.install(app, meadow)
+        self.assertTrue(wait_for(lambda: "POST /api/themes/install 200" in session.log_text(), 20), session.log_text())
+        self.assertEqual(json.loads(fetched("/api/themes"))["active"], "meadow")
+        self.assertTrue(wait_for(lambda: session.log_text().count("beacon page=desk") >= 2, 20))
+        window = app.windows()[0]
+        geometry = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", window).split())
+        page = (int(geometry["X"]) + 100, int(geometry["Y"]) + 700)
+        self.assertTrue(wait_for(lambda: close_to(pixel(*page), (0x2f, 0x6b, 0x3a)), 10), pixel(*page))
+
+        self.install(app, broken)
+        self.assertTrue(wait_for(lambda: "POST /api/themes/install 4" in session.log_text(), 20), session.log_text())
+        self.assertTrue(wait_for(lambda: len(app.shown()) >= 2, 10), "the refusal was not shown")
+        self.assertEqual(json.loads(fetched("/api/themes"))["active"], "meadow")
 
 
 if __name__ == "__main__":
