@@ -68,6 +68,21 @@ class Session:
         }
         if "XAUTHORITY" in os.environ:
             self.environment["XAUTHORITY"] = os.environ["XAUTHORITY"]
+        self.install_recording_handler()
+
+    @property
+    def handed_to_desktop(self) -> Path:
+        """What the desktop was asked to open with the text/plain handler, one argument a line."""
+        return self.home / "opened-with-handler"
+
+    def install_recording_handler(self) -> None:
+        applications = self.home / "data" / "applications"
+        applications.mkdir(parents=True)
+        (applications / "recorder.desktop").write_text(
+            "[Desktop Entry]\nType=Application\nName=Recorder\nMimeType=text/plain;\n"
+            f"Exec=sh -c 'echo \"$1\" >> {self.handed_to_desktop}' recorder %f\n")
+        (self.home / "config").mkdir(parents=True, exist_ok=True)
+        (self.home / "config" / "mimeapps.list").write_text("[Default Applications]\ntext/plain=recorder.desktop\n")
 
     @property
     def server_log(self) -> Path:

@@ -94,6 +94,12 @@ class QuitFlows(unittest.TestCase):
                 text = archive.read(entry).decode(errors="replace")
                 self.assertNotIn(str(self.session.home), text, entry)
 
+        # File > Show Server Log hands the log to the desktop's handler for text.
+        app.press("F10")
+        app.press_more("l")
+        self.assertTrue(wait_for(lambda: self.session.handed_to_desktop.exists(), 10), app.shell_output())
+        self.assertEqual(self.session.handed_to_desktop.read_text().strip(), str(self.session.server_log))
+
         app.press("ctrl+w")
         self.assertTrue(app.ends_cleanly(20), "Ctrl+W did not quit the returned window")
 
