@@ -32,7 +32,9 @@ def save_diagnostics(app) -> None:
     app.press_more("Return")
 
 
-class QuitFlows(unittest.TestCase):
+class Flow(unittest.TestCase):
+    """Each test in a session of its own, on a screen with a window manager."""
+
     @classmethod
     def setUpClass(cls) -> None:
         cls.window_manager = WindowManager()
@@ -48,6 +50,8 @@ class QuitFlows(unittest.TestCase):
         self.assertTrue(wait_for(lambda: beacons(self.session) > 0 and app.windows(), 60), app.shell_output())
         return app
 
+
+class QuitFlows(Flow):
     def test_each_quit_key_ends_the_run_and_its_server(self) -> None:
         for keys in ("ctrl+q", "ctrl+w", "alt+F4"):
             with self.subTest(keys=keys):
@@ -119,13 +123,8 @@ def without_time(text: bytes) -> list:
     return [line for line in text.splitlines() if not line.startswith(b"exported:")]
 
 
-class DownloadFlows(unittest.TestCase):
+class DownloadFlows(Flow):
     """Each desk export through GTK's own save chooser, into the home folder it offers."""
-
-    @classmethod
-    def setUpClass(cls) -> None:
-        cls.window_manager = WindowManager()
-        cls.addClassCleanup(cls.window_manager.stop)
 
     def download(self, app, button, *keys: str) -> None:
         window = app.windows()[0]
@@ -137,12 +136,7 @@ class DownloadFlows(unittest.TestCase):
         app.press_more(*keys)
 
     def test_each_export_lands_byte_exact_replaces_when_asked_and_stays_away_when_cancelled(self) -> None:
-        session = Session()
-        self.addCleanup(session.close)
-        app = session.launch()
-        self.addCleanup(app.stop)
-        self.assertTrue(wait_for(lambda: "beacon page=desk" in session.log_text() and app.windows(), 60),
-                        app.shell_output())
+        session, app = self.session, self.launch_to_desk()
         takes, notes = session.home / "takes.bin", session.home / "session.txt"
 
         self.download(app, TAKES_ARCHIVE, "Return")
@@ -183,13 +177,8 @@ def write_pack(path, files: dict) -> None:
             archive.writestr(name, text)
 
 
-class InstallFlows(unittest.TestCase):
+class InstallFlows(Flow):
     """Install Theme Pack: the question, GTK's own chooser, the POST, the catalog, the page restyled."""
-
-    @classmethod
-    def setUpClass(cls) -> None:
-        cls.window_manager = WindowManager()
-        cls.addClassCleanup(cls.window_manager.stop)
 
     def install(self, app, pack) -> None:
         app.press("ctrl+shift+i")
@@ -205,16 +194,12 @@ class InstallFlows(unittest.TestCase):
         app.press_more("Return")
 
     def test_a_pack_installs_and_restyles_the_page_and_a_broken_one_is_refused(self) -> None:
-        session = Session()
-        self.addCleanup(session.close)
+        session = self.session
         meadow, broken = session.home / "meadow.zip", session.home / "broken.zip"
         write_pack(meadow, {"manifest.json": json.dumps({"id": "meadow", "name": "Meadow", "version": "2.0"}),
                             "theme.css": "body { background: #2f6b3a !important; }\n"})
         write_pack(broken, {"readme.txt": "no manifest here\n"})
-        app = session.launch()
-        self.addCleanup(app.stop)
-        self.assertTrue(wait_for(lambda: "beacon page=desk" in session.log_text() and app.windows(), 60),
-                        app.shell_output())
+        app = self.launch_to_desk()
 
         self.install(app, meadow)
         self.assertTrue(wait_for(lambda: "POST /api/themes/install 200" in session.log_text(), 20), session.log_text())
