@@ -38,6 +38,8 @@ test_packages=(
   imagemagick
   dbus-daemon
   xdotool
+  openbox
+  x11-utils
   desktop-file-utils
   appstream
   file

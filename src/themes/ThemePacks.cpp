@@ -27,7 +27,6 @@ std::string outcome(const HttpResponse& response)
 struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
     Published<std::optional<ThemeCatalog>> catalog;
     Published<std::optional<std::string>> lastMessage;
-    Chooser chooser = choosePackInteractively;
     Alert alert = showNotAPackAlert;
 
     void refresh(const std::string& base, std::function<void()> done)
@@ -101,13 +100,8 @@ void ThemePacks::activate(const std::string& id, const std::string& base, Done d
 
 void ThemePacks::installInteractively(const std::string& base, Done done)
 {
-    if (!impl_->chooser) {
-        if (done)
-            done(false);
-        return;
-    }
     std::weak_ptr<Impl> weak = impl_;
-    impl_->chooser([weak, base, done = std::move(done)](std::optional<std::string> path) {
+    choosePackInteractively([weak, base, done = std::move(done)](std::optional<std::string> path) {
         auto self = weak.lock();
         if (!self || !path || path->empty()) {
             g_debug("themes: no pack chosen; nothing installed");
@@ -122,7 +116,6 @@ void ThemePacks::installInteractively(const std::string& base, Done done)
     });
 }
 
-void ThemePacks::setChooser(Chooser chooser) { impl_->chooser = std::move(chooser); }
 void ThemePacks::setAlert(Alert alert) { impl_->alert = std::move(alert); }
 
 } // namespace quillbay

@@ -35,11 +35,8 @@ public:
     // then refreshes. `done(true)` when the server accepted it.
     void installInteractively(const std::string& base, Done done);
 
-    // Injection points; the defaults are choosePackInteractively and
-    // showNotAPackAlert.
-    using Chooser = std::function<void(PackPicked picked)>;
+    // Injection point; the default is showNotAPackAlert.
     using Alert = std::function<void(const std::string& reason)>;
-    void setChooser(Chooser chooser);
     void setAlert(Alert alert);
 
 private:

@@ -91,6 +91,7 @@ void QuillbayApp::on_activate()
     holdForTheRun();
     delegate_->resumeFromQuit();
     if (window_) {
+        joinApplication();
         window_->present();
         return;
     }
@@ -116,7 +117,7 @@ void QuillbayApp::showFirstWindow()
 void QuillbayApp::createWindow()
 {
     window_ = std::make_unique<MainWindow>(*server_, *web_, *themes_);
-    add_window(*window_);
+    joinApplication();
     web_->setParentWindow(window_.get());
     window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
 
@@ -134,6 +135,17 @@ void QuillbayApp::createWindow()
             return true;
         },
         false);
+}
+
+// gtkmm takes every window it wraps out of its application as it hides, and
+// a quit hides the window: one that comes back from a called-off quit joins
+// again, or it would have none of the application's actions, keys and menus.
+// The C call: gtkmm's add_window would also add one more hide handler.
+void QuillbayApp::joinApplication()
+{
+    auto* window = GTK_WINDOW(window_->gobj());
+    if (gtk_window_get_application(window) != gobj())
+        gtk_application_add_window(gobj(), window);
 }
 
 void QuillbayApp::quitGracefully()
@@ -162,7 +174,8 @@ void QuillbayApp::on_shutdown()
     commands_.reset();
     if (window_) {
         web_->setParentWindow(nullptr);
-        remove_window(*window_);
+        if (auto* window = GTK_WINDOW(window_->gobj()); gtk_window_get_application(window) == gobj())
+            gtk_application_remove_window(gobj(), window);
         window_.reset();
     }
     Gtk::Application::on_shutdown();

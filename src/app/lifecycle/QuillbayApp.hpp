@@ -46,6 +46,7 @@ private:
     void installMenus();
     void askForMicrophone();
     void createWindow();
+    void joinApplication();
     void showFirstWindow();
     void holdForTheRun();
 

@@ -1,0 +1,175 @@
+"""The built Quillbay run as a person runs it: a private home, a session bus of its own, a
+window manager on the test's display, keys sent with xdotool, results read from the studio
+server's log and the files on disk.
+
+Needs QUILLBAY_BUILD_DIR and DISPLAY (./test runs the suite under Xvfb in a private network).
+"""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+BINARY = Path(os.environ.get("QUILLBAY_BUILD_DIR", "build")) / "bin" / "quillbay"
+
+
+def wait_for(condition, limit: float) -> bool:
+    """Whether `condition` held once within `limit` seconds (it is not asked again after)."""
+    deadline = time.monotonic() + limit
+    while not condition():
+        if time.monotonic() >= deadline:
+            return False
+        time.sleep(0.1)
+    return True
+
+
+def alive(pid: int) -> bool:
+    try:
+        state = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0]
+    except (OSError, IndexError):
+        return False
+    return state != "Z"
+
+
+def xdotool(*args: str) -> str:
+    return subprocess.run(["xdotool", *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          text=True, timeout=20).stdout
+
+
+class WindowManager:
+    """Openbox on the test's display, for the focus and activation a desktop gives."""
+
+    def __init__(self) -> None:
+        self.process = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL, start_new_session=True)
+        wait_for(lambda: "_NET_SUPPORTING_WM_CHECK" in subprocess.run(
+            ["xprop", "-root"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout, 10)
+
+    def stop(self) -> None:
+        self.process.terminate()
+        self.process.wait(10)
+
+
+class Session:
+    """A home with private XDG folders and a private session bus, shared by every launch in it."""
+
+    def __init__(self) -> None:
+        self.home = Path(tempfile.mkdtemp(prefix="quillbay-flows-"))
+        self.bus = subprocess.run(
+            ["dbus-daemon", "--session", "--fork", f"--address=unix:path={self.home}/bus", "--print-pid=1"],
+            stdout=subprocess.PIPE, text=True, check=True, timeout=20).stdout.split()
+        self.environment = {
+            "HOME": str(self.home), "XDG_DATA_HOME": str(self.home / "data"),
+            "XDG_CONFIG_HOME": str(self.home / "config"), "XDG_CACHE_HOME": str(self.home / "cache"),
+            "PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "NO_AT_BRIDGE": "1", "GTK_USE_PORTAL": "0",
+            "DBUS_SESSION_BUS_ADDRESS": f"unix:path={self.home}/bus", "DISPLAY": os.environ["DISPLAY"],
+        }
+        if "XAUTHORITY" in os.environ:
+            self.environment["XAUTHORITY"] = os.environ["XAUTHORITY"]
+        self.install_recording_handler()
+
+    @property
+    def handed_to_desktop(self) -> Path:
+        """What the desktop was asked to open with the text/plain handler, one argument a line."""
+        return self.home / "opened-with-handler"
+
+    def install_recording_handler(self) -> None:
+        applications = self.home / "data" / "applications"
+        applications.mkdir(parents=True)
+        (applications / "recorder.desktop").write_text(
+            "[Desktop Entry]\nType=Application\nName=Recorder\nMimeType=text/plain;\n"
+            f"Exec=sh -c 'echo \"$1\" >> {self.handed_to_desktop}' recorder %f\n")
+        (self.home / "config").mkdir(parents=True, exist_ok=True)
+        (self.home / "config" / "mimeapps.list").write_text("[Default Applications]\ntext/plain=recorder.desktop\n")
+
+    @property
+    def server_log(self) -> Path:
+        return self.home / "data" / "Quillbay" / "logs" / "server.log"
+
+    def log_text(self) -> str:
+        try:
+            return self.server_log.read_text(errors="replace")
+        except OSError:
+            return ""
+
+    def launch(self) -> "App":
+        return App(self)
+
+    def close(self) -> None:
+        for pid in self.bus:
+            try:
+                os.kill(int(pid), signal.SIGTERM)
+            except (OSError, ValueError):
+                pass
+        wait_for(lambda: not any(alive(int(pid)) for pid in self.bus if pid.isdigit()), 10)
+        shutil.rmtree(self.home, ignore_errors=True)
+
+
+class App:
+    """One `quillbay` process in a process group of its own (the web engine's helpers join it)."""
+
+    def __init__(self, session: Session) -> None:
+        self.session = session
+        self.output = open(session.home / "shell.out", "ab")
+        self.process = subprocess.Popen([str(BINARY)], env=session.environment, stdout=self.output,
+                                        stderr=subprocess.STDOUT, start_new_session=True)
+
+    @property
+    def pid(self) -> int:
+        return self.process.pid
+
+    def windows(self) -> list[str]:
+        return xdotool("search", "--all", "--onlyvisible", "--pid", str(self.pid), "--name", "^Quillbay$").split()
+
+    def shown(self) -> list[str]:
+        """Every shown window of the app: its own, its dialogs and GTK's."""
+        return xdotool("search", "--all", "--onlyvisible", "--pid", str(self.pid), "--name", ".*").split()
+
+    def servers(self) -> list[int]:
+        found = subprocess.run(["pgrep", "-P", str(self.pid), "-f", "quillbay_server.py"],
+                               stdout=subprocess.PIPE, text=True).stdout.split()
+        return [int(pid) for pid in found]
+
+    def press(self, keys: str) -> None:
+        """Gives the window the keyboard as a click on it would, then presses `keys`."""
+        assert wait_for(self.windows, 5), "no window to press keys in"
+        window = self.windows()[0]
+        xdotool("windowactivate", "--sync", window)
+        xdotool("mousemove", "--window", window, "300", "300")
+        xdotool("key", "--clearmodifiers", keys)
+
+    def press_more(self, *keys: str) -> None:
+        """Presses `keys` one by one wherever the keyboard is now, e.g. in an open menu or dialog."""
+        for key in keys:
+            xdotool("key", "--clearmodifiers", key)
+            time.sleep(0.2)
+
+    def ends_cleanly(self, limit: float) -> bool:
+        try:
+            return self.process.wait(limit) == 0
+        except subprocess.TimeoutExpired:
+            return False
+
+    def shell_output(self) -> str:
+        return (self.session.home / "shell.out").read_text(errors="replace")
+
+    def stop(self) -> None:
+        try:
+            os.killpg(self.pid, signal.SIGKILL)
+        except OSError:
+            pass
+        self.process.wait(10)
+        wait_for(lambda: not group_lives(self.pid), 10)
+        self.output.close()
+
+
+def group_lives(group: int) -> bool:
+    try:
+        os.killpg(group, 0)
+        return True
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        return True

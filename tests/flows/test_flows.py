@@ -1,0 +1,221 @@
+"""Quillbay used as a person uses it: the built app, real keys, a window manager, GTK's own
+dialogs, a session bus of its own. Results come from the studio server's log and the disk."""
+import json
+import subprocess
+import time
+import unittest
+import urllib.request
+import zipfile
+
+from desktop import Session, WindowManager, alive, wait_for, xdotool
+
+
+def beacons(session: Session) -> int:
+    return session.log_text().count("beacon page=desk")
+
+
+def replaced(servers: list, before: list) -> bool:
+    return len(servers) == 1 and servers != before
+
+
+def diagnostics_zips(session: Session) -> list:
+    return sorted(session.home.glob("quillbay-diagnostics-*.zip"))
+
+
+def save_diagnostics(app) -> None:
+    """File > Save Diagnostics… by its mnemonic, then GTK's own chooser takes the suggested name."""
+    app.press("F10")
+    app.press_more("d")
+    assert wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^Save Diagnostics$").split(), 10), \
+        "no Save Diagnostics chooser"
+    time.sleep(0.5)
+    app.press_more("Return")
+
+
+class Flow(unittest.TestCase):
+    """Each test in a session of its own, on a screen with a window manager."""
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        cls.window_manager = WindowManager()
+        cls.addClassCleanup(cls.window_manager.stop)
+
+    def setUp(self) -> None:
+        self.session = Session()
+        self.addCleanup(self.session.close)
+
+    def launch_to_desk(self):
+        app = self.session.launch()
+        self.addCleanup(app.stop)
+        self.assertTrue(wait_for(lambda: beacons(self.session) > 0 and app.windows(), 60), app.shell_output())
+        return app
+
+
+class QuitFlows(Flow):
+    def test_each_quit_key_ends_the_run_and_its_server(self) -> None:
+        for keys in ("ctrl+q", "ctrl+w", "alt+F4"):
+            with self.subTest(keys=keys):
+                app = self.launch_to_desk()
+                servers = app.servers()
+                self.assertEqual(len(servers), 1)
+                app.press(keys)
+                self.assertTrue(app.ends_cleanly(20), app.shell_output())
+                self.assertFalse(any(alive(pid) for pid in servers), "the run left its server")
+
+    def test_a_launch_during_the_quit_brings_back_a_window_whose_keys_work(self) -> None:
+        app = self.launch_to_desk()
+        first_servers = app.servers()
+        app.press("ctrl+q")
+        self.assertTrue(wait_for(lambda: not app.windows(), 5), "Ctrl+Q left the window shown")
+
+        again = self.session.launch()
+        self.addCleanup(again.stop)
+        self.assertTrue(again.ends_cleanly(20), "the second launch stayed or failed")
+        self.assertTrue(wait_for(lambda: app.windows(), 5), "the launch during the quit was lost")
+        self.assertTrue(wait_for(lambda: replaced(app.servers(), first_servers), 30),
+                        self.session.log_text())
+
+        # The returned window answers its keys: Ctrl+R loads the page again, Ctrl+W quits.
+        # (Each server start begins a new log.)
+        self.assertTrue(wait_for(lambda: beacons(self.session) >= 1, 30), self.session.log_text())
+        time.sleep(1.5)  # let the page settle after the server came back
+        before = beacons(self.session)
+        app.press("ctrl+r")
+        self.assertTrue(wait_for(lambda: beacons(self.session) > before, 20), "Ctrl+R did not reload the page")
+
+        # Its menus work too.
+        serving = app.servers()
+        app.press("F10")
+        app.press_more("Right", "Right", "Right", "r")  # Server > Restart Server
+        self.assertTrue(wait_for(lambda: replaced(app.servers(), serving), 30),
+                        "Restart Server did not restart it")
+        save_diagnostics(app)
+        self.assertTrue(wait_for(lambda: diagnostics_zips(self.session), 20), app.shell_output())
+        zipped = diagnostics_zips(self.session)[0]
+        wait_for(lambda: zipfile.is_zipfile(zipped), 5)
+        with zipfile.ZipFile(zipped) as archive:
+            self.assertTrue(archive.namelist())
+            for entry in archive.namelist():
+                text = archive.read(entry).decode(errors="replace")
+                self.assertNotIn(str(self.session.home), text, entry)
+
+        # File > Show Server Log hands the log to the desktop's handler for text.
+        app.press("F10")
+        app.press_more("l")
+        self.assertTrue(wait_for(lambda: self.session.handed_to_desktop.exists(), 10), app.shell_output())
+        self.assertEqual(self.session.handed_to_desktop.read_text().strip(), str(self.session.server_log))
+
+        app.press("ctrl+w")
+        self.assertTrue(app.ends_cleanly(20), "Ctrl+W did not quit the returned window")
+
+
+# Where the desk's export buttons sit in the window at its first size.
+SESSION_NOTES = ("919", "428")
+TAKES_ARCHIVE = ("916", "478")
+TAKES = b"QBTAKES\x00\x01" + bytes(range(256)) * 64
+
+
+def fetched(path: str) -> bytes:
+    with urllib.request.urlopen(f"http://127.0.0.1:8765{path}", timeout=10) as response:
+        return response.read()
+
+
+def without_time(text: bytes) -> list:
+    return [line for line in text.splitlines() if not line.startswith(b"exported:")]
+
+
+class DownloadFlows(Flow):
+    """Each desk export through GTK's own save chooser, into the home folder it offers."""
+
+    def download(self, app, button, *keys: str) -> None:
+        window = app.windows()[0]
+        xdotool("windowactivate", "--sync", window)
+        xdotool("mousemove", "--window", window, *button, "click", "1")
+        self.assertTrue(wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^Save Download$").split(), 10),
+                        "no Save Download chooser")
+        time.sleep(0.5)
+        app.press_more(*keys)
+
+    def test_each_export_lands_byte_exact_replaces_when_asked_and_stays_away_when_cancelled(self) -> None:
+        session, app = self.session, self.launch_to_desk()
+        takes, notes = session.home / "takes.bin", session.home / "session.txt"
+
+        self.download(app, TAKES_ARCHIVE, "Return")
+        self.assertTrue(wait_for(lambda: takes.exists() and takes.read_bytes() == TAKES, 20), app.shell_output())
+
+        notes.write_text("an older file\n")
+        self.download(app, SESSION_NOTES, "Return")
+        self.assertTrue(wait_for(lambda: len(app.shown()) >= 3, 10), "GTK did not ask whether to replace it")
+        time.sleep(0.5)
+        app.press_more("Return")
+        self.assertTrue(wait_for(lambda: b"studio session" in notes.read_bytes(), 20), notes.read_text())
+        self.assertEqual(without_time(notes.read_bytes()), without_time(fetched("/api/export/session.txt")))
+        self.assertIn("GET /api/export/session.txt 200", session.log_text())
+
+        takes.unlink()
+        self.download(app, TAKES_ARCHIVE, "Escape")
+        self.assertTrue(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Save Download$").split(), 10))
+        time.sleep(1)
+        self.assertEqual(sorted(path.name for path in session.home.glob("*.bin*")), [], "a cancelled download left a file")
+        self.assertTrue(app.windows(), "the window went with the cancel")
+
+
+def pixel(x: int, y: int) -> tuple:
+    """The screen's colour at x, y as (red, green, blue), 0-255."""
+    text = subprocess.run(["import", "-window", "root", "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"],
+                          stdout=subprocess.PIPE, text=True, timeout=20).stdout
+    red, green, blue = text.splitlines()[1].split("(")[1].split(")")[0].split(",")[:3]
+    return int(float(red)), int(float(green)), int(float(blue))
+
+
+def close_to(colour: tuple, wanted: tuple) -> bool:
+    return all(abs(a - b) <= 3 for a, b in zip(colour, wanted))
+
+
+def write_pack(path, files: dict) -> None:
+    with zipfile.ZipFile(path, "w") as archive:
+        for name, text in files.items():
+            archive.writestr(name, text)
+
+
+class InstallFlows(Flow):
+    """Install Theme Pack: the question, GTK's own chooser, the POST, the catalog, the page restyled."""
+
+    def install(self, app, pack) -> None:
+        app.press("ctrl+shift+i")
+        self.assertTrue(wait_for(lambda: len(app.shown()) >= 2, 10), "no Install Theme Pack question")
+        time.sleep(0.5)
+        app.press_more("Return")  # Zip Archive…, the question's default
+        self.assertTrue(wait_for(lambda: len(app.shown()) >= 2 and xdotool(
+            "search", "--onlyvisible", "--name", "^Install Theme Pack$").split(), 10), "no chooser")
+        time.sleep(0.5)
+        app.press_more("ctrl+l")
+        xdotool("type", "--delay", "20", str(pack))
+        time.sleep(0.3)
+        app.press_more("Return")
+
+    def test_a_pack_installs_and_restyles_the_page_and_a_broken_one_is_refused(self) -> None:
+        session = self.session
+        meadow, broken = session.home / "meadow.zip", session.home / "broken.zip"
+        write_pack(meadow, {"manifest.json": json.dumps({"id": "meadow", "name": "Meadow", "version": "2.0"}),
+                            "theme.css": "body { background: #2f6b3a !important; }\n"})
+        write_pack(broken, {"readme.txt": "no manifest here\n"})
+        app = self.launch_to_desk()
+
+        self.install(app, meadow)
+        self.assertTrue(wait_for(lambda: "POST /api/themes/install 200" in session.log_text(), 20), session.log_text())
+        self.assertEqual(json.loads(fetched("/api/themes"))["active"], "meadow")
+        self.assertTrue(wait_for(lambda: session.log_text().count("beacon page=desk") >= 2, 20))
+        window = app.windows()[0]
+        geometry = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", window).split())
+        page = (int(geometry["X"]) + 100, int(geometry["Y"]) + 700)
+        self.assertTrue(wait_for(lambda: close_to(pixel(*page), (0x2f, 0x6b, 0x3a)), 10), pixel(*page))
+
+        self.install(app, broken)
+        self.assertTrue(wait_for(lambda: "POST /api/themes/install 4" in session.log_text(), 20), session.log_text())
+        self.assertTrue(wait_for(lambda: len(app.shown()) >= 2, 10), "the refusal was not shown")
+        self.assertEqual(json.loads(fetched("/api/themes"))["active"], "meadow")
+
+
+if __name__ == "__main__":
+    unittest.main()
