@@ -148,9 +148,11 @@ TEST_F(PseudoLocale, WindowCardsMessagesDialogsAndMenusComeFromTheCatalogAndFitT
         expectTranslatedAndFitting(names);
     }
     {
-        SCOPED_TRACE("a toast telling what could not be opened");
+        SCOPED_TRACE("a toast telling what could not be opened, and the find bar");
         content().desktop().openPath("not/absolute");
         ASSERT_TRUE(content().toast().shown());
+        window_->findInPage();
+        ASSERT_TRUE(window_->findBar().isOpen());
         expectTranslatedAndFitting(names);
     }
     {
