@@ -103,8 +103,7 @@ LogFile LogFile::rotateAndOpen(const std::string& folder, const std::string& cur
     log.fd_ = fd;
     log.size_ = static_cast<std::uint64_t>(opened.facts().st_size);  // appended to when not rotated
     if (!rotated) {
-        log.notice_ = "warning: the server log could not be rotated (" + describe(rotateError) +
-                      "); this start's output follows the last one in " + log.path_ + ".";
+        log.notice_ = ServerReason(ServerReason::Code::LogNotRotated, {describe(rotateError), log.path_});
     }
     return log;
 }
@@ -131,8 +130,7 @@ void LogFile::leaveOutFrom(std::string_view bytes, std::uint64_t room)
     if (fd_ < 0)
         return;  // the failure is the notice
     close();
-    notice_ = "warning: the server log " + path_ + " has reached its limit of " + kLimitText +
-              ". The server keeps running; its further output is shown here only.";
+    notice_ = ServerReason(ServerReason::Code::LogLimitReached, {path_, kLimitText});
 }
 
 void LogFile::append(std::string_view bytes)
@@ -151,7 +149,7 @@ void LogFile::append(std::string_view bytes)
     }
 }
 
-std::optional<std::string> LogFile::takeNotice()
+std::optional<ServerReason> LogFile::takeNotice()
 {
     return std::exchange(notice_, std::nullopt);
 }
@@ -159,8 +157,7 @@ std::optional<std::string> LogFile::takeNotice()
 void LogFile::fail(const std::string& reason)
 {
     close();
-    notice_ = "warning: the server log " + path_ + " is not being written (" + reason +
-              "). The server keeps running; its output is shown here only.";
+    notice_ = ServerReason(ServerReason::Code::LogNotWritten, {path_, reason});
 }
 
 void LogFile::close()

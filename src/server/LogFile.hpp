@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/ServerReason.hpp"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,7 +38,7 @@ public:
     // a log with a hole in it would look complete.
     void write(std::string_view bytes);
     // A line for the user about the log (not written, not rotated), once.
-    std::optional<std::string> takeNotice();
+    std::optional<ServerReason> takeNotice();
 
 private:
     LogFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -49,7 +51,7 @@ private:
     std::string path_;
     std::uint64_t size_ = 0;
     bool atLineStart_ = true;
-    std::optional<std::string> notice_;
+    std::optional<ServerReason> notice_;
 };
 
 } // namespace quillbay

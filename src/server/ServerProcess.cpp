@@ -141,10 +141,10 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         logHandle = LogFile::rotateAndOpen(files.logsDir(), LaunchConfiguration::kLogName,
                                            LaunchConfiguration::kPreviousLogName);
         if (portWarning)
-            tell(portWarning->text());
+            tell(*portWarning);
         if (lock == StudioLock::Outcome::Unavailable)
-            tell("warning: the studio folder could not be locked (" + studioLock.failure() + " at " +
-                 files.stateDir() + "/" + StudioLock::kFileName + "); another Quillbay using it would go unnoticed.");
+            tell(ServerReason(Code::FolderNotLocked,
+                              {studioLock.failure(), files.stateDir() + "/" + StudioLock::kFileName}));
         reportLogTrouble();
         launch(files.describe(port.get()));
     }
@@ -156,11 +156,11 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         port.set(choice.port);
     }
 
-    // A line of the shell's own, in the log and in the tail.
-    void tell(const std::string& line)
+    // A line of the shell's own: in English in the log, in the user's language in the tail.
+    void tell(const ServerReason& line)
     {
-        logHandle.write(line + "\n");
-        appendLine(line);
+        logHandle.write(line.text() + "\n");
+        appendLine(line.localizedText());
     }
 
     void launch(const ServerChild::Description& description)
@@ -212,7 +212,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     void reportLogTrouble()
     {
         if (auto notice = logHandle.takeNotice())
-            appendLine(std::move(*notice));
+            appendLine(notice->localizedText());
     }
 
     void appendLine(std::string line)
@@ -267,11 +267,10 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
         portChosenAgain = true;
         process.reset();
         g_info("server: port %lld was taken while the server started; choosing again", port.get());
-        tell("warning: port " + std::to_string(port.get()) +
-             " was taken by another program while the server started; choosing again.");
+        tell(ServerReason(Code::PortTakenMeanwhile, {std::to_string(port.get())}));
         choosePort();
         if (portWarning)
-            tell(portWarning->text());
+            tell(*portWarning);
         reportLogTrouble();
         launch(files.describe(port.get()));
     }

@@ -27,6 +27,19 @@ const char* pattern(ServerReason::Code code)
     case Code::PortFallback:
         return N_("warning: port %s is in use by another program; using %s. Desk projects stored under the usual "
                   "port will not be visible until it is free.");
+    case Code::PortTakenMeanwhile:
+        return N_("warning: port %s was taken by another program while the server started; choosing again.");
+    case Code::FolderNotLocked:
+        return N_("warning: the studio folder could not be locked (%s at %s); another Quillbay using it would go "
+                  "unnoticed.");
+    case Code::LogNotRotated:
+        return N_("warning: the server log could not be rotated (%s); this start's output follows the last one in %s.");
+    case Code::LogLimitReached:
+        return N_("warning: the server log %s has reached its limit of %s. The server keeps running; its further "
+                  "output is shown here only.");
+    case Code::LogNotWritten:
+        return N_("warning: the server log %s is not being written (%s). The server keeps running; its output is "
+                  "shown here only.");
     }
     return "%s";
 }

@@ -26,6 +26,11 @@ public:
         SignalledDuringStartup,  // {signal number, signal name}
         Signalled,               // {signal number, signal name}
         PortFallback,            // {preferred port, chosen port}
+        PortTakenMeanwhile,      // {port}
+        FolderNotLocked,         // {why, lock file}
+        LogNotRotated,           // {why, log file}
+        LogLimitReached,         // {log file, size limit}
+        LogNotWritten,           // {log file, why}
     };
 
     ServerReason() = default;

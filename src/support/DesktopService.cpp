@@ -1,9 +1,10 @@
 #include "support/DesktopService.hpp"
 
+#include "support/Format.hpp"
+
 #include <gdk/gdk.h>
 #include <gio/gio.h>
 #include <glib/gi18n.h>
-#include <glibmm/ustring.h>
 
 #include <memory>
 
@@ -60,8 +61,8 @@ void openHoldingFolder(std::unique_ptr<RevealRequest> request)
     }
     DesktopFailure failure;
     if (const auto reason = launchDefault(DesktopService::fileURI(folder)))
-        failure = Glib::ustring::sprintf(_("Could not show %s: no application could open the folder %s (%s)"),
-                                         baseName(request->path), baseName(folder), *reason);
+        failure = format(_("Could not show %s: no application could open the folder %s (%s)"),
+                         baseName(request->path).c_str(), baseName(folder).c_str(), reason->c_str());
     request->finish(std::move(failure));
 }
 
@@ -87,7 +88,7 @@ std::string DesktopService::fileURI(const std::string& path)
 DesktopFailure DesktopService::open(const std::string& uri)
 {
     if (const auto reason = launchDefault(uri))
-        return Glib::ustring::sprintf(_("No application could open %s (%s)"), itemName(uri), *reason);
+        return format(_("No application could open %s (%s)"), itemName(uri).c_str(), reason->c_str());
     return std::nullopt;
 }
 
@@ -95,7 +96,7 @@ DesktopFailure DesktopService::openPath(const std::string& path)
 {
     const std::string uri = fileURI(path);
     if (uri.empty())
-        return Glib::ustring::sprintf(_("No application could open %s (%s)"), baseName(path), _("not a local path"));
+        return format(_("No application could open %s (%s)"), baseName(path).c_str(), _("not a local path"));
     return open(uri);
 }
 
@@ -106,7 +107,7 @@ DesktopFailure DesktopService::handOff(const std::string& url)
     if (!web)
         return open(url);
     if (const auto reason = launchDefault(url))
-        return Glib::ustring::sprintf(_("No browser could open %s (%s)"), url, *reason);
+        return format(_("No browser could open %s (%s)"), url.c_str(), reason->c_str());
     return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 #include "web/LoadFailure.hpp"
 
+#include "support/Format.hpp"
 #include "web/NavigationPolicy.hpp"
 
 #include <glib.h>
@@ -58,14 +59,6 @@ bool isDecoded(const std::string& contentEncoding)
     return found;
 }
 
-std::string printed(const char* format, unsigned long long a, unsigned long long b)
-{
-    gchar* text = g_strdup_printf(format, a, b);
-    std::string result = text;
-    g_free(text);
-    return result;
-}
-
 } // namespace
 
 std::optional<std::string> incompleteDownloadText(const DownloadEnd& end)
@@ -76,8 +69,8 @@ std::optional<std::string> incompleteDownloadText(const DownloadEnd& end)
     } else if (!end.declaredLength) {
         reason = _("The server did not say how long the file is, so whether all of it arrived cannot be checked.");
     } else if (end.receivedLength != *end.declaredLength) {
-        reason = printed(_("The connection closed after %llu of %llu bytes."), end.receivedLength,
-                         *end.declaredLength);
+        reason = format(_("The connection closed after %llu of %llu bytes."), end.receivedLength,
+                        *end.declaredLength);
     } else {
         return std::nullopt;
     }
@@ -94,16 +87,13 @@ std::string webProcessEndedText(bool exceededMemoryLimit)
 
 std::string rulesUnavailableText(const std::string& reason)
 {
-    return _("Pages are not shown: the rules that keep the view on the studio could not be set up (")
-           + reason + ").";
+    return format(_("Pages are not shown: the rules that keep the view on the studio could not be set up (%s)."),
+                  reason.c_str());
 }
 
 std::string loadTimeoutText(long long seconds)
 {
-    gchar* text = g_strdup_printf(_("The page did not load within %lld seconds."), seconds);
-    std::string result = text;
-    g_free(text);
-    return result;
+    return format(_("The page did not load within %lld seconds."), seconds);
 }
 
 } // namespace quillbay

@@ -2,6 +2,7 @@
 
 #include "support/DialogParent.hpp"
 #include "support/FileChooser.hpp"
+#include "support/Format.hpp"
 #include "support/ModalAlert.hpp"
 #include "web/FrameSandbox.hpp"
 
@@ -54,10 +55,7 @@ std::string naming(WebKitWebView* view, const char* format, const char* otherwis
     if (!origin) {
         return otherwise;
     }
-    gchar* text = g_strdup_printf(format, origin->c_str());
-    std::string named(text);
-    g_free(text);
-    return named;
+    return quillbay::format(format, origin->c_str());
 }
 
 // What a print dialog on screen answers to.

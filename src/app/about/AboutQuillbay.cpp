@@ -18,7 +18,7 @@ AboutQuillbay::AboutQuillbay(const std::string& version, const std::string& payl
     set_logo_icon_name("org.quillbay.Quillbay");
     set_version(version);
     set_comments(_("Desktop shell of a local music studio") + std::string("\n\n") + details(payloadLine, port, logPath));
-    set_copyright("\u00a9 2026 The Quillbay developers");
+    set_copyright(_("\u00a9 2026 The Quillbay developers"));
     set_license_type(Gtk::License::MIT_X11);
     set_modal(true);
     set_hide_on_close(true);

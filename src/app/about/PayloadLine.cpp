@@ -1,8 +1,10 @@
 #include "app/about/PayloadLine.hpp"
 
+#include "support/Format.hpp"
 #include "support/Json.hpp"
 
 #include <glib.h>
+#include <glib/gi18n.h>
 #include <pango/pango.h>
 
 #include <fstream>
@@ -14,7 +16,7 @@ namespace quillbay {
 
 namespace {
 
-const char* const kUnknown = "Payload: unknown";
+const char* const kUnknown = N_("Payload: unknown");
 
 std::optional<std::string> readWholeFile(const std::string& path)
 {
@@ -53,18 +55,18 @@ std::string firstCharacters(std::string_view utf8, std::size_t count)
 std::string payloadLine(const std::string& resourceDir)
 {
     if (resourceDir.empty())
-        return kUnknown;
+        return _(kUnknown);
     auto text = readWholeFile(resourceDir + "/PAYLOAD.json");
     if (!text)
-        return kUnknown;
+        return _(kUnknown);
     auto document = parseJson(*text);
     if (!document || !document->is_object())
-        return kUnknown;
+        return _(kUnknown);
 
     std::string commit = stringMember(*document, "hub_commit").value_or("?");
     auto dirty = document->find("dirty");
     bool isDirty = dirty != document->end() && dirty->is_boolean() && dirty->get<bool>();
-    return "Hub " + firstCharacters(commit, 8) + (isDirty ? " (dirty tree)" : "");
+    return format(isDirty ? _("Hub %s (dirty tree)") : _("Hub %s"), firstCharacters(commit, 8).c_str());
 }
 
 } // namespace quillbay

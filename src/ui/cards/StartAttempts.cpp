@@ -1,5 +1,7 @@
 #include "ui/cards/StartAttempts.hpp"
 
+#include "support/Format.hpp"
+
 #include <glib.h>
 #include <glib/gi18n.h>
 
@@ -38,10 +40,7 @@ std::string StartAttempts::failureLine() const
 {
     if (!failed_)
         return {};
-    gchar* line = g_strdup_printf(_("Attempt %d at %s"), attempts_, failedAt_.c_str());
-    std::string result(line);
-    g_free(line);
-    return result;
+    return format(_("Attempt %d at %s"), attempts_, failedAt_.c_str());
 }
 
 std::string StartAttempts::localTimeOfDay()

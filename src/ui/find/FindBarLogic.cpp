@@ -1,5 +1,7 @@
 #include "ui/find/FindBarLogic.hpp"
 
+#include "support/Format.hpp"
+
 #include <gdk/gdkkeysyms.h>
 #include <glib/gi18n.h>
 
@@ -12,19 +14,12 @@ FindBarLogic::Status FindBarLogic::status(const std::string& query, std::optiona
         return {};
     if (!matches || *matches == 0)
         return {_("No matches"), true};
-    if (*matches > limit) {
-        gchar* text = g_strdup_printf(_("More than %u matches"), limit);
-        Status status{text, false};
-        g_free(text);
-        return status;
-    }
+    if (*matches > limit)
+        return {format(_("More than %u matches"), limit), false};
     // "2 of 7": the current match, of all of them.
-    gchar* text = current && *current <= *matches
-                      ? g_strdup_printf(_("%u of %u"), *current, *matches)
-                      : g_strdup_printf(ngettext("%u match", "%u matches", *matches), *matches);
-    Status status{text, false};
-    g_free(text);
-    return status;
+    if (current && *current <= *matches)
+        return {format(_("%u of %u"), *current, *matches), false};
+    return {format(ngettext("%u match", "%u matches", *matches), *matches), false};
 }
 
 FindBarLogic::KeyAction FindBarLogic::keyAction(unsigned keyval, bool shift)

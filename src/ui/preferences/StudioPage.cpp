@@ -3,6 +3,7 @@
 #include "support/StudioURL.hpp"
 
 #include <glib.h>
+#include <glib/gi18n.h>
 
 #include <memory>
 
@@ -29,7 +30,7 @@ StudioPage studioPageOrDesk(std::string_view raw)
 
 std::string_view title(StudioPage page)
 {
-    return page == StudioPage::Room ? "Room" : "Desk";
+    return page == StudioPage::Room ? _("Room") : _("Desk");
 }
 
 std::string_view pagePath(StudioPage page)
