@@ -1,6 +1,7 @@
 #include "support/FileChooser.hpp"
 
 #include "support/DialogParent.hpp"
+#include "support/MainLoop.hpp"
 
 #include <giomm/file.h>
 #include <glibmm/main.h>
@@ -18,6 +19,12 @@
 namespace quillbay {
 
 namespace {
+
+ChooserTell& chooserTell()
+{
+    static ChooserTell tell;
+    return tell;
+}
 
 Gtk::FileChooser::Action actionFor(FileChoice::Mode mode)
 {
@@ -41,11 +48,18 @@ std::string withoutTrailingSlash(std::string path)
 
 // Read through the C API: glibmm cannot wrap the GLocalFile objects of the list
 // as Gio::File and would hand back null for every one of them.
-std::vector<std::string> chosenPaths(Gtk::FileChooserNative& dialog)
-{
+struct ChosenPaths {
     std::vector<std::string> paths;
+    bool withoutPath = false;  // something was chosen that has no local path
+};
+
+ChosenPaths chosenPaths(Gtk::FileChooserNative& dialog)
+{
+    ChosenPaths chosen;
+    auto& paths = chosen.paths;
     GListModel* files = gtk_file_chooser_get_files(GTK_FILE_CHOOSER(dialog.gobj()));
-    for (guint i = 0; files && i < g_list_model_get_n_items(files); ++i) {
+    const guint count = files ? g_list_model_get_n_items(files) : 0;
+    for (guint i = 0; i < count; ++i) {
         auto* file = static_cast<GFile*>(g_list_model_get_item(files, i));
         if (char* path = file ? g_file_get_path(file) : nullptr) {
             paths.push_back(withoutTrailingSlash(path));
@@ -56,7 +70,8 @@ std::vector<std::string> chosenPaths(Gtk::FileChooserNative& dialog)
     }
     if (files)
         g_object_unref(files);
-    return paths;
+    chosen.withoutPath = paths.size() < count;
+    return chosen;
 }
 
 Glib::RefPtr<Gtk::FileChooserNative> makeChooser(const FileChoice& choice)
@@ -79,6 +94,8 @@ Glib::RefPtr<Gtk::FileChooserNative> makeChooser(const FileChoice& choice)
 
 } // namespace
 
+void setChooserTell(ChooserTell tell) { chooserTell() = std::move(tell); }
+
 void chooseFiles(const FileChoice& choice, FilesChosen chosen)
 {
     auto dialog = makeChooser(choice);
@@ -89,12 +106,14 @@ void chooseFiles(const FileChoice& choice, FilesChosen chosen)
     dialog->signal_response().connect([held, chosen = std::move(chosen)](int response) {
         if (!*held)
             return;
-        std::vector<std::string> paths;
+        ChosenPaths answer;
         if (response == Gtk::ResponseType::ACCEPT)
-            paths = chosenPaths(**held);
-        Glib::signal_idle().connect_once([held] { held->reset(); });
+            answer = chosenPaths(**held);
+        postToMainLoop([held] { held->reset(); }, G_PRIORITY_DEFAULT_IDLE);
+        if (answer.withoutPath && chooserTell())
+            chooserTell()(_("Quillbay can use only files and folders on this computer; what was chosen has no local path."));
         if (chosen)
-            chosen(std::move(paths));
+            chosen(std::move(answer.paths));
     });
     dialog->show();
 }

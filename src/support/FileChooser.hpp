@@ -30,6 +30,12 @@ struct FileChoice {
 // cancelled or chose nothing local.
 using FilesChosen = std::function<void(std::vector<std::string> paths)>;
 
+// Where the chooser says that a choice had no local path (a network location
+// seen through a portal, say), so that it never passes for a cancel. The main
+// window puts it in its toast; a cancel stays silent.
+using ChooserTell = std::function<void(const std::string& sentence)>;
+void setChooserTell(ChooserTell tell);
+
 // Runs a native file chooser, window-modal to the dialog parent, without a
 // nested main loop. It stays alive until it answers; `chosen` then runs once,
 // from the main loop.

@@ -3,6 +3,7 @@
 #include "support/AccessibleText.hpp"
 #include "server/ServerProcess.hpp"
 #include "support/ActionSet.hpp"
+#include "support/FileChooser.hpp"
 #include "ui/messages/DownloadToastText.hpp"
 #include "ui/window/Style.hpp"
 #include "ui/window/WindowCommands.hpp"
@@ -84,9 +85,10 @@ MainWindow::MainWindow(ServerProcess& server, WebViewModel& web, ThemePacks& the
 
     web_.downloadEvents().finished.connect(sigc::mem_fun(*this, &MainWindow::onDownloadSaved));
     web_.downloadEvents().failed.connect(sigc::mem_fun(*this, &MainWindow::onDownloadFailed));
+    setChooserTell([this](const std::string& sentence) { content_->toast().show(sentence); });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { setChooserTell({}); }
 
 void MainWindow::addCommands(ServerProcess& server)
 {
