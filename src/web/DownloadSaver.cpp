@@ -22,7 +22,6 @@ namespace quillbay::web {
 
 struct DownloadSaver::State {
     WebKitWebView* view = nullptr;
-    ParentWindow parent;
     FailureSink onFailure;
     WebViewModel::DestinationChooser chooser;
     DownloadEvents* events = nullptr;
@@ -151,11 +150,10 @@ std::string withoutFailurePrefix(const std::string& text)
 
 } // namespace
 
-DownloadSaver::DownloadSaver(WebKitWebView* view, ParentWindow parent, FailureSink onFailure)
+DownloadSaver::DownloadSaver(WebKitWebView* view, FailureSink onFailure)
     : state_(std::make_shared<State>())
 {
     state_->view = view;
-    state_->parent = std::move(parent);
     state_->onFailure = std::move(onFailure);
     state_->chooser = [weak = std::weak_ptr<State>(state_)](
                           const std::string& name, WebViewModel::DestinationAnswer answer) {

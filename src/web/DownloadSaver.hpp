@@ -13,18 +13,13 @@
 #include <memory>
 #include <string>
 
-namespace Gtk {
-class Window;
-}
-
 namespace quillbay::web {
 
 class DownloadSaver {
 public:
     using FailureSink = std::function<void(const std::string& text)>;
-    using ParentWindow = std::function<Gtk::Window*()>;
 
-    DownloadSaver(WebKitWebView* view, ParentWindow parent, FailureSink onFailure);
+    DownloadSaver(WebKitWebView* view, FailureSink onFailure);
     ~DownloadSaver();
     DownloadSaver(const DownloadSaver&) = delete;
     DownloadSaver& operator=(const DownloadSaver&) = delete;

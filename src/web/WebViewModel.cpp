@@ -87,7 +87,6 @@ struct WebViewModel::Impl : sigc::trackable {
     void redirect(const NavigationDecision& answer);
     void askToOpen(const std::string& url);
     void reportFailure(const GError* error, const std::string& failingURL);
-    Gtk::Window* dialogParent() const { return parentWindow; }
 
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType,
                                    gpointer self);
@@ -105,8 +104,6 @@ struct WebViewModel::Impl : sigc::trackable {
 
     GRef<WebKitWebView> view;
     Gtk::Widget* widget = nullptr;  // gtkmm's wrapper of `view`, owned by it
-    Gtk::Window* parentWindow = nullptr;
-    sigc::connection parentGone;
     Opener opener = [](const std::string& url) { DesktopService::handOff(url); };
     std::chrono::milliseconds loadTimeout = kDefaultLoadTimeout;
     // The address of the last load that neither committed nor was turned away
@@ -135,10 +132,9 @@ WebViewModel::Impl::Impl()
     widget->set_hexpand(true);
     widget->set_vexpand(true);
     connectView();
-    auto parent = [this] { return dialogParent(); };
     dialogs = std::make_unique<web::PageDialogs>(view.get());
     downloads = std::make_unique<web::DownloadSaver>(
-        view.get(), parent, [this](const std::string& text) { loadError.set(text); });
+        view.get(), [this](const std::string& text) { loadError.set(text); });
     downloads->setEvents(&downloadEvents);
     rules = std::make_unique<web::StudioContentFilter>(view.get(), g_get_tmp_dir());
     allowPort(std::nullopt);
@@ -152,7 +148,6 @@ WebViewModel::Impl::Impl()
 WebViewModel::Impl::~Impl()
 {
     timeout.disconnect();
-    parentGone.disconnect();
     rules.reset();
     downloads.reset();
     dialogs.reset();
@@ -496,7 +491,6 @@ const Published<std::optional<std::string>>& WebViewModel::currentURL() const
     return impl_->currentURL;
 }
 
-std::optional<long long> WebViewModel::allowedPort() const { return impl_->allowedPort; }
 void WebViewModel::setAllowedPort(long long port) { impl_->allowPort(port); }
 
 void WebViewModel::load(const std::string& url)
@@ -535,16 +529,6 @@ void WebViewModel::hardReload()
 }
 
 Gtk::Widget& WebViewModel::widget() { return *impl_->widget; }
-
-void WebViewModel::setParentWindow(Gtk::Window* window)
-{
-    impl_->parentGone.disconnect();
-    impl_->parentWindow = window;
-    if (window) {
-        impl_->parentGone = window->signal_destroy().connect(
-            sigc::track_obj([impl = impl_.get()] { impl->parentWindow = nullptr; }, *impl_));
-    }
-}
 
 void WebViewModel::setOpener(Opener opener) { impl_->opener = std::move(opener); }
 

@@ -43,7 +43,6 @@ public:
     const Published<std::optional<std::string>>& currentURL() const;
 
     // The studio port the view is locked to; none until the server is ready.
-    std::optional<long long> allowedPort() const;
     void setAllowedPort(long long port);
 
     void load(const std::string& url);   // 60 s timeout, clears loadError
@@ -52,9 +51,6 @@ public:
 
     // The one WebKitWebView, wrapped; the same instance for the whole run.
     Gtk::Widget& widget();
-
-    // The window that dialogs started by pages are modal to.
-    void setParentWindow(Gtk::Window* window);
 
     // Injection points for tests; the defaults use the desktop.
     void setOpener(Opener opener);

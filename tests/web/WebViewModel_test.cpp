@@ -66,7 +66,6 @@ protected:
         window = std::make_unique<Gtk::Window>();
         host = std::make_unique<WebView>(*model);
         window->set_child(*host);
-        model->setParentWindow(window.get());
         window->present();
     }
 

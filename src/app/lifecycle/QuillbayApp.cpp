@@ -118,7 +118,6 @@ void QuillbayApp::createWindow()
 {
     window_ = std::make_unique<MainWindow>(*server_, *web_, *themes_);
     joinApplication();
-    web_->setParentWindow(window_.get());
     window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
 
     window_->signal_map().connect([this] {
@@ -173,7 +172,6 @@ void QuillbayApp::on_shutdown()
     menus_.reset();
     commands_.reset();
     if (window_) {
-        web_->setParentWindow(nullptr);
         if (auto* window = GTK_WINDOW(window_->gobj()); gtk_window_get_application(window) == gobj())
             gtk_application_remove_window(gobj(), window);
         window_.reset();
