@@ -42,12 +42,21 @@ long countStarting(const ServerProcess::LogTail& tail, const std::string& prefix
 }
 
 // Kills the helper processes the fake names in its output ("stranger pid=N", "grandchild pid=N").
+// Kills the listed strangers and waits until each is gone or a zombie, so the
+// ports they held are free for what follows.
 void killListed(const ServerProcess::LogTail& lines)
 {
     for (const auto& line : lines)
         for (const std::string marker : {"stranger pid=", "grandchild pid="})
-            if (line.starts_with(marker))
-                ::kill(std::atoi(line.c_str() + marker.size()), SIGKILL);
+            if (line.starts_with(marker)) {
+                const pid_t pid = std::atoi(line.c_str() + marker.size());
+                ::kill(pid, SIGKILL);
+                runUntil([pid] {
+                    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+                    const auto end = stat.rfind(')');
+                    return end == std::string::npos || stat.compare(end, 3, ") Z") == 0;
+                }, 5s);
+            }
 }
 
 std::string replacePython(FakeResources& r, const std::string& text)
