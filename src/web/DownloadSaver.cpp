@@ -185,6 +185,7 @@ void DownloadSaver::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* dow
     if (webkit_download_get_web_view(download) != saver->state_->view) {
         return;  // not a download of our page
     }
+    g_debug("download: started");
     const std::weak_ptr<void> weak = saver->state_;
     g_signal_connect_data(download, "decide-destination",
                           G_CALLBACK(&DownloadSaver::onDecideDestination),
@@ -208,6 +209,7 @@ gboolean DownloadSaver::onDecideDestination(WebKitDownload* download, gchar* sug
     std::static_pointer_cast<State>(state)->chooser(
         suggestedName ? suggestedName : "", [held, weak = std::weak_ptr<void>(state)](std::optional<std::string> path) {
             if (!path || path->empty()) {
+                g_debug("download: no destination chosen: cancelled");
                 webkit_download_cancel(held.get());
                 return;
             }
@@ -228,6 +230,7 @@ gboolean DownloadSaver::onDecideDestination(WebKitDownload* download, gchar* sug
 
 void DownloadSaver::report(const std::weak_ptr<void>& weak, WebKitDownload* download, const std::string& text)
 {
+    g_debug("download: failed: %s", text.c_str());
     const auto state = std::static_pointer_cast<State>(weak.lock());
     if (!state) {
         return;
@@ -279,6 +282,7 @@ void DownloadSaver::onFinished(WebKitDownload* download, gpointer context)
         report(weak, download, *failure);
         return;
     }
+    g_debug("download: complete: %s", chosen.c_str());
     const auto state = std::static_pointer_cast<State>(weak.lock());
     if (state && state->events) {
         state->events->finished.emit(chosen);

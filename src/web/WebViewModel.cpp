@@ -292,15 +292,41 @@ void WebViewModel::Impl::onTimeout()
     loadError.set(loadTimeoutText(seconds));
 }
 
+namespace {
+
+const char* decisionName(NavigationDecision::Kind kind)
+{
+    using Kind = NavigationDecision::Kind;
+    switch (kind) {
+    case Kind::Allow: return "allowed in the view";
+    case Kind::Download: return "downloaded";
+    case Kind::Ignore: return "refused";
+    case Kind::OpenExternally: return "handed to the browser";
+    case Kind::AskToOpen: return "handed off if the user agrees";
+    case Kind::LoadInView: return "loaded in the view instead";
+    }
+    return "?";
+}
+
+// The navigation decisions in the debug log, with the address they concern.
+void logDecision(const NavigationDecision& answer)
+{
+    g_debug("navigation: %s%s%s", decisionName(answer.kind), answer.url.empty() ? "" : ": ", answer.url.c_str());
+}
+
+} // namespace
+
 void WebViewModel::Impl::apply(WebKitPolicyDecision* decision, const NavigationDecision& answer)
 {
     using Kind = NavigationDecision::Kind;
     switch (answer.kind) {
     case Kind::Allow:
         // For a link with a download attribute, WebKit turns "use" into a download.
+        logDecision(answer);
         webkit_policy_decision_use(decision);
         return;
     case Kind::Download:
+        logDecision(answer);
         webkit_policy_decision_download(decision);
         return;
     case Kind::Ignore:
@@ -316,6 +342,7 @@ void WebViewModel::Impl::apply(WebKitPolicyDecision* decision, const NavigationD
 void WebViewModel::Impl::redirect(const NavigationDecision& answer)
 {
     using Kind = NavigationDecision::Kind;
+    logDecision(answer);
     if (answer.kind == Kind::Allow || answer.kind == Kind::Ignore || answer.kind == Kind::Download) {
         return;
     }

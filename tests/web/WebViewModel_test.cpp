@@ -1,5 +1,6 @@
 // The model with a real WebKit view under Xvfb, against tests/fixtures/web_site.py.
 
+#include "support/DebugLog.hpp"
 #include "web/DownloadEvents.hpp"
 #include "web/LoadFailure.hpp"
 #include "web/ShownAddress.hpp"
@@ -158,6 +159,7 @@ TEST_F(WebViewModelTest, TheWarmUpIsNeverPublishedAndItsProcessShowsTheFirstPage
 
 TEST_F(WebViewModelTest, ForeignPagesGoToTheOpenerUnlessFramedAndNoWindowIsMade)
 {
+    DebugLog::install();
     expectTopFrameStaysOnTheStudio();
 
     // A page of another origin inside a frame loads in place: its own script reports that it ran.
@@ -185,6 +187,10 @@ TEST_F(WebViewModelTest, ForeignPagesGoToTheOpenerUnlessFramedAndNoWindowIsMade)
     loadAndSettle(page);
     ASSERT_TRUE(runUntil([&] { return !opened.empty(); }));
     EXPECT_EQ(opened, std::vector<std::string>{sites->foreign("/landing-window")});
+    const auto debug = DebugLog::recent();
+    EXPECT_TRUE(std::any_of(debug.begin(), debug.end(), [&](const std::string& line) {
+        return line.ends_with("navigation: handed to the browser: " + sites->foreign("/landing-window"));
+    })) << "the debug log says where a foreign page went";
     runFor(300ms);
     EXPECT_EQ(model->currentURL().get(), page);
     EXPECT_EQ(sites->times(sites->foreignPort, "/landing-window"), 0);

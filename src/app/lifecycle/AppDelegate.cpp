@@ -2,6 +2,7 @@
 
 #include "server/ServerProcess.hpp"
 
+#include <glib.h>
 #include <sigc++/adaptors/track_obj.h>
 #include <sigc++/functors/slot.h>
 
@@ -22,6 +23,7 @@ void AppDelegate::requestQuit(std::function<void()> exit)
         return;
     exit_ = std::move(exit);
     auto server = server_.lock();
+    g_debug("quit: asked; %s", server ? "stopping the studio server first" : "no server to stop");
     if (!server) {
         finishQuit();
         return;
@@ -35,6 +37,7 @@ bool AppDelegate::resumeFromQuit()
     if (!quitting())
         return false;
     exit_ = nullptr;
+    g_debug("quit: called off by a new launch; the studio server starts again");
     if (auto server = server_.lock())
         server->start();
     return true;
@@ -42,8 +45,10 @@ bool AppDelegate::resumeFromQuit()
 
 void AppDelegate::finishQuit()
 {
-    if (auto exit = std::exchange(exit_, nullptr))
+    if (auto exit = std::exchange(exit_, nullptr)) {
+        g_debug("quit: the studio server is gone; exiting");
         exit();
+    }
 }
 
 } // namespace quillbay
