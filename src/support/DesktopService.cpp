@@ -1,5 +1,6 @@
 #include "support/DesktopService.hpp"
 
+#include "support/MainLoop.hpp"
 #include "support/Format.hpp"
 
 #include <gdk/gdk.h>
@@ -119,13 +120,9 @@ void DesktopService::reveal(const std::string& path, RevealDone done)
     if (!bus) {
         // Answer from the main loop, as the D-Bus path does, at the priority of
         // its reply: an idle one waits for as long as a window keeps drawing.
-        g_idle_add_full(
-            G_PRIORITY_DEFAULT,
-            [](gpointer data) -> gboolean {
-                openHoldingFolder(std::unique_ptr<RevealRequest>(static_cast<RevealRequest*>(data)));
-                return G_SOURCE_REMOVE;
-            },
-            request.release(), nullptr);
+        postToMainLoop([pending = std::shared_ptr<RevealRequest>(std::move(request))] {
+            openHoldingFolder(std::make_unique<RevealRequest>(std::move(*pending)));
+        });
         return;
     }
     const gchar* uris[] = {uri.c_str(), nullptr};

@@ -1,5 +1,6 @@
 #include "support/ModalAlert.hpp"
 
+#include "support/MainLoop.hpp"
 #include "support/DialogParent.hpp"
 
 #include <glibmm/main.h>
@@ -42,7 +43,7 @@ void showModalAlert(const Alert& alert, std::function<void(int response)> answer
     dialog->set_hide_on_close(true);
     dialog->signal_response().connect([dialog, answered = std::move(answered)](int response) {
         dialog->hide();
-        Glib::signal_idle().connect_once([dialog] { delete dialog; });
+        postToMainLoop([dialog] { delete dialog; }, G_PRIORITY_DEFAULT_IDLE);
         if (answered)
             answered(response);
     });

@@ -1,5 +1,6 @@
 #include "app/lifecycle/Microphone.hpp"
 
+#include "support/MainLoop.hpp"
 #include "support/ModalAlert.hpp"
 
 #include <glibmm/main.h>
@@ -26,19 +27,6 @@ const char* const kSettingsEntries[] = {
     "gnome-sound-panel.desktop",
     "kcm_pulseaudio.desktop",
 };
-
-// Runs `work` on the main loop; safe to call from any thread.
-void onMainLoop(std::function<void()> work)
-{
-    auto* pending = new std::function<void()>(std::move(work));
-    g_idle_add_full(
-        G_PRIORITY_DEFAULT,
-        [](gpointer data) -> gboolean {
-            (*static_cast<std::function<void()>*>(data))();
-            return G_SOURCE_REMOVE;
-        },
-        pending, [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
-}
 
 } // namespace
 
@@ -75,7 +63,7 @@ void Microphone::ask(Platform platform)
     platform.request([openSettings](bool granted) {
         if (granted)
             return;
-        onMainLoop([openSettings] { showRefusalAlert(openSettings); });
+        postToMainLoop([openSettings] { showRefusalAlert(openSettings); });
     });
 }
 

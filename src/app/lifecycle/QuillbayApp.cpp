@@ -1,5 +1,6 @@
 #include "app/lifecycle/QuillbayApp.hpp"
 
+#include "support/MainLoop.hpp"
 #include "app/commands/AppCommands.hpp"
 #include "app/commands/AppMenus.hpp"
 #include "app/lifecycle/Microphone.hpp"
@@ -101,7 +102,7 @@ void QuillbayApp::on_activate()
     // the main loop runs. Building the window a turn later lets that process
     // start up while GTK builds, realises and maps the window.
     windowPending_ = true;
-    Glib::signal_idle().connect_once([this] { showFirstWindow(); });
+    postToMainLoop([this] { showFirstWindow(); }, G_PRIORITY_DEFAULT_IDLE);
 }
 
 void QuillbayApp::showFirstWindow()
