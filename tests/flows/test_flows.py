@@ -182,6 +182,8 @@ class InstallFlows(Flow):
     """Install Theme Pack: the question, GTK's own chooser, the POST, the catalog, the page restyled."""
 
     def install(self, app, pack) -> None:
+        # The question and the chooser of an install before may still be on their way out.
+        self.assertTrue(wait_for(lambda: len(app.shown()) == 1, 10), "a dialog of the install before is still shown")
         app.press("ctrl+shift+i")
         self.assertTrue(wait_for(lambda: len(app.shown()) >= 2, 10), "no Install Theme Pack question")
         time.sleep(0.5)

@@ -12,7 +12,12 @@
 
 namespace quillbay::testing {
 
-constexpr long long kTestPreferred = 28765;
+// Each test program gets a range of ports of its own from the build, so programs that
+// ctest runs side by side never meet on a port.
+#ifndef QUILLBAY_TEST_PORT
+#define QUILLBAY_TEST_PORT 28765
+#endif
+constexpr long long kTestPreferred = QUILLBAY_TEST_PORT;
 constexpr std::chrono::milliseconds kTestStopGrace{800};
 inline const std::string kFixture = QUILLBAY_FIXTURES_DIR "/fake_studio_server.py";
 
