@@ -140,6 +140,16 @@ class App:
         xdotool("mousemove", "--window", window, "300", "300")
         xdotool("key", "--clearmodifiers", keys)
 
+    def press_in_new(self, before: list[str], *keys: str) -> list[str]:
+        """Waits for a window beyond `before` (a dialog), gives it the keyboard, presses `keys`; returns what was shown."""
+        assert wait_for(lambda: set(self.shown()) - set(before), 10), "no new window to press keys in"
+        shown = self.shown()
+        new = [window for window in shown if window not in before][-1]
+        xdotool("windowactivate", "--sync", new)
+        time.sleep(0.3)
+        self.press_more(*keys)
+        return shown
+
     def press_more(self, *keys: str) -> None:
         """Presses `keys` one by one wherever the keyboard is now, e.g. in an open menu or dialog."""
         for key in keys:

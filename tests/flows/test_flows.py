@@ -129,12 +129,13 @@ class DownloadFlows(Flow):
 
     def download(self, app, button, *keys: str) -> None:
         window = app.windows()[0]
+        before = app.shown()
         xdotool("windowactivate", "--sync", window)
         xdotool("mousemove", "--window", window, *button, "click", "1")
         self.assertTrue(wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^Save Download$").split(), 10),
                         "no Save Download chooser")
         time.sleep(0.5)
-        app.press_more(*keys)
+        return app.press_in_new(before, *keys)
 
     def test_each_export_lands_byte_exact_replaces_when_asked_and_stays_away_when_cancelled(self) -> None:
         session, app = self.session, self.launch_to_desk()
@@ -144,10 +145,8 @@ class DownloadFlows(Flow):
         self.assertTrue(wait_for(lambda: takes.exists() and takes.read_bytes() == TAKES, 20), app.shell_output())
 
         notes.write_text("an older file\n")
-        self.download(app, SESSION_NOTES, "Return")
-        self.assertTrue(wait_for(lambda: len(app.shown()) >= 3, 10), "GTK did not ask whether to replace it")
-        time.sleep(0.5)
-        app.press_more("Return")
+        with_chooser = self.download(app, SESSION_NOTES, "Return")
+        app.press_in_new(with_chooser, "Return")  # GTK's question whether to replace it
         self.assertTrue(wait_for(lambda: b"studio session" in notes.read_bytes(), 20), notes.read_text())
         self.assertEqual(without_time(notes.read_bytes()), without_time(fetched("/api/export/session.txt")))
         self.assertIn("GET /api/export/session.txt 200", session.log_text())
@@ -184,13 +183,14 @@ class InstallFlows(Flow):
     def install(self, app, pack) -> None:
         # The question and the chooser of an install before may still be on their way out.
         self.assertTrue(wait_for(lambda: len(app.shown()) == 1, 10), "a dialog of the install before is still shown")
+        before = app.shown()
         app.press("ctrl+shift+i")
-        self.assertTrue(wait_for(lambda: len(app.shown()) >= 2, 10), "no Install Theme Pack question")
-        time.sleep(0.5)
-        app.press_more("Return")  # Zip Archive…, the question's default
+        app.press_in_new(before, "Return")  # Zip Archive…, the question's default
         self.assertTrue(wait_for(lambda: len(app.shown()) >= 2 and xdotool(
             "search", "--onlyvisible", "--name", "^Install Theme Pack$").split(), 10), "no chooser")
         time.sleep(0.5)
+        chooser = xdotool("search", "--onlyvisible", "--name", "^Install Theme Pack$").split()[-1]
+        xdotool("windowactivate", "--sync", chooser)
         app.press_more("ctrl+l")
         xdotool("type", "--delay", "20", str(pack))
         time.sleep(0.3)
