@@ -43,10 +43,17 @@ class WindowManager:
     """Openbox on the test's display, for the focus and activation a desktop gives."""
 
     def __init__(self) -> None:
+        # A window manager that ended before leaves its mark on the root window: wait for a new one.
+        earlier = self.supporting_window()
         self.process = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL, start_new_session=True)
-        wait_for(lambda: "_NET_SUPPORTING_WM_CHECK" in subprocess.run(
-            ["xprop", "-root"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout, 10)
+        assert wait_for(lambda: self.supporting_window() not in (earlier, ""), 20), "openbox did not start"
+
+    @staticmethod
+    def supporting_window() -> str:
+        answer = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True).stdout
+        return answer.split("#")[-1].strip() if "window id" in answer else ""
 
     def stop(self) -> None:
         self.process.terminate()
@@ -88,6 +95,12 @@ class Session:
     @property
     def server_log(self) -> Path:
         return self.home / "data" / "Quillbay" / "logs" / "server.log"
+
+    def log_inode(self):
+        try:
+            return self.server_log.stat().st_ino
+        except OSError:
+            return None
 
     def log_text(self) -> str:
         try:

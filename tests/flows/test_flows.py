@@ -7,7 +7,7 @@ import unittest
 import urllib.request
 import zipfile
 
-from desktop import Session, WindowManager, alive, wait_for, xdotool
+from desktop import BINARY, Session, WindowManager, alive, wait_for, xdotool
 
 
 def beacons(session: Session) -> int:
@@ -56,10 +56,13 @@ class Flow(unittest.TestCase):
         self.session = Session()
         self.addCleanup(self.session.close)
 
-    def launch_to_desk(self):
-        app = self.session.launch()
+    def launch_to_desk(self, binary=BINARY):
+        """Launches the app and waits for its desk: a beacon in the log of this run's server (each start begins a new log)."""
+        earlier_log = self.session.log_inode()
+        app = self.session.launch(binary)
         self.addCleanup(app.stop)
-        self.assertTrue(wait_for(lambda: beacons(self.session) > 0 and app.windows(), 60), app.shell_output())
+        self.assertTrue(wait_for(lambda: self.session.log_inode() != earlier_log and beacons(self.session) > 0
+                                 and app.windows(), 60), app.shell_output())
         return app
 
 
@@ -71,6 +74,7 @@ class QuitFlows(Flow):
                 servers = app.servers()
                 self.assertEqual(len(servers), 1)
                 app.press(keys)
+                self.assertTrue(wait_for(lambda: not app.windows(), 10), f"{keys} left the window shown")
                 self.assertTrue(app.ends_cleanly(20), app.shell_output())
                 self.assertFalse(any(alive(pid) for pid in servers), "the run left its server")
 
@@ -249,9 +253,7 @@ class UploadFlows(Flow):
         session = self.session
         chosen = session.home / "take one.bin"
         chosen.write_bytes(PICKED)
-        app = session.launch(session.install_with_page_additions(PICKER_HTML, PICKER_SCRIPT, PICKER_CSS))
-        self.addCleanup(app.stop)
-        self.assertTrue(wait_for(lambda: beacons(session) > 0 and app.windows(), 60), app.shell_output())
+        app = self.launch_to_desk(session.install_with_page_additions(PICKER_HTML, PICKER_SCRIPT, PICKER_CSS))
 
         window = app.windows()[0]
         xdotool("windowactivate", "--sync", window)
