@@ -265,17 +265,20 @@ TEST_F(DesktopWindow, EachCardsDefaultButtonHasTheFocusAndReturnPressesIt)
             web_.load(localAddress(nowhere, "/"));
         }
         ASSERT_TRUE(runUntil([&] { return dark ? server_->state()->isFailed() : content().loadErrorCard().get_visible(); }, 20s));
-        runFor(300ms);  // the dark card follows the output at its own pace
+        // The log box is as tall as its lines need, not as an earlier, narrower layout of them needed
+        // (the card follows the output at its own pace: a busy machine takes a while to settle it).
+        GtkWidget* log = firstOfType(GTK_WIDGET(content().serverCard().gobj()), GTK_TYPE_SCROLLED_WINDOW);
+        int minimum = 0, natural = 0, retries = 0;
+        const auto settled = [&] {
+            gtk_widget_measure(log, GTK_ORIENTATION_VERTICAL, gtk_widget_get_width(log), &minimum, &natural, nullptr, nullptr);
+            return gtk_widget_get_height(log) == (dark ? natural : 0);
+        };
+        EXPECT_TRUE(runUntil(settled, 5s)) << gtk_widget_get_height(log) << " against " << natural;
         GtkWidget* button = GTK_WIDGET((dark ? content().serverCard().restartButton() : content().loadErrorCard().retryButton()).gobj());
         EXPECT_EQ(gtk_window_get_default_widget(GTK_WINDOW(windowWidget())), button);
         EXPECT_EQ(focus(), button);
         GtkWidget* headline = labelShowing(windowWidget(), dark ? "THE ROOM IS DARK" : "NO SIGNAL FROM THE SERVER");
         EXPECT_TRUE(headline && gtk_test_accessible_has_role(GTK_ACCESSIBLE(headline), GTK_ACCESSIBLE_ROLE_HEADING));
-        // The log box is as tall as its lines need, not as an earlier, narrower layout of them needed.
-        GtkWidget* log = firstOfType(GTK_WIDGET(content().serverCard().gobj()), GTK_TYPE_SCROLLED_WINDOW);
-        int minimum = 0, natural = 0, retries = 0;
-        gtk_widget_measure(log, GTK_ORIENTATION_VERTICAL, gtk_widget_get_width(log), &minimum, &natural, nullptr, nullptr);
-        EXPECT_EQ(gtk_widget_get_height(log), dark ? natural : 0);
 
         auto cleared = web_.loadError().signalChanged().connect([&] { retries += !web_.loadError().get(); });
         press("Return");
