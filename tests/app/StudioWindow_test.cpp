@@ -69,11 +69,6 @@ protected:
         commands_.reset();
     }
 
-    bool settledOn(const std::string& url)
-    {
-        return runUntil([&] { return web_.currentURL().get() == url && !web_.isLoading().get(); }, 30s);
-    }
-
     void go(const char* path)
     {
         const std::string script = std::string("location.href = '") + path + "'";

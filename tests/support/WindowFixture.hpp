@@ -72,10 +72,15 @@ protected:
         runFor(100ms);
     }
 
+    // Whether the view came to show `url` and stopped loading within `limit`.
+    bool settledOn(const std::string& url, std::chrono::milliseconds limit = 30s)
+    {
+        return runUntil([&] { return web_.currentURL().get() == url && !web_.isLoading().get(); }, limit);
+    }
     void loadAndSettle(const std::string& url)
     {
         web_.load(url);
-        ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == url && !web_.isLoading().get(); }));
+        ASSERT_TRUE(settledOn(url));
     }
 
     ContentView& content() { return window_->content(); }

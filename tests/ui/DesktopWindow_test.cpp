@@ -147,7 +147,7 @@ TEST_F(DesktopWindow, ALoadWaitingOnASilentServerSaysSoAndOffersARestart)
     useFakeServer({});
     openWindow();
     server_->start();
-    ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == server_->baseURL() && !web_.isLoading().get(); }, 20s));
+    ASSERT_TRUE(settledOn(server_->baseURL()));
     pid_t pid = 0;
     for (const std::string& line : server_->logTail().get())
         if (line.starts_with("fake studio server pid="))
@@ -244,7 +244,7 @@ TEST_F(DesktopWindow, EachCardsDefaultButtonHasTheFocusAndReturnPressesIt)
         openWindow();
         server_->start();
         if (!dark) {  // a page that cannot load, once the desk the window asked for (the fake's 404 page) shows
-            ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == server_->baseURL() && !web_.isLoading().get(); }, 20s));
+            ASSERT_TRUE(settledOn(server_->baseURL()));
             web_.setAllowedPort(nowhere);
             web_.load(localAddress(nowhere, "/"));
         }
