@@ -116,11 +116,18 @@ TEST_F(PseudoLocale, WindowCardsMessagesDialogsAndMenusComeFromTheCatalogAndFitT
 {
     const std::set<std::string> names{"Quillbay"};
     {
-        SCOPED_TRACE("warming up");
-        useServer(fake_.emplace(Args{"--delay=30"}).config());
+        SCOPED_TRACE("warming up, slowly: the card shows its time, each second anew, and the ways out");
+        ServerProcess::Config config = fake_.emplace(Args{"--delay=30"}).config();
+        config.timing.probe.limit = 30s;
+        useServer(config);
         openWindow(smallest);
         server_->start();
+        const ServerCard& card = content().serverCard();
+        ASSERT_TRUE(runUntil([&] { return !card.content().elapsed.empty(); }, 10s));
+        const std::string elapsed = card.content().elapsed;
         expectTranslatedAndFitting(names);
+        EXPECT_TRUE(content().serverCard().restartButton().is_drawable());
+        EXPECT_TRUE(runUntil([&] { return !card.content().elapsed.empty() && card.content().elapsed != elapsed; }, 3s));
         server_->stop();
         ASSERT_TRUE(runUntil([&] { return !server_->hasChild(); }, 10s));
         window_.reset();

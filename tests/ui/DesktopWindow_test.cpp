@@ -119,28 +119,6 @@ TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
     EXPECT_TRUE(runUntil([&] { return !toast.get_visible(); }, 5s));
 }
 
-// A start that takes long says for how long and what the server printed last, and offers the ways out.
-TEST_F(DesktopWindow, ASlowStartShowsItsTimeAndNewestOutput)
-{
-    ServerProcess::Config config = fake_.emplace(Args{"--lines", "1", "--delay", "15"}).config();
-    config.timing.probe.limit = 30s;
-    useServer(config);
-    openWindow();
-    server_->start();
-    ServerCard& card = content().serverCard();
-    GtkWidget* cardWidget = GTK_WIDGET(card.gobj());
-    const auto endsWithLine = [&] { return card.logText().ends_with("\nline 1"); };
-    ASSERT_TRUE(runUntil([&] { return endsWithLine() && !card.content().elapsed.empty(); }, 10s)) << card.logText();
-    EXPECT_TRUE(server_->state()->isStarting());
-    const std::string elapsed = card.content().elapsed;
-    EXPECT_EQ(elapsed.find("Starting for "), 0u) << elapsed;
-    ASSERT_TRUE(labelShowing(cardWidget, elapsed));
-    EXPECT_TRUE(card.restartButton().is_drawable());
-    EXPECT_TRUE(labelShowing(cardWidget, "WARMING UP THE ROOM"));
-    // Ticking each second.
-    EXPECT_TRUE(runUntil([&] { return card.content().elapsed != elapsed; }, 3s));
-}
-
 // A page load waiting on a server that stopped answering says so after ten seconds and offers a restart.
 TEST_F(DesktopWindow, ALoadWaitingOnASilentServerSaysSoAndOffersARestart)
 {
