@@ -200,9 +200,11 @@ TEST(Commands, AppCommandsAndMenusWireKeysActionsAboutAndThePayload)
     for (const char* on : {"reveal-studio-folder", "show-server-log", "quit", "theme", "restart-server"})
         EXPECT_TRUE(app->get_action_enabled(on)) << on;
     // The desktop's default application gets the studio folder (there is no file manager here; the log: tests/flows).
+    std::filesystem::create_directories(parts.server.stateDir());
     app->activate_action("reveal-studio-folder");
     app->activate_action("quit");
-    EXPECT_TRUE(runUntil([&] { return desktop.opened() == Strings{parts.server.stateDir()}; }, 5s)) << desktop.opened().size();
+    EXPECT_TRUE(runUntil([&] { return desktop.opened() == Strings{parts.server.stateDir()}; }, 5s))
+        << ::testing::PrintToString(desktop.opened());
     EXPECT_EQ(quits, 1);
     commands.reset();
     menus.reset();

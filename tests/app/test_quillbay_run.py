@@ -1,12 +1,6 @@
 """The built `quillbay` alone on the screen (no window manager), through the flows' harness: quit signals at scale 2,
 a second launch, a failed start, a Wayland compositor."""
-import shutil
-import signal
-import subprocess
-import sys
-import tempfile
-import time
-import unittest
+import shutil, signal, subprocess, sys, tempfile, time, unittest
 from pathlib import Path
 
 TESTS = Path(__file__).resolve().parents[1]

@@ -156,8 +156,9 @@ TEST_F(WebViewModelTest, ForeignPagesGoToTheOpenerUnlessFramedAndNoWindowIsMade)
         ASSERT_TRUE(runUntil([&] { return !opened.empty(); })) << way;
         EXPECT_EQ(opened, std::vector<std::string>{target}) << way;
         EXPECT_EQ(model->loadError().get(), std::nullopt) << way;
-        if (way != "/redirect")
+        if (way != "/redirect") {
             EXPECT_TRUE(runUntil([&] { return model->currentURL().get() == page; })) << way;
+        }
     }
     runFor(300ms);
     EXPECT_EQ(sites->requestsTo(sites->foreignPort), 0) << sites->hits();
