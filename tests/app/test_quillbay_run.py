@@ -8,30 +8,20 @@ sys.path.insert(0, str(TESTS / "flows"))
 from desktop import BINARY, App, Session, alive, group_lives, wait_for, xdotool  # noqa: E402
 
 
-class Run(App):
-    """The app with `changes` to the session's environment (None removes a name), from `binary`."""
-
-    def __init__(self, session: Session, binary: Path = BINARY, **changes) -> None:
-        self.session, self.output = session, open(session.home / "shell.out", "ab")
-        environment = {name: value for name, value in {**session.environment, **changes}.items() if value is not None}
-        self.process = subprocess.Popen([str(binary)], env=environment, stdout=self.output, stderr=subprocess.STDOUT,
-                                        start_new_session=True)
-
-
 class QuillbayRun(unittest.TestCase):
     def setUp(self) -> None:
         self.session = Session()
         self.addCleanup(self.session.close)
 
-    def launch(self, binary: Path = BINARY, **changes) -> Run:
-        app = Run(self.session, binary, **changes)
+    def launch(self, binary: Path = BINARY, **changes) -> App:
+        app = self.session.launch(binary, **changes)
         self.addCleanup(app.stop)
         return app
 
-    def on_the_desk(self, app: Run) -> None:
+    def on_the_desk(self, app: App) -> None:
         self.assertTrue(wait_for(lambda: "beacon page=desk" in self.session.log_text(), 60), app.shell_output())
 
-    def quit_by(self, app: Run, *signals: int) -> None:
+    def quit_by(self, app: App, *signals: int) -> None:
         """Ends the app by `signals`: it takes the quit path and leaves no server."""
         servers = app.servers()
         self.assertEqual(len(servers), 1, app.shell_output())

@@ -43,11 +43,12 @@ class WindowManager:
     """Openbox on the test's display, for the focus and activation a desktop gives."""
 
     def __init__(self) -> None:
-        # A window manager that ended before leaves its mark on the root window: wait for a new one.
-        earlier = self.supporting_window()
+        # A window manager that ended before leaves its mark on the root window (and a new one may well get
+        # the same window id): the mark goes first, and the new one's is waited for.
+        subprocess.run(["xprop", "-root", "-remove", "_NET_SUPPORTING_WM_CHECK"], stderr=subprocess.DEVNULL)
         self.process = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL, start_new_session=True)
-        assert wait_for(lambda: self.supporting_window() not in (earlier, ""), 20), "openbox did not start"
+        assert wait_for(self.supporting_window, 20), "openbox did not start"
 
     @staticmethod
     def supporting_window() -> str:
@@ -108,8 +109,8 @@ class Session:
         except OSError:
             return ""
 
-    def launch(self, binary: Path = BINARY) -> "App":
-        return App(self, binary)
+    def launch(self, binary: Path = BINARY, **changes) -> "App":
+        return App(self, binary, **changes)
 
     def install_with_page_additions(self, html: str, script: str, css: str) -> Path:
         """A copy of the built app whose desk page carries `html`, `script` and `css` as well; returns its binary."""
@@ -136,12 +137,14 @@ class Session:
 
 
 class App:
-    """One `quillbay` process in a process group of its own (the web engine's helpers join it)."""
+    """One `quillbay` process in a process group of its own (the web engine's helpers join it), run from
+    `binary` with `changes` to the session's environment (None removes a name)."""
 
-    def __init__(self, session: Session, binary: Path) -> None:
+    def __init__(self, session: Session, binary: Path = BINARY, **changes) -> None:
         self.session = session
         self.output = open(session.home / "shell.out", "ab")
-        self.process = subprocess.Popen([str(binary)], env=session.environment, stdout=self.output,
+        environment = {name: value for name, value in {**session.environment, **changes}.items() if value is not None}
+        self.process = subprocess.Popen([str(binary)], env=environment, stdout=self.output,
                                         stderr=subprocess.STDOUT, start_new_session=True)
 
     @property
