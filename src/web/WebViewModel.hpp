@@ -4,6 +4,7 @@
 // members, but keeps these).
 
 #include "support/Published.hpp"
+#include "web/DownloadDestination.hpp"
 
 #include <chrono>
 #include <functional>
@@ -26,11 +27,9 @@ public:
     // Opens an address with the user's default application (browser, etc.).
     using Opener = std::function<void(const std::string& uri)>;
 
-    // Asks where to save a download, given the name the engine suggests.
-    // Answers later, exactly once: a file path, or none to cancel the download.
-    using DestinationAnswer = std::function<void(std::optional<std::string> path)>;
-    using DestinationChooser =
-        std::function<void(const std::string& suggestedName, DestinationAnswer answer)>;
+    // Where to save a download (web/DownloadDestination.hpp).
+    using DestinationAnswer = quillbay::DestinationAnswer;
+    using DestinationChooser = quillbay::DestinationChooser;
 
     WebViewModel();
     ~WebViewModel();
