@@ -153,6 +153,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     {
         auto choice = PortChooser(config.ports, config.timing.portChoice).choose();
         portWarning = choice.warning;
+        traceStartup("port-chosen");
         port.set(choice.port);
     }
 

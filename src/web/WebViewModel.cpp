@@ -239,8 +239,12 @@ void WebViewModel::Impl::whenRulesReady(std::function<void()> start)
 void WebViewModel::Impl::allowPort(std::optional<long long> port)
 {
     allowedPort = port;
+    if (port)
+        traceStartup("rules-asked");
     // The rules die with this object, and their completion with them.
-    rules->allow(port, [this](const std::optional<std::string>& failure) {
+    rules->allow(port, [this, port](const std::optional<std::string>& failure) {
+        if (port && !failure)
+            traceStartup("rules-installed");
         auto waiting = std::move(waitingForRules);
         waitingForRules.clear();
         rulesFailure = failure.value_or("");
@@ -510,7 +514,13 @@ const Published<std::optional<std::string>>& WebViewModel::currentURL() const
     return impl_->currentURL;
 }
 
-void WebViewModel::setAllowedPort(long long port) { impl_->allowPort(port); }
+void WebViewModel::setAllowedPort(long long port)
+{
+    // The same port again keeps its rules, in place or on their way.
+    if (impl_->allowedPort == port && (impl_->rules->pending() || impl_->rules->installed()))
+        return;
+    impl_->allowPort(port);
+}
 
 void WebViewModel::load(const std::string& url)
 {

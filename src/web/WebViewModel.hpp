@@ -41,7 +41,8 @@ public:
     const Published<std::optional<std::string>>& loadError() const;
     const Published<std::optional<std::string>>& currentURL() const;
 
-    // The studio port the view is locked to; none until the server is ready.
+    // The studio port the view is locked to; none until the server has chosen
+    // one. Loads wait until the rules for it are in place.
     void setAllowedPort(long long port);
 
     void load(const std::string& url);   // 60 s timeout, clears loadError
