@@ -40,6 +40,8 @@ test_packages=(
   xdotool
   openbox
   x11-utils
+  python3-pyatspi
+  at-spi2-core
   desktop-file-utils
   appstream
   file

@@ -199,14 +199,12 @@ TEST(Commands, AppCommandsAndMenusWireKeysActionsAboutAndThePayload)
         EXPECT_FALSE(app->get_action_enabled(off)) << off;
     for (const char* on : {"reveal-studio-folder", "show-server-log", "quit", "theme", "restart-server"})
         EXPECT_TRUE(app->get_action_enabled(on)) << on;
-    // The desktop's default application gets the studio folder (there is no file manager here) and the log.
-    writeFile(parts.server.serverLogPath(), "");
-    const Strings items{parts.server.stateDir(), parts.server.serverLogPath()};
-    for (const char* action : {"reveal-studio-folder", "show-server-log", "quit"}) {
-        app->activate_action(action);
-        runUntil([&] { return desktop.opened().size() == items.size(); }, 5s);
-    }
-    EXPECT_EQ(desktop.opened(), items);
+    // The desktop's default application gets the studio folder (there is no file manager here; the log: tests/flows).
+    std::filesystem::create_directories(parts.server.stateDir());
+    app->activate_action("reveal-studio-folder");
+    app->activate_action("quit");
+    EXPECT_TRUE(runUntil([&] { return desktop.opened() == Strings{parts.server.stateDir()}; }, 5s))
+        << ::testing::PrintToString(desktop.opened());
     EXPECT_EQ(quits, 1);
     commands.reset();
     menus.reset();

@@ -4,6 +4,7 @@ server's log and the files on disk.
 
 Needs QUILLBAY_BUILD_DIR and DISPLAY (./test runs the suite under Xvfb in a private network).
 """
+import json
 import os
 import shutil
 import signal
@@ -42,10 +43,17 @@ class WindowManager:
     """Openbox on the test's display, for the focus and activation a desktop gives."""
 
     def __init__(self) -> None:
+        # A window manager that ended before leaves its mark on the root window: wait for a new one.
+        earlier = self.supporting_window()
         self.process = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL, start_new_session=True)
-        wait_for(lambda: "_NET_SUPPORTING_WM_CHECK" in subprocess.run(
-            ["xprop", "-root"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout, 10)
+        assert wait_for(lambda: self.supporting_window() not in (earlier, ""), 20), "openbox did not start"
+
+    @staticmethod
+    def supporting_window() -> str:
+        answer = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True).stdout
+        return answer.split("#")[-1].strip() if "window id" in answer else ""
 
     def stop(self) -> None:
         self.process.terminate()
@@ -63,7 +71,7 @@ class Session:
         self.environment = {
             "HOME": str(self.home), "XDG_DATA_HOME": str(self.home / "data"),
             "XDG_CONFIG_HOME": str(self.home / "config"), "XDG_CACHE_HOME": str(self.home / "cache"),
-            "PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "NO_AT_BRIDGE": "1", "GTK_USE_PORTAL": "0",
+            "PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "GTK_A11Y": "atspi", "GTK_USE_PORTAL": "0",
             "DBUS_SESSION_BUS_ADDRESS": f"unix:path={self.home}/bus", "DISPLAY": os.environ["DISPLAY"],
         }
         if "XAUTHORITY" in os.environ:
@@ -88,14 +96,34 @@ class Session:
     def server_log(self) -> Path:
         return self.home / "data" / "Quillbay" / "logs" / "server.log"
 
+    def log_inode(self):
+        try:
+            return self.server_log.stat().st_ino
+        except OSError:
+            return None
+
     def log_text(self) -> str:
         try:
             return self.server_log.read_text(errors="replace")
         except OSError:
             return ""
 
-    def launch(self) -> "App":
-        return App(self)
+    def launch(self, binary: Path = BINARY) -> "App":
+        return App(self, binary)
+
+    def install_with_page_additions(self, html: str, script: str, css: str) -> Path:
+        """A copy of the built app whose desk page carries `html`, `script` and `css` as well; returns its binary."""
+        install = self.home / "install"
+        (install / "bin").mkdir(parents=True)
+        shutil.copy2(BINARY, install / "bin" / "quillbay")
+        shutil.copytree(BINARY.parent.parent / "share" / "quillbay", install / "share" / "quillbay", symlinks=True)
+        pages = install / "share" / "quillbay" / "shim" / "pages"
+        desk = pages / "desk.html"
+        desk.write_text(desk.read_text().replace("<main>", html + "\n<main>", 1))
+        for name, addition in (("studio.js", script), ("studio.css", css)):
+            with open(pages / name, "a") as file:
+                file.write("\n" + addition + "\n")
+        return install / "bin" / "quillbay"
 
     def close(self) -> None:
         for pid in self.bus:
@@ -110,10 +138,10 @@ class Session:
 class App:
     """One `quillbay` process in a process group of its own (the web engine's helpers join it)."""
 
-    def __init__(self, session: Session) -> None:
+    def __init__(self, session: Session, binary: Path) -> None:
         self.session = session
         self.output = open(session.home / "shell.out", "ab")
-        self.process = subprocess.Popen([str(BINARY)], env=session.environment, stdout=self.output,
+        self.process = subprocess.Popen([str(binary)], env=session.environment, stdout=self.output,
                                         stderr=subprocess.STDOUT, start_new_session=True)
 
     @property
@@ -131,6 +159,13 @@ class App:
         found = subprocess.run(["pgrep", "-P", str(self.pid), "-f", "quillbay_server.py"],
                                stdout=subprocess.PIPE, text=True).stdout.split()
         return [int(pid) for pid in found]
+
+    def accessibles(self) -> list[dict]:
+        """What a screen reader gets from the app now: its accessibles' role, name and states."""
+        reader = Path(__file__).with_name("a11y.py")
+        answer = subprocess.run(["/usr/bin/python3", "-B", str(reader), str(self.pid)], env=self.session.environment,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, timeout=60)
+        return json.loads(answer.stdout or "[]")
 
     def press(self, keys: str) -> None:
         """Gives the window the keyboard as a click on it would, then presses `keys`."""

@@ -53,20 +53,6 @@ std::vector<std::pair<std::string, std::string>> shownTexts(GtkWidget* root, boo
     return texts;
 }
 
-// The message dialogs shown now.
-std::vector<GtkWidget*> messageDialogs()
-{
-    std::vector<GtkWidget*> found;
-    GListModel* toplevels = gtk_window_get_toplevels();
-    for (guint i = 0; i < g_list_model_get_n_items(toplevels); ++i) {
-        GObject* window = G_OBJECT(g_list_model_get_item(toplevels, i));
-        if (GTK_IS_MESSAGE_DIALOG(window) && gtk_widget_get_visible(GTK_WIDGET(window)))
-            found.push_back(GTK_WIDGET(window));
-        g_object_unref(window);
-    }
-    return found;
-}
-
 // The labels of a menu model and of its sections and submenus.
 void menuLabels(GMenuModel* menu, std::vector<std::string>& labels)
 {
@@ -130,11 +116,18 @@ TEST_F(PseudoLocale, WindowCardsMessagesDialogsAndMenusComeFromTheCatalogAndFitT
 {
     const std::set<std::string> names{"Quillbay"};
     {
-        SCOPED_TRACE("warming up");
-        useServer(fake_.emplace(Args{"--delay=30"}).config());
+        SCOPED_TRACE("warming up, slowly: the card shows its time, each second anew, and the ways out");
+        ServerProcess::Config config = fake_.emplace(Args{"--delay=30"}).config();
+        config.timing.probe.limit = 30s;
+        useServer(config);
         openWindow(smallest);
         server_->start();
+        const ServerCard& card = content().serverCard();
+        ASSERT_TRUE(runUntil([&] { return !card.content().elapsed.empty(); }, 10s));
+        const std::string elapsed = card.content().elapsed;
         expectTranslatedAndFitting(names);
+        EXPECT_TRUE(content().serverCard().restartButton().is_drawable());
+        EXPECT_TRUE(runUntil([&] { return !card.content().elapsed.empty() && card.content().elapsed != elapsed; }, 3s));
         server_->stop();
         ASSERT_TRUE(runUntil([&] { return !server_->hasChild(); }, 10s));
         window_.reset();
@@ -166,14 +159,13 @@ TEST_F(PseudoLocale, WindowCardsMessagesDialogsAndMenusComeFromTheCatalogAndFitT
         choosePackInteractively([](std::optional<std::string>) {});
         showNotAPackAlert("manifest.json is missing");
         runFor(300ms);
-        const auto dialogs = messageDialogs();
-        ASSERT_EQ(dialogs.size(), 2u);
-        for (GtkWidget* dialog : dialogs) {
-            expectTranslatedAndFitting(dialog, {"manifest.json is missing", "OK"});  // "OK": GTK's own catalog
-            G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
-            G_GNUC_END_IGNORE_DEPRECATIONS
+        int dialogs = 0;
+        for (Gtk::MessageDialog* dialog = nullptr; (dialog = shownMessageDialog()) && dialogs < 3; ++dialogs) {
+            expectTranslatedAndFitting(GTK_WIDGET(dialog->gobj()), {"manifest.json is missing", "OK"});  // "OK": GTK's own catalog
+            dialog->response(Gtk::ResponseType::DELETE_EVENT);
+            runFor(100ms);
         }
+        EXPECT_EQ(dialogs, 2);
     }
     {
         SCOPED_TRACE("the menus of the menu bar and of the toolbar's theme button");

@@ -8,21 +8,17 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
-import time
 import unittest
 import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "flows"))
+from desktop import alive, wait_for  # noqa: E402
+
 APP_ID = os.environ["QUILLBAY_APP_ID"]
 VERSION = os.environ["QUILLBAY_VERSION"]
-
-
-def wait_for(condition, limit: float) -> bool:
-    deadline = time.monotonic() + limit
-    while not condition() and time.monotonic() < deadline:
-        time.sleep(0.1)
-    return condition()
 
 
 def proc(pid: int, name: str) -> str:
@@ -42,10 +38,6 @@ def descendants(pid: int) -> set[int]:  # every living process below pid
         todo += children.get(todo.pop(), [])
         found.update(todo)
     return found
-
-
-def alive(pid: int) -> bool:
-    return proc(pid, "stat").rsplit(")", 1)[-1].split()[:1] not in ([], ["Z"])
 
 
 class InstalledPackage(unittest.TestCase):

@@ -7,7 +7,6 @@
 #include "app/diagnostics/DiagnosticsReport.hpp"
 #include "app/lifecycle/AppDelegate.hpp"
 #include "server/StudioLock.hpp"
-#include "server/SupervisorPhase.hpp"
 #include "support/DebugLog.hpp"
 #include "tests/support/FakeClock.hpp"
 
@@ -162,18 +161,6 @@ TEST(ServerProbe, GivesUpAtItsLimitUnlessStoppedBefore)
         s.children[0]->end({0, false});
         EXPECT_TRUE(!server.hasChild() && seen.states.size() == 2u) << "no new message";
     }
-}
-
-// Each stray event names a change the supervisor must refuse: a probe's answer or a child's exit after the stop, a
-// start inside the grace (it waits), an answer without a start, a restart without a stop.
-TEST(SupervisorPhase, RefusesChangesOutsideItsTable)
-{
-    using P = SupervisorPhase;
-    for (auto [from, to] : {std::pair{P::Stopping, P::Running}, {P::Stopping, P::Failed}, {P::Stopping, P::Starting},
-                            {P::Stopped, P::Running}, {P::Failed, P::Unanswered}, {P::Running, P::Starting},
-                            {P::Unanswered, P::Running}, {P::Failed, P::Stopping}})
-        EXPECT_FALSE(mayChangePhase(from, to)) << phaseName(from) << " -> " << phaseName(to);
-    EXPECT_EQ(publishedState(P::Stopping, {}), ServerState::idle()) << "no server is wanted from the stop on";
 }
 
 // The debug log keeps the shell's decisions in memory, the newest 500 lines, for the diagnostics zip, which masks the

@@ -21,22 +21,20 @@ constexpr long long kTestPreferred = QUILLBAY_TEST_PORT;
 constexpr std::chrono::milliseconds kTestStopGrace{800};
 inline const std::string kFixture = QUILLBAY_FIXTURES_DIR "/fake_studio_server.py";
 
-// Makes `resourceDir` run the fake server with `fakeArgs` after the Python `prelude` (os, sys, json imported).
-inline void writeFakeResources(const std::string& resourceDir, const Args& fakeArgs, const std::string& prelude = {})
-{
-    std::string args = "'" + kFixture + "'";
-    for (const auto& arg : fakeArgs)
-        args += ", '" + arg + "'";
-    writeFile(resourceDir + "/shim/quillbay_server.py", "import os, sys, json\n" + prelude +
-                                                            "\nos.execv(sys.executable, [sys.executable, " + args + "])\n");
-    std::filesystem::create_directories(resourceDir + "/python/bin");
-    std::filesystem::create_symlink("/usr/bin/python3", resourceDir + "/python/bin/python3.12");
-}
-
-// A private folder holding a fake resource folder R and the studio folder S.
+// A private folder holding a fake resource folder R, which runs the fake server with `fakeArgs` after the Python
+// `prelude` (os, sys, json imported), and the studio folder S.
 class FakeResources {
 public:
-    explicit FakeResources(const Args& fakeArgs, const std::string& prelude = {}) { writeFakeResources(resourceDir(), fakeArgs, prelude); }
+    explicit FakeResources(const Args& fakeArgs, const std::string& prelude = {})
+    {
+        std::string args = "'" + kFixture + "'";
+        for (const auto& arg : fakeArgs)
+            args += ", '" + arg + "'";
+        writeFile(resourceDir() + "/shim/quillbay_server.py",
+                  "import os, sys, json\n" + prelude + "\nos.execv(sys.executable, [sys.executable, " + args + "])\n");
+        std::filesystem::create_directories(resourceDir() + "/python/bin");
+        std::filesystem::create_symlink("/usr/bin/python3", resourceDir() + "/python/bin/python3.12");
+    }
     std::string resourceDir() const { return root_ / "R"; }
     std::string stateDir() const { return root_ / "S"; }
     std::string scratch(const std::string& name) const { return root_ / name; }

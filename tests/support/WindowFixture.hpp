@@ -37,6 +37,14 @@ inline GtkWidget* firstOfType(GtkWidget* root, GType type, const char* labelText
 }
 inline GtkWidget* labelShowing(GtkWidget* root, const std::string& text) { return firstOfType(root, GTK_TYPE_LABEL, text.c_str()); }
 
+// Empty when `widget` is read to assistive technologies as `label`, else what is wrong.
+inline std::string labelProblem(GtkWidget* widget, const char* label)
+{
+    std::unique_ptr<char, decltype(&g_free)> problem(
+        gtk_test_accessible_check_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LABEL, label), g_free);
+    return problem ? problem.get() : "";
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void TearDown() override
@@ -69,10 +77,15 @@ protected:
         runFor(100ms);
     }
 
+    // Whether the view came to show `url` and stopped loading within `limit`.
+    bool settledOn(const std::string& url, std::chrono::milliseconds limit = 30s)
+    {
+        return runUntil([&] { return web_.currentURL().get() == url && !web_.isLoading().get(); }, limit);
+    }
     void loadAndSettle(const std::string& url)
     {
         web_.load(url);
-        ASSERT_TRUE(runUntil([&] { return web_.currentURL().get() == url && !web_.isLoading().get(); }));
+        ASSERT_TRUE(settledOn(url));
     }
 
     ContentView& content() { return window_->content(); }
