@@ -13,6 +13,7 @@
 #include "support/Format.hpp"
 #include "support/StartupTrace.hpp"
 #include "support/StudioURL.hpp"
+#include "support/WhileAlive.hpp"
 
 #include <glib.h>
 
@@ -45,7 +46,7 @@ std::string endText(ServerChild::Termination end)
 
 } // namespace
 
-struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
+struct ServerProcess::Impl : sigc::trackable {
     Config config;
     Clock& clock;
     ServerChild::Launcher launcher;
@@ -153,6 +154,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     {
         auto choice = PortChooser(config.ports, config.timing.portChoice).choose();
         portWarning = choice.warning;
+        traceStartup("port-chosen");
         port.set(choice.port);
     }
 
@@ -167,15 +169,11 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     {
         std::uint64_t serial = ++launches;
         auto lines = std::make_shared<LineAssembler>();
-        std::weak_ptr<Impl> weak = weak_from_this();
-        auto onOutput = [weak, lines](std::string_view bytes) {
-            if (auto self = weak.lock())
-                self->append(bytes, *lines);
-        };
-        auto onEnd = [weak, lines, serial](ServerChild::Termination end) {
-            if (auto self = weak.lock())
-                self->childEnded(serial, *lines, end);
-        };
+        // The child may outlive this supervisor: what it tells later is dropped then.
+        auto onOutput = whileAlive<void(std::string_view)>(
+            *this, [this, lines](std::string_view bytes) { append(bytes, *lines); });
+        auto onEnd = whileAlive<void(ServerChild::Termination)>(
+            *this, [this, lines, serial](ServerChild::Termination end) { childEnded(serial, *lines, end); });
         auto launched = launcher(description, onOutput, onEnd);
         if (!launched.child) {
             changePhase(Phase::Failed, ServerReason(Code::LaunchFailed, {launched.error}));
@@ -325,7 +323,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     }
 };
 
-ServerProcess::ServerProcess(Config config) : impl_(std::make_shared<Impl>(std::move(config)))
+ServerProcess::ServerProcess(Config config) : impl_(std::make_unique<Impl>(std::move(config)))
 {
     // A log over the file size limit must fail as a write (told in the tail),
     // not end the process and its server by SIGXFSZ. Children get the default back.

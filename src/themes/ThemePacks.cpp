@@ -1,6 +1,7 @@
 #include "themes/ThemePacks.hpp"
 
 #include "support/HttpClient.hpp"
+#include "support/WhileAlive.hpp"
 #include "themes/NotAPackAlert.hpp"
 #include "themes/PostAnswer.hpp"
 
@@ -24,7 +25,7 @@ std::string outcome(const HttpResponse& response)
 
 } // namespace
 
-struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
+struct ThemePacks::Impl : sigc::trackable {
     Published<std::optional<ThemeCatalog>> catalog;
     Published<std::optional<std::string>> lastMessage;
     Alert alert = showNotAPackAlert;
@@ -35,19 +36,23 @@ struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
         request.url = base + "api/themes";
         request.timeout = kRefreshTimeout;
         g_debug("themes: GET %s", request.url.c_str());
-        std::weak_ptr<Impl> weak = weak_from_this();
-        HttpClient::shared().send(request, [weak, done = std::move(done)](const HttpResponse& response) {
-            if (auto self = weak.lock()) {
-                // Each completed refresh publishes, so the last to complete wins.
-                auto decoded = response.transportOk ? decodeThemeCatalog(response.body) : std::nullopt;
-                g_debug("themes: catalog %s: %s", outcome(response).c_str(),
-                        decoded ? "taken" : "not a catalog; the old one stays");
-                if (decoded)
-                    self->catalog.set(std::move(*decoded));
-            }
+        auto take = whileAlive<void(const HttpResponse&)>(*this, [this](const HttpResponse& response) {
+            takeCatalog(response);
+        });
+        HttpClient::shared().send(request, [take, done = std::move(done)](const HttpResponse& response) {
+            take(response);
             if (done)
                 done();
         });
+    }
+
+    // Each completed refresh publishes, so the last to complete wins.
+    void takeCatalog(const HttpResponse& response)
+    {
+        auto decoded = response.transportOk ? decodeThemeCatalog(response.body) : std::nullopt;
+        g_debug("themes: catalog %s: %s", outcome(response).c_str(), decoded ? "taken" : "not a catalog; the old one stays");
+        if (decoded)
+            catalog.set(std::move(*decoded));
     }
 
     // Sends one POST, publishes its outcome, raises the alert on a refusal,
@@ -61,27 +66,24 @@ struct ThemePacks::Impl : std::enable_shared_from_this<Impl> {
         request.body = body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         request.timeout = kPostTimeout;
         g_debug("themes: POST %s", request.url.c_str());
-        std::weak_ptr<Impl> weak = weak_from_this();
-        HttpClient::shared().send(request, [weak, base, done = std::move(done)](const HttpResponse& response) {
-            auto self = weak.lock();
-            if (!self)
-                return;
+        auto answered = [this, base, done = std::move(done)](const HttpResponse& response) {
             PostAnswer answer = interpretPostAnswer(response);
             g_debug("themes: POST answered %s: %s%s%s", outcome(response).c_str(), answer.succeeded ? "done" : "refused",
                     answer.alertReason ? ", " : "", answer.alertReason ? answer.alertReason->c_str() : "");
-            self->lastMessage.set(answer.message);
-            if (answer.alertReason && self->alert)
-                self->alert(*answer.alertReason);
+            lastMessage.set(answer.message);
+            if (answer.alertReason && alert)
+                alert(*answer.alertReason);
             bool succeeded = answer.succeeded;
-            self->refresh(base, [done, succeeded] {
+            refresh(base, [done, succeeded] {
                 if (done)
                     done(succeeded);
             });
-        });
+        };
+        HttpClient::shared().send(request, whileAlive<void(const HttpResponse&)>(*this, std::move(answered)));
     }
 };
 
-ThemePacks::ThemePacks() : impl_(std::make_shared<Impl>()) {}
+ThemePacks::ThemePacks() : impl_(std::make_unique<Impl>()) {}
 ThemePacks::~ThemePacks() = default;
 
 const Published<std::optional<ThemeCatalog>>& ThemePacks::catalog() const { return impl_->catalog; }
@@ -100,19 +102,20 @@ void ThemePacks::activate(const std::string& id, const std::string& base, Done d
 
 void ThemePacks::installInteractively(const std::string& base, Done done)
 {
-    std::weak_ptr<Impl> weak = impl_;
-    choosePackInteractively([weak, base, done = std::move(done)](std::optional<std::string> path) {
-        auto self = weak.lock();
-        if (!self || !path || path->empty()) {
+    // False once this client is gone: nothing is sent then.
+    auto install = whileAlive<bool(const std::string&)>(*impl_, [impl = impl_.get(), base, done](const std::string& path) {
+        g_debug("themes: install the pack at %s", path.c_str());
+        nlohmann::json body{{"path", path}, {"activate", true}};
+        impl->postThenRefresh(base, "api/themes/install", body, done);
+        return true;
+    });
+    choosePackInteractively([install, done = std::move(done)](std::optional<std::string> path) {
+        if (!path || path->empty() || !install(*path)) {
             g_debug("themes: no pack chosen; nothing installed");
             // A cancelled chooser sends nothing and refreshes nothing.
             if (done)
                 done(false);
-            return;
         }
-        g_debug("themes: install the pack at %s", path->c_str());
-        nlohmann::json body{{"path", *path}, {"activate", true}};
-        self->postThenRefresh(base, "api/themes/install", body, done);
     });
 }
 

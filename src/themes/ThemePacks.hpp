@@ -41,7 +41,7 @@ public:
 
 private:
     struct Impl;
-    std::shared_ptr<Impl> impl_;
+    std::unique_ptr<Impl> impl_;  // its answers that come later are dropped once it is gone
 };
 
 } // namespace quillbay

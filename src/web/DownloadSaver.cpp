@@ -2,6 +2,7 @@
 
 #include "support/FileChooser.hpp"
 #include "support/SafeFile.hpp"
+#include "support/WhileAlive.hpp"
 #include "web/DownloadsFolder.hpp"
 #include "web/LoadFailure.hpp"
 
@@ -20,23 +21,27 @@
 
 namespace quillbay::web {
 
-struct DownloadSaver::State {
-    WebKitWebView* view = nullptr;
-    FailureSink onFailure;
-    WebViewModel::DestinationChooser chooser;
-    DownloadEvents* events = nullptr;
-};
-
 namespace {
 
-// What a download's handlers know: the saver's state, if it still exists.
-struct DownloadContext {
-    std::weak_ptr<void> state;
+// What a download's handlers tell the saver that started it, while it is
+// there; kept on the download.
+struct SaverLink {
+    // False once the saver is gone: the download is then cancelled.
+    std::function<bool(WebKitDownload*, const std::string& suggestedName)> choose;
+    std::function<void(WebKitDownload*, const std::string& text)> report;
+    std::function<void(const std::string& path)> finished;
 };
+constexpr const char* kSaverLink = "quillbay-download-saver";
 
-void destroyContext(gpointer data, GClosure*)
+SaverLink& linkOf(WebKitDownload* download)
 {
-    delete static_cast<DownloadContext*>(data);
+    return *static_cast<SaverLink*>(g_object_get_data(G_OBJECT(download), kSaverLink));
+}
+
+void reportFailure(WebKitDownload* download, const std::string& text)
+{
+    g_debug("download: failed: %s", text.c_str());
+    linkOf(download).report(download, text);
 }
 
 // Set on a download that failed or was cancelled: its "finished" saved nothing.
@@ -148,100 +153,16 @@ std::string withoutFailurePrefix(const std::string& text)
     return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
 }
 
-} // namespace
-
-DownloadSaver::DownloadSaver(WebKitWebView* view, FailureSink onFailure)
-    : state_(std::make_shared<State>())
+gboolean onDecideDestination(WebKitDownload* download, gchar* suggestedName, gpointer)
 {
-    state_->view = view;
-    state_->onFailure = std::move(onFailure);
-    state_->chooser = [weak = std::weak_ptr<State>(state_)](
-                          const std::string& name, WebViewModel::DestinationAnswer answer) {
-        const auto state = weak.lock();
-        chooseWithSaveDialog(name, std::move(answer));
-    };
-    // Downloads start in the network session, which every view of the run shares.
-    WebKitNetworkSession* session = webkit_web_view_get_network_session(view);
-    started_ = connectSignal(session, "download-started", &DownloadSaver::onDownloadStarted,
-                             this);
-}
-
-DownloadSaver::~DownloadSaver() = default;
-
-void DownloadSaver::setChooser(WebViewModel::DestinationChooser chooser)
-{
-    state_->chooser = std::move(chooser);
-}
-
-void DownloadSaver::setEvents(DownloadEvents* events)
-{
-    state_->events = events;
-}
-
-void DownloadSaver::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download,
-                                      gpointer self)
-{
-    auto* saver = static_cast<DownloadSaver*>(self);
-    if (webkit_download_get_web_view(download) != saver->state_->view) {
-        return;  // not a download of our page
-    }
-    g_debug("download: started");
-    const std::weak_ptr<void> weak = saver->state_;
-    g_signal_connect_data(download, "decide-destination",
-                          G_CALLBACK(&DownloadSaver::onDecideDestination),
-                          new DownloadContext{weak}, destroyContext, GConnectFlags(0));
-    g_signal_connect_data(download, "failed", G_CALLBACK(&DownloadSaver::onFailed),
-                          new DownloadContext{weak}, destroyContext, GConnectFlags(0));
-    g_signal_connect_data(download, "finished", G_CALLBACK(&DownloadSaver::onFinished),
-                          new DownloadContext{weak}, destroyContext, GConnectFlags(0));
-}
-
-gboolean DownloadSaver::onDecideDestination(WebKitDownload* download, gchar* suggestedName,
-                                            gpointer context)
-{
-    const auto state = static_cast<DownloadContext*>(context)->state.lock();
-    if (!state || !std::static_pointer_cast<State>(state)->chooser) {
-        webkit_download_cancel(download);
-        return TRUE;
-    }
     // The download waits until it has a destination or is cancelled.
-    auto held = GRef<WebKitDownload>::retain(download);
-    std::static_pointer_cast<State>(state)->chooser(
-        suggestedName ? suggestedName : "", [held, weak = std::weak_ptr<void>(state)](std::optional<std::string> path) {
-            if (!path || path->empty()) {
-                g_debug("download: no destination chosen: cancelled");
-                webkit_download_cancel(held.get());
-                return;
-            }
-            std::string failure;
-            const std::string partial = makePartialFile(*path, failure);
-            setPathData(held.get(), kChosenPath, *path);
-            if (partial.empty()) {
-                webkit_download_cancel(held.get());
-                report(weak, held.get(), downloadFailureText({kDownloadErrorDomain, 0, failure}).value_or(failure));
-                return;
-            }
-            setPathData(held.get(), kPartialPath, partial);
-            webkit_download_set_allow_overwrite(held.get(), TRUE);  // the empty file made for it
-            webkit_download_set_destination(held.get(), partial.c_str());
-        });
+    if (!linkOf(download).choose(download, suggestedName ? suggestedName : "")) {
+        webkit_download_cancel(download);
+    }
     return TRUE;
 }
 
-void DownloadSaver::report(const std::weak_ptr<void>& weak, WebKitDownload* download, const std::string& text)
-{
-    g_debug("download: failed: %s", text.c_str());
-    const auto state = std::static_pointer_cast<State>(weak.lock());
-    if (!state) {
-        return;
-    }
-    state->onFailure(text);
-    if (state->events) {
-        state->events->failed.emit(downloadName(download), withoutFailurePrefix(text));
-    }
-}
-
-void DownloadSaver::onFailed(WebKitDownload* download, GError* error, gpointer context)
+void onFailed(WebKitDownload* download, GError* error, gpointer)
 {
     g_object_set_data(G_OBJECT(download), kFailedMark, GINT_TO_POINTER(1));
     if (!error) {
@@ -250,11 +171,11 @@ void DownloadSaver::onFailed(WebKitDownload* download, GError* error, gpointer c
     const EngineError engineError{g_quark_to_string(error->domain), error->code,
                                   error->message ? error->message : ""};
     if (const auto text = downloadFailureText(engineError)) {
-        report(static_cast<DownloadContext*>(context)->state, download, *text);
+        reportFailure(download, *text);
     }
 }
 
-void DownloadSaver::onFinished(WebKitDownload* download, gpointer context)
+void onFinished(WebKitDownload* download, gpointer)
 {
     // The engine reports "finished" after a failure too, and takes a connection
     // that closed early for the end of the body.
@@ -276,20 +197,109 @@ void DownloadSaver::onFinished(WebKitDownload* download, gpointer context)
     if (!failure && g_rename(partial.c_str(), chosen.c_str()) != 0) {
         failure = downloadFailureText({kDownloadErrorDomain, 0, g_strerror(errno)});
     }
-    const std::weak_ptr<void>& weak = static_cast<DownloadContext*>(context)->state;
     if (failure) {
         g_unlink(partial.c_str());
-        report(weak, download, *failure);
+        reportFailure(download, *failure);
         return;
     }
     g_debug("download: complete: %s", chosen.c_str());
-    const auto state = std::static_pointer_cast<State>(weak.lock());
-    if (state && state->events) {
-        state->events->finished.emit(chosen);
+    linkOf(download).finished(chosen);
+}
+
+// Gives `download` the file at `path` (none: cancels it).
+void setDestination(WebKitDownload* download, const std::optional<std::string>& path)
+{
+    if (!path || path->empty()) {
+        g_debug("download: no destination chosen: cancelled");
+        webkit_download_cancel(download);
+        return;
+    }
+    std::string failure;
+    const std::string partial = makePartialFile(*path, failure);
+    setPathData(download, kChosenPath, *path);
+    if (partial.empty()) {
+        webkit_download_cancel(download);
+        reportFailure(download, downloadFailureText({kDownloadErrorDomain, 0, failure}).value_or(failure));
+        return;
+    }
+    setPathData(download, kPartialPath, partial);
+    webkit_download_set_allow_overwrite(download, TRUE);  // the empty file made for it
+    webkit_download_set_destination(download, partial.c_str());
+}
+
+} // namespace
+
+DownloadSaver::DownloadSaver(WebKitWebView* view, FailureSink onFailure)
+    : view_(view), onFailure_(std::move(onFailure))
+{
+    // Downloads start in the network session, which every view of the run shares.
+    WebKitNetworkSession* session = webkit_web_view_get_network_session(view);
+    started_ = connectSignal(session, "download-started", &DownloadSaver::onDownloadStarted,
+                             this);
+}
+
+DownloadSaver::~DownloadSaver() = default;
+
+void DownloadSaver::setChooser(DestinationChooser chooser)
+{
+    chooser_ = std::move(chooser);
+}
+
+void DownloadSaver::setEvents(DownloadEvents* events)
+{
+    events_ = events;
+}
+
+void DownloadSaver::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download,
+                                      gpointer self)
+{
+    auto* saver = static_cast<DownloadSaver*>(self);
+    if (webkit_download_get_web_view(download) != saver->view_) {
+        return;  // not a download of our page
+    }
+    g_debug("download: started");
+    auto* link = new SaverLink{
+        whileAlive<bool(WebKitDownload*, const std::string&)>(
+            *saver, [saver](WebKitDownload* d, const std::string& name) { return saver->choose(d, name); }),
+        whileAlive<void(WebKitDownload*, const std::string&)>(
+            *saver, [saver](WebKitDownload* d, const std::string& text) { saver->report(d, text); }),
+        whileAlive<void(const std::string&)>(*saver,
+                                             [saver](const std::string& path) { saver->announceFinished(path); }),
+    };
+    g_object_set_data_full(G_OBJECT(download), kSaverLink, link,
+                           [](gpointer data) { delete static_cast<SaverLink*>(data); });
+    g_signal_connect(download, "decide-destination", G_CALLBACK(onDecideDestination), nullptr);
+    g_signal_connect(download, "failed", G_CALLBACK(onFailed), nullptr);
+    g_signal_connect(download, "finished", G_CALLBACK(onFinished), nullptr);
+}
+
+bool DownloadSaver::choose(WebKitDownload* download, const std::string& suggestedName)
+{
+    if (!chooser_) {
+        return false;
+    }
+    chooser_(suggestedName, [held = GRef<WebKitDownload>::retain(download)](std::optional<std::string> path) {
+        setDestination(held.get(), path);
+    });
+    return true;
+}
+
+void DownloadSaver::report(WebKitDownload* download, const std::string& text)
+{
+    onFailure_(text);
+    if (events_) {
+        events_->failed.emit(downloadName(download), withoutFailurePrefix(text));
     }
 }
 
-void DownloadSaver::chooseWithSaveDialog(const std::string& suggestedName, WebViewModel::DestinationAnswer answer)
+void DownloadSaver::announceFinished(const std::string& path)
+{
+    if (events_) {
+        events_->finished.emit(path);
+    }
+}
+
+void DownloadSaver::chooseWithSaveDialog(const std::string& suggestedName, DestinationAnswer answer)
 {
     FileChoice choice;
     choice.mode = FileChoice::Mode::Save;

@@ -3,19 +3,21 @@
 // Internal to the web module: saves the downloads of one web view where the
 // user chooses.
 
-#include "web/DownloadEvents.hpp"
 #include "support/GObjectRef.hpp"
-#include "web/WebViewModel.hpp"
+#include "web/DownloadDestination.hpp"
+#include "web/DownloadEvents.hpp"
 
+#include <sigc++/trackable.h>
 #include <webkit/webkit.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 
 namespace quillbay::web {
 
-class DownloadSaver {
+// A download outlives the saver that started it: what it tells the saver
+// later is dropped once the saver is gone (whileAlive).
+class DownloadSaver : public sigc::trackable {
 public:
     using FailureSink = std::function<void(const std::string& text)>;
 
@@ -24,26 +26,26 @@ public:
     DownloadSaver(const DownloadSaver&) = delete;
     DownloadSaver& operator=(const DownloadSaver&) = delete;
 
-    void setChooser(WebViewModel::DestinationChooser chooser);
+    void setChooser(DestinationChooser chooser);
     // Where finished and failed downloads are announced; not owned, may be null.
     void setEvents(DownloadEvents* events);
 
     // The file chooser in its save mode.
-    static void chooseWithSaveDialog(const std::string& suggestedName, WebViewModel::DestinationAnswer answer);
+    static void chooseWithSaveDialog(const std::string& suggestedName, DestinationAnswer answer);
 
 private:
-    struct State;
-
     static void onDownloadStarted(WebKitNetworkSession* session, WebKitDownload* download,
                                   gpointer self);
-    static gboolean onDecideDestination(WebKitDownload* download, gchar* suggestedName,
-                                        gpointer context);
-    static void onFailed(WebKitDownload* download, GError* error, gpointer context);
-    static void onFinished(WebKitDownload* download, gpointer context);
-    // Announces a failed download, if the saver whose state `weak` held is still there.
-    static void report(const std::weak_ptr<void>& weak, WebKitDownload* download, const std::string& text);
+    // Asks the chooser where `download` goes; false when there is no chooser.
+    bool choose(WebKitDownload* download, const std::string& suggestedName);
+    // Announces a failed download.
+    void report(WebKitDownload* download, const std::string& text);
+    void announceFinished(const std::string& path);
 
-    std::shared_ptr<State> state_;
+    WebKitWebView* view_;
+    FailureSink onFailure_;
+    DestinationChooser chooser_ = &DownloadSaver::chooseWithSaveDialog;
+    DownloadEvents* events_ = nullptr;
     SignalConnection started_;
 };
 

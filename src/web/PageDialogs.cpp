@@ -4,6 +4,7 @@
 #include "support/FileChooser.hpp"
 #include "support/Format.hpp"
 #include "support/ModalAlert.hpp"
+#include "support/WhileAlive.hpp"
 #include "web/FrameSandbox.hpp"
 
 #include <glib/gi18n.h>
@@ -11,6 +12,7 @@
 #include <gtkmm/application.h>
 #include <gtkmm/window.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,40 +60,32 @@ std::string naming(WebKitWebView* view, const char* format, const char* otherwis
     return quillbay::format(format, origin->c_str());
 }
 
-// What a print dialog on screen answers to.
+// What a print dialog on screen answers to: the operation, and the dialogs
+// that asked (`chosen`: the settings the user printed with).
 struct PrintRequest {
     GRef<WebKitPrintOperation> operation;
-    std::weak_ptr<DialogGate> gate;
-    std::weak_ptr<GRef<GtkPrintSettings>> settings;
+    std::function<void(int response, GRef<GtkPrintSettings> chosen)> answered;
 };
 
 void onPrintResponse(GtkDialog* dialog, int response, gpointer data)
 {
     const auto* request = static_cast<PrintRequest*>(data);
     auto* printDialog = GTK_PRINT_UNIX_DIALOG(dialog);
+    GRef<GtkPrintSettings> chosen;
     if (response == GTK_RESPONSE_OK) {
-        auto chosen = GRef<GtkPrintSettings>::adopt(gtk_print_unix_dialog_get_settings(printDialog));
+        chosen = GRef<GtkPrintSettings>::adopt(gtk_print_unix_dialog_get_settings(printDialog));
         webkit_print_operation_set_print_settings(request->operation.get(), chosen.get());
         webkit_print_operation_set_page_setup(request->operation.get(), gtk_print_unix_dialog_get_page_setup(printDialog));
         webkit_print_operation_print(request->operation.get());  // holds itself until printed
-        if (const auto settings = request->settings.lock()) {
-            *settings = chosen;
-        }
     }
-    if (const auto gate = request->gate.lock()) {
-        if (response == kStopResponse) {
-            gate->stop();
-        }
-        gate->answered(DialogGate::Clock::now());
-    }
+    request->answered(response, chosen);
     gtk_window_destroy(GTK_WINDOW(dialog));
 }
 
 } // namespace
 
 PageDialogs::PageDialogs(WebKitWebView* view)
-    : view_(view), gate_(std::make_shared<DialogGate>()),
-      printSettings_(std::make_shared<GRef<GtkPrintSettings>>())
+    : view_(view)
 {
     keepDialogsOutOfFrames(webkit_web_view_get_user_content_manager(view));
     scriptDialog_ = connectSignal(view, "script-dialog", &PageDialogs::onScriptDialog, this);
@@ -107,7 +101,7 @@ PageDialogs::PageDialogs(WebKitWebView* view)
 
 PageDialogs::~PageDialogs()
 {
-    pressed_.disconnect();
+    // The view lets go of the controller; the handler goes with it.
     gtk_widget_remove_controller(GTK_WIDGET(view_), input_);
 }
 
@@ -135,7 +129,7 @@ gboolean PageDialogs::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog,
 void PageDialogs::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self)
 {
     if (event == WEBKIT_LOAD_COMMITTED) {
-        static_cast<PageDialogs*>(self)->gate_->pageChanged();
+        static_cast<PageDialogs*>(self)->gate_.pageChanged();
     }
 }
 
@@ -145,14 +139,14 @@ gboolean PageDialogs::onInput(GtkEventControllerLegacy*, GdkEvent* event, gpoint
     const bool press = type == GDK_BUTTON_PRESS || type == GDK_TOUCH_END
                        || (type == GDK_KEY_PRESS && gdk_key_event_get_keyval(event) != GDK_KEY_Escape);
     if (press) {
-        static_cast<PageDialogs*>(self)->gate_->pressed(DialogGate::Clock::now());
+        static_cast<PageDialogs*>(self)->gate_.pressed(DialogGate::Clock::now());
     }
     return FALSE;
 }
 
 void PageDialogs::showMessage(WebKitScriptDialog* scriptDialog, bool withCancel)
 {
-    const DialogGate::Verdict verdict = gate_->ask(DialogGate::Clock::now());
+    const DialogGate::Verdict verdict = gate_.ask(DialogGate::Clock::now());
     if (verdict == DialogGate::Verdict::Dismiss) {
         return;  // not held: the engine answers it as dismissed
     }
@@ -170,19 +164,23 @@ void PageDialogs::showMessage(WebKitScriptDialog* scriptDialog, bool withCancel)
 
     // Window-modal with a callback: the main loop, and with it quitting, goes on.
     auto held = std::make_shared<ScriptDialogRef>(scriptDialog);
-    showModalAlert(alert, [held, withCancel, weak = std::weak_ptr<DialogGate>(gate_)](int response) {
+    auto answered = whileAlive<void(int)>(*this, [this](int response) { this->answered(response); });
+    showModalAlert(alert, [held, withCancel, answered](int response) {
         if (withCancel) {
             // Cancel, Escape, stopping and closing the window all answer false.
             webkit_script_dialog_confirm_set_confirmed(held->dialog, response == Gtk::ResponseType::OK);
         }
         webkit_script_dialog_close(held->dialog);
-        if (const auto gate = weak.lock()) {
-            if (response == kStopResponse) {
-                gate->stop();
-            }
-            gate->answered(DialogGate::Clock::now());
-        }
+        answered(response);
     });
+}
+
+void PageDialogs::answered(int response)
+{
+    if (response == kStopResponse) {
+        gate_.stop();
+    }
+    gate_.answered(DialogGate::Clock::now());
 }
 
 gboolean PageDialogs::onPrint(WebKitWebView*, WebKitPrintOperation* operation, gpointer self)
@@ -194,7 +192,7 @@ gboolean PageDialogs::onPrint(WebKitWebView*, WebKitPrintOperation* operation, g
 
 void PageDialogs::askToPrint(WebKitPrintOperation* operation)
 {
-    const DialogGate::Verdict verdict = gate_->askToPrint(DialogGate::Clock::now());
+    const DialogGate::Verdict verdict = gate_.askToPrint(DialogGate::Clock::now());
     if (verdict == DialogGate::Verdict::Dismiss) {
         return;
     }
@@ -214,15 +212,23 @@ void PageDialogs::askToPrint(WebKitPrintOperation* operation)
                                                   | GTK_PRINT_CAPABILITY_NUMBER_UP_LAYOUT));
     gtk_print_unix_dialog_set_embed_page_setup(dialog, TRUE);
     // Never without settings: GTK's print-to-file needs some to start from.
-    if (!*printSettings_) {
-        *printSettings_ = GRef<GtkPrintSettings>::adopt(gtk_print_settings_new());
+    if (!printSettings_) {
+        printSettings_ = GRef<GtkPrintSettings>::adopt(gtk_print_settings_new());
     }
-    gtk_print_unix_dialog_set_settings(dialog, printSettings_->get());
+    gtk_print_unix_dialog_set_settings(dialog, printSettings_.get());
     if (verdict == DialogGate::Verdict::ShowWithStop) {
         gtk_dialog_add_button(GTK_DIALOG(dialog), _("_Stop Dialogs from This Page"), kStopResponse);
     }
     g_signal_connect_data(dialog, "response", G_CALLBACK(onPrintResponse),
-                          new PrintRequest{GRef<WebKitPrintOperation>::retain(operation), gate_, printSettings_},
+                          new PrintRequest{GRef<WebKitPrintOperation>::retain(operation),
+                                           whileAlive<void(int, GRef<GtkPrintSettings>)>(
+                                               *this,
+                                               [this](int response, GRef<GtkPrintSettings> chosen) {
+                                                   if (chosen) {
+                                                       printSettings_ = chosen;
+                                                   }
+                                                   answered(response);
+                                               })},
                           [](gpointer data, GClosure*) { delete static_cast<PrintRequest*>(data); },
                           GConnectFlags(0));
     gtk_window_present(GTK_WINDOW(dialog));

@@ -7,13 +7,14 @@
 #include "support/GObjectRef.hpp"
 #include "web/DialogGate.hpp"
 
+#include <sigc++/trackable.h>
 #include <webkit/webkit.h>
-
-#include <memory>
 
 namespace quillbay::web {
 
-class PageDialogs {
+// A dialog on screen may outlive this object: its answer still reaches the
+// page, but no longer this object (whileAlive).
+class PageDialogs : public sigc::trackable {
 public:
     explicit PageDialogs(WebKitWebView* view);
     ~PageDialogs();
@@ -31,11 +32,13 @@ private:
     void showMessage(WebKitScriptDialog* dialog, bool withCancel);
     void chooseFiles(WebKitFileChooserRequest* request);
     void askToPrint(WebKitPrintOperation* operation);
+    // A shown dialog was answered with `response`.
+    void answered(int response);
 
     WebKitWebView* view_;
-    std::shared_ptr<DialogGate> gate_;  // also held weakly by the dialogs on screen
-    // The print settings last chosen, offered again; shared with the print dialog on screen.
-    std::shared_ptr<GRef<GtkPrintSettings>> printSettings_;
+    DialogGate gate_;
+    // The print settings last chosen, offered again.
+    GRef<GtkPrintSettings> printSettings_;
     GtkEventController* input_ = nullptr;  // owned by the view
     SignalConnection scriptDialog_;
     SignalConnection loadChanged_;

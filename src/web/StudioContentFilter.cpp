@@ -1,6 +1,7 @@
 #include "web/StudioContentFilter.hpp"
 
-#include "support/GObjectRef.hpp"
+#include "support/MainLoop.hpp"
+#include "support/WhileAlive.hpp"
 #include "web/NavigationPolicy.hpp"
 
 #include <glib/gstdio.h>
@@ -10,27 +11,6 @@
 #include <string>
 
 namespace quillbay::web {
-
-struct StudioContentFilter::State {
-    GRef<WebKitUserContentManager> manager;
-    GRef<WebKitUserContentFilterStore> store;  // none when no private folder could be made
-    std::string folder;
-    std::string folderFailure;
-    GRef<GCancellable> cancellable;
-    unsigned generation = 0;   // of the last `allow`
-    unsigned finished = 0;     // generation whose compilation has ended
-    bool installed = false;    // whether that compilation put its rules in place
-
-    struct Compilation {
-        std::weak_ptr<State> state;
-        unsigned generation;
-        Ready ready;
-    };
-
-    // Ends a compilation: installs `filter` (none: removes every rule) and tells the caller.
-    static void finish(std::unique_ptr<Compilation> done, WebKitUserContentFilter* filter,
-                       const std::string& failure);
-};
 
 namespace {
 
@@ -54,85 +34,77 @@ std::string makePrivateFolder(const std::string& parent, std::string& failure)
 
 } // namespace
 
-void StudioContentFilter::State::finish(std::unique_ptr<Compilation> done, WebKitUserContentFilter* filter,
-                                        const std::string& failure)
+void StudioContentFilter::finish(unsigned generation, const Ready& ready, WebKitUserContentFilter* filter,
+                                 const std::string& failure)
 {
-    const auto state = done->state.lock();
-    if (!state || done->generation != state->generation) {
+    if (generation != generation_) {
         return;
     }
     // Without this list no rule would keep the top frame on the studio: the
     // rules of an earlier port go too, as that port is foreign now.
-    webkit_user_content_manager_remove_all_filters(state->manager.get());
+    webkit_user_content_manager_remove_all_filters(manager_.get());
     if (filter) {
-        webkit_user_content_manager_add_filter(state->manager.get(), filter);
+        webkit_user_content_manager_add_filter(manager_.get(), filter);
     }
-    state->finished = done->generation;
-    state->installed = filter != nullptr;
-    if (done->ready) {
-        done->ready(filter ? std::nullopt : std::optional(failure));
+    finished_ = generation;
+    installed_ = filter != nullptr;
+    if (ready) {
+        ready(filter ? std::nullopt : std::optional(failure));
     }
 }
 
 StudioContentFilter::StudioContentFilter(WebKitWebView* view, const std::string& parentFolder)
-    : state_(std::make_shared<State>())
+    : manager_(GRef<WebKitUserContentManager>::retain(webkit_web_view_get_user_content_manager(view))),
+      folder_(makePrivateFolder(parentFolder, folderFailure_)),
+      cancellable_(GRef<GCancellable>::adopt(g_cancellable_new()))
 {
-    state_->manager = GRef<WebKitUserContentManager>::retain(webkit_web_view_get_user_content_manager(view));
-    state_->folder = makePrivateFolder(parentFolder, state_->folderFailure);
-    if (!state_->folder.empty()) {
-        state_->store = GRef<WebKitUserContentFilterStore>::adopt(
-            webkit_user_content_filter_store_new(state_->folder.c_str()));
+    if (!folder_.empty()) {
+        store_ = GRef<WebKitUserContentFilterStore>::adopt(webkit_user_content_filter_store_new(folder_.c_str()));
     }
-    state_->cancellable = GRef<GCancellable>::adopt(g_cancellable_new());
 }
 
 StudioContentFilter::~StudioContentFilter()
 {
-    g_cancellable_cancel(state_->cancellable.get());
-    if (!state_->folder.empty()) {
+    g_cancellable_cancel(cancellable_.get());
+    if (!folder_.empty()) {
         std::error_code ignored;
-        std::filesystem::remove_all(state_->folder, ignored);
+        std::filesystem::remove_all(folder_, ignored);
     }
 }
 
-bool StudioContentFilter::pending() const { return state_->finished != state_->generation; }
+bool StudioContentFilter::pending() const { return finished_ != generation_; }
 
-bool StudioContentFilter::installed() const { return !pending() && state_->installed; }
+bool StudioContentFilter::installed() const { return !pending() && installed_; }
 
 void StudioContentFilter::allow(std::optional<long long> port, Ready ready)
 {
-    const unsigned generation = ++state_->generation;
-    auto compilation = std::make_unique<State::Compilation>(State::Compilation{state_, generation, std::move(ready)});
-    if (!state_->store) {
+    using Done = std::function<void(WebKitUserContentFilter* filter, const std::string& failure)>;
+    Done done = whileAlive<void(WebKitUserContentFilter*, const std::string&)>(
+        *this, [this, generation = ++generation_, ready = std::move(ready)](WebKitUserContentFilter* filter,
+                                                                           const std::string& failure) {
+            finish(generation, ready, filter, failure);
+        });
+    if (!store_) {
         // Answered from the main loop, like a compilation.
-        auto* held = compilation.release();
-        g_idle_add_once(
-            +[](gpointer data) {
-                std::unique_ptr<State::Compilation> done(static_cast<State::Compilation*>(data));
-                const auto state = done->state.lock();
-                const std::string failure = state ? state->folderFailure : std::string();
-                State::finish(std::move(done), nullptr, failure);
-            },
-            held);
+        postToMainLoop([done, failure = folderFailure_] { done(nullptr, failure); }, G_PRIORITY_DEFAULT_IDLE);
         return;
     }
+    using Saved = OnceCallback<GObject*, GAsyncResult*>;
     const std::string rules = topFrameRules(port);
     GBytes* source = g_bytes_new(rules.data(), rules.size());
     webkit_user_content_filter_store_save(
-        state_->store.get(), identifierFor(port).c_str(), source, state_->cancellable.get(),
-        +[](GObject* store, GAsyncResult* result, gpointer data) {
-            std::unique_ptr<State::Compilation> done(static_cast<State::Compilation*>(data));
+        store_.get(), identifierFor(port).c_str(), source, cancellable_.get(), Saved::call,
+        Saved::wrap([done](GObject* store, GAsyncResult* result) {
             GError* error = nullptr;
             WebKitUserContentFilter* filter = webkit_user_content_filter_store_save_finish(
                 WEBKIT_USER_CONTENT_FILTER_STORE(store), result, &error);
             const std::string failure = error ? error->message : "";
             g_clear_error(&error);
-            State::finish(std::move(done), filter, failure);
+            done(filter, failure);
             if (filter) {
                 webkit_user_content_filter_unref(filter);
             }
-        },
-        compilation.release());
+        }));
     g_bytes_unref(source);
 }
 

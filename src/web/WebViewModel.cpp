@@ -1,11 +1,14 @@
 #include "web/WebViewModel.hpp"
 
 #include "support/DesktopService.hpp"
+#include "support/GObjectRef.hpp"
+#include "support/MainLoop.hpp"
 #include "support/ModalAlert.hpp"
+#include "support/ScopedConnection.hpp"
 #include "support/StartupTrace.hpp"
+#include "support/WhileAlive.hpp"
 #include "web/DownloadEvents.hpp"
 #include "web/DownloadSaver.hpp"
-#include "support/GObjectRef.hpp"
 #include "web/LoadFailure.hpp"
 #include "web/NavigationPolicy.hpp"
 #include "web/PageDialogs.hpp"
@@ -112,8 +115,7 @@ struct WebViewModel::Impl : sigc::trackable {
     // True from the blank page that starts the web process until the first
     // real load: until then nothing of the view's loading is published.
     bool warmingUp = true;
-    sigc::connection timeout;
-    std::shared_ptr<Impl*> alive;  // weakly held by asynchronous completions
+    ScopedConnection timeout;
 
     std::vector<SignalConnection> connections;
     std::unique_ptr<web::PageDialogs> dialogs;
@@ -126,8 +128,7 @@ struct WebViewModel::Impl : sigc::trackable {
 
 WebViewModel::Impl::Impl()
     : view(GRef<WebKitWebView>::adopt(web::createConfiguredView())),
-      widget(Glib::wrap(GTK_WIDGET(view.get()))),
-      alive(std::make_shared<Impl*>(this))
+      widget(Glib::wrap(GTK_WIDGET(view.get())))
 {
     widget->set_hexpand(true);
     widget->set_vexpand(true);
@@ -147,7 +148,6 @@ WebViewModel::Impl::Impl()
 
 WebViewModel::Impl::~Impl()
 {
-    timeout.disconnect();
     rules.reset();
     downloads.reset();
     dialogs.reset();
@@ -192,8 +192,8 @@ void WebViewModel::Impl::later(void (Impl::*publish)())
     if (warmingUp) {
         return;
     }
-    // Bound to this trackable object: dropped if the model goes away first.
-    Glib::signal_idle().connect_once(sigc::mem_fun(*this, publish), Glib::PRIORITY_DEFAULT);
+    // Dropped if the model goes away first.
+    postToMainLoop(whileAlive<void()>(*this, [this, publish] { (this->*publish)(); }));
 }
 
 void WebViewModel::Impl::publishURL()
@@ -239,8 +239,12 @@ void WebViewModel::Impl::whenRulesReady(std::function<void()> start)
 void WebViewModel::Impl::allowPort(std::optional<long long> port)
 {
     allowedPort = port;
+    if (port)
+        traceStartup("rules-asked");
     // The rules die with this object, and their completion with them.
-    rules->allow(port, [this](const std::optional<std::string>& failure) {
+    rules->allow(port, [this, port](const std::optional<std::string>& failure) {
+        if (port && !failure)
+            traceStartup("rules-installed");
         auto waiting = std::move(waitingForRules);
         waitingForRules.clear();
         rulesFailure = failure.value_or("");
@@ -271,7 +275,6 @@ void WebViewModel::Impl::reloadFromOrigin()
 
 void WebViewModel::Impl::startTimeout()
 {
-    timeout.disconnect();
     timeout = Glib::signal_timeout().connect(
         [this] {
             onTimeout();
@@ -282,7 +285,6 @@ void WebViewModel::Impl::startTimeout()
 
 void WebViewModel::Impl::onTimeout()
 {
-    timeout.disconnect();
     if (!webkit_web_view_is_loading(view.get())) {
         return;  // the load ended without committing: refused by the policy, or failed
     }
@@ -347,18 +349,15 @@ void WebViewModel::Impl::redirect(const NavigationDecision& answer)
         return;
     }
     // Outside WebKit's signal emission, so the opener and the load may do anything.
-    Glib::signal_idle().connect_once(sigc::track_obj(
-                                         [this, answer] {
-                                             if (answer.kind == Kind::LoadInView) {
-                                                 startLoad(answer.url);
-                                             } else if (answer.kind == Kind::AskToOpen) {
-                                                 askToOpen(answer.url);
-                                             } else {
-                                                 opener(answer.url);
-                                             }
-                                         },
-                                         *this),
-                                     Glib::PRIORITY_DEFAULT);
+    postToMainLoop(whileAlive<void()>(*this, [this, answer] {
+        if (answer.kind == Kind::LoadInView) {
+            startLoad(answer.url);
+        } else if (answer.kind == Kind::AskToOpen) {
+            askToOpen(answer.url);
+        } else {
+            opener(answer.url);
+        }
+    }));
 }
 
 void WebViewModel::Impl::askToOpen(const std::string& url)
@@ -373,16 +372,13 @@ void WebViewModel::Impl::askToOpen(const std::string& url)
                      {_("_Cancel"), Gtk::ResponseType::CANCEL},
                      {_("_Open"), Gtk::ResponseType::ACCEPT}};
     alert.defaultResponse = Gtk::ResponseType::CANCEL;
-    showModalAlert(alert,
-                   sigc::track_obj(
-                       [this, url](int response) {
-                           if (response == Gtk::ResponseType::ACCEPT) {
-                               opener(url);
-                           } else if (response == kCopyAddressResponse) {
-                               widget->get_clipboard()->set_text(url);
-                           }
-                       },
-                       *this));
+    showModalAlert(alert, whileAlive<void(int)>(*this, [this, url](int response) {
+                       if (response == Gtk::ResponseType::ACCEPT) {
+                           opener(url);
+                       } else if (response == kCopyAddressResponse) {
+                           widget->get_clipboard()->set_text(url);
+                       }
+                   }));
 }
 
 gboolean WebViewModel::Impl::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -518,7 +514,13 @@ const Published<std::optional<std::string>>& WebViewModel::currentURL() const
     return impl_->currentURL;
 }
 
-void WebViewModel::setAllowedPort(long long port) { impl_->allowPort(port); }
+void WebViewModel::setAllowedPort(long long port)
+{
+    // The same port again keeps its rules, in place or on their way.
+    if (impl_->allowedPort == port && (impl_->rules->pending() || impl_->rules->installed()))
+        return;
+    impl_->allowPort(port);
+}
 
 void WebViewModel::load(const std::string& url)
 {
@@ -537,22 +539,17 @@ void WebViewModel::hardReload()
     impl_->loadError.set(std::nullopt);
     WebKitWebsiteDataManager* manager = webkit_network_session_get_website_data_manager(
         webkit_web_view_get_network_session(impl_->view.get()));
-    auto* weak = new std::weak_ptr<Impl*>(impl_->alive);
+    using Cleared = OnceCallback<GObject*, GAsyncResult*>;
+    auto reload = whileAlive<void()>(*impl_, [impl = impl_.get()] { impl->reloadFromOrigin(); });
     webkit_website_data_manager_clear(
         manager,
         static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_DISK_CACHE
                                             | WEBKIT_WEBSITE_DATA_MEMORY_CACHE),
         0,  // no time limit: everything
-        nullptr,
-        +[](GObject* source, GAsyncResult* result, gpointer data) {
-            std::unique_ptr<std::weak_ptr<Impl*>> held(static_cast<std::weak_ptr<Impl*>*>(data));
-            webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result,
-                                                     nullptr);
-            if (const auto alive = held->lock()) {
-                (*alive)->reloadFromOrigin();
-            }
-        },
-        weak);
+        nullptr, Cleared::call, Cleared::wrap([reload](GObject* source, GAsyncResult* result) {
+            webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, nullptr);
+            reload();
+        }));
 }
 
 Gtk::Widget& WebViewModel::widget() { return *impl_->widget; }

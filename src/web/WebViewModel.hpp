@@ -4,6 +4,7 @@
 // members, but keeps these).
 
 #include "support/Published.hpp"
+#include "web/DownloadDestination.hpp"
 
 #include <chrono>
 #include <functional>
@@ -26,11 +27,9 @@ public:
     // Opens an address with the user's default application (browser, etc.).
     using Opener = std::function<void(const std::string& uri)>;
 
-    // Asks where to save a download, given the name the engine suggests.
-    // Answers later, exactly once: a file path, or none to cancel the download.
-    using DestinationAnswer = std::function<void(std::optional<std::string> path)>;
-    using DestinationChooser =
-        std::function<void(const std::string& suggestedName, DestinationAnswer answer)>;
+    // Where to save a download (web/DownloadDestination.hpp).
+    using DestinationAnswer = quillbay::DestinationAnswer;
+    using DestinationChooser = quillbay::DestinationChooser;
 
     WebViewModel();
     ~WebViewModel();
@@ -42,7 +41,8 @@ public:
     const Published<std::optional<std::string>>& loadError() const;
     const Published<std::optional<std::string>>& currentURL() const;
 
-    // The studio port the view is locked to; none until the server is ready.
+    // The studio port the view is locked to; none until the server has chosen
+    // one. Loads wait until the rules for it are in place.
     void setAllowedPort(long long port);
 
     void load(const std::string& url);   // 60 s timeout, clears loadError

@@ -6,6 +6,7 @@
 #include "tests/support/FakeDesktop.hpp"
 #include "tests/support/FakeResources.hpp"
 
+#include "app/lifecycle/PortLock.hpp"
 #include "themes/ThemePacks.hpp"
 #include "ui/window/MainWindow.hpp"
 #include "web/WebViewModel.hpp"
@@ -58,7 +59,11 @@ protected:
 
     // A server whose resource folder runs the fake studio server with `fakeArgs`.
     void useFakeServer(const Args& fakeArgs) { useServer(fake_.emplace(fakeArgs).config()); }
-    void useServer(const ServerProcess::Config& config) { server_ = std::make_shared<ServerProcess>(config); }
+    void useServer(const ServerProcess::Config& config)
+    {
+        server_ = std::make_shared<ServerProcess>(config);
+        portLock_.emplace(*server_, web_);
+    }
     // A server on the app's own ports and timings, its studio folder in this test's folder.
     void useAppServer(const std::string& resourceDir) { useServer({resourceDir, root_ / "S", {}, {}}); }
 
@@ -114,6 +119,7 @@ protected:
     WebViewModel web_;
     ThemePacks themes_;
     std::shared_ptr<ServerProcess> server_;
+    std::optional<PortLock> portLock_;
     std::unique_ptr<MainWindow> window_;
 
 private:

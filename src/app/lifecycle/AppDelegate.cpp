@@ -1,10 +1,9 @@
 #include "app/lifecycle/AppDelegate.hpp"
 
 #include "server/ServerProcess.hpp"
+#include "support/WhileAlive.hpp"
 
 #include <glib.h>
-#include <sigc++/adaptors/track_obj.h>
-#include <sigc++/functors/slot.h>
 
 #include <utility>
 
@@ -28,8 +27,7 @@ void AppDelegate::requestQuit(std::function<void()> exit)
         finishQuit();
         return;
     }
-    sigc::slot<void()> done = sigc::track_obj([this] { finishQuit(); }, *this);
-    server->stop([done] { done(); });
+    server->stop(whileAlive<void()>(*this, [this] { finishQuit(); }));
 }
 
 bool AppDelegate::resumeFromQuit()

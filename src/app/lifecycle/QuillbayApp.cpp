@@ -4,6 +4,7 @@
 #include "app/commands/AppCommands.hpp"
 #include "app/commands/AppMenus.hpp"
 #include "app/lifecycle/Microphone.hpp"
+#include "app/lifecycle/PortLock.hpp"
 #include "server/ServerProcess.hpp"
 #include "support/StartupTrace.hpp"
 #include "themes/ThemePacks.hpp"
@@ -68,6 +69,7 @@ void QuillbayApp::createLongLivedObjects()
 {
     // Creating the model starts WebKit's network and web processes.
     web_ = std::make_unique<WebViewModel>();
+    portLock_ = std::make_unique<PortLock>(*server_, *web_);
     themes_ = std::make_unique<ThemePacks>();
 }
 

@@ -13,6 +13,7 @@ namespace quillbay {
 class AppCommands;
 class AppMenus;
 class MainWindow;
+class PortLock;
 class ServerProcess;
 class ThemePacks;
 class WebViewModel;
@@ -53,6 +54,7 @@ private:
     std::shared_ptr<ServerProcess> server_;
     std::unique_ptr<WebViewModel> web_;
     std::unique_ptr<ThemePacks> themes_;
+    std::unique_ptr<PortLock> portLock_;
     std::unique_ptr<AppDelegate> delegate_;
     std::unique_ptr<QuitSignals> signals_;
     std::unique_ptr<AppCommands> commands_;

@@ -3,6 +3,8 @@
 #include "server/ServerProcess.hpp"
 #include "support/AccessibleText.hpp"
 #include "support/BuiltWidget.hpp"
+#include "support/MainLoop.hpp"
+#include "support/WhileAlive.hpp"
 
 #include <glibmm/main.h>
 #include <gtkmm/scrollbar.h>
@@ -70,13 +72,7 @@ ServerCard::ServerCard(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>&
     refresh();
 }
 
-ServerCard::~ServerCard()
-{
-    stateChanged_.disconnect();
-    logChanged_.disconnect();
-    logTimer_.disconnect();
-    logFit_.disconnect();
-}
+ServerCard::~ServerCard() = default;
 
 void ServerCard::refresh()
 {
@@ -172,15 +168,19 @@ void ServerCard::showLog(const LogBoxEdit& edit)
 // is over, the box is measured again and takes what its lines now need.
 void ServerCard::scheduleLogFit()
 {
-    if (logFit_.connected())
+    if (logFitPending_)
         return;
-    logFit_ = Glib::signal_idle().connect([this] {
-        int minimum = 0, natural = 0, baseline = 0;
-        logScroll_.measure(Gtk::Orientation::VERTICAL, logScroll_.get_width(), minimum, natural, baseline, baseline);
-        if (logScroll_.get_mapped() && natural != logScroll_.get_height())
-            logScroll_.queue_resize();
-        return false;
-    });
+    logFitPending_ = true;
+    postToMainLoop(whileAlive<void()>(*this,
+                                      [this] {
+                                          logFitPending_ = false;
+                                          int minimum = 0, natural = 0, baseline = 0;
+                                          logScroll_.measure(Gtk::Orientation::VERTICAL, logScroll_.get_width(),
+                                                             minimum, natural, baseline, baseline);
+                                          if (logScroll_.get_mapped() && natural != logScroll_.get_height())
+                                              logScroll_.queue_resize();
+                                      }),
+                   G_PRIORITY_DEFAULT_IDLE);
 }
 
 std::string ServerCard::logText() const

@@ -2,6 +2,7 @@
 
 #include "ui/cards/LogBoxFeed.hpp"
 #include "ui/cards/ServerCardContent.hpp"
+#include "support/ScopedConnection.hpp"
 #include "ui/cards/SlowStart.hpp"
 
 #include <gtkmm/box.h>
@@ -11,7 +12,6 @@
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/spinner.h>
 #include <gtkmm/textview.h>
-#include <sigc++/connection.h>
 
 #include <functional>
 #include <memory>
@@ -78,10 +78,10 @@ private:
     Gtk::Button& restart_;
     Gtk::Button& showLog_;
 
-    sigc::connection stateChanged_;
-    sigc::connection logChanged_;
-    sigc::connection logTimer_;
-    sigc::connection logFit_;
+    ScopedConnection stateChanged_;
+    ScopedConnection logChanged_;
+    ScopedConnection logTimer_;
+    bool logFitPending_ = false;
 };
 
 } // namespace quillbay

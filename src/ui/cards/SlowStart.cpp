@@ -10,11 +10,6 @@ using namespace std::chrono_literals;
 
 SlowStart::SlowStart(Clock& clock, std::function<void()> changed) : clock_(clock), changed_(std::move(changed)) {}
 
-SlowStart::~SlowStart()
-{
-    timer_.disconnect();
-}
-
 void SlowStart::observe(bool starting)
 {
     if (starting == starting_)

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "support/Clock.hpp"
-
-#include <sigc++/connection.h>
+#include "support/ScopedConnection.hpp"
 
 #include <chrono>
 #include <functional>
@@ -22,7 +21,6 @@ public:
     static constexpr std::chrono::seconds kQuietRepeat{30};
 
     SlowStart(Clock& clock, std::function<void()> changed);
-    ~SlowStart();
     SlowStart(const SlowStart&) = delete;
     SlowStart& operator=(const SlowStart&) = delete;
 
@@ -47,7 +45,7 @@ private:
     bool announced_ = false;
     Clock::TimePoint announcedAt_{};
     std::string announcedLine_;
-    sigc::connection timer_;
+    ScopedConnection timer_;
 };
 
 } // namespace quillbay

@@ -14,18 +14,10 @@ SlidingMessage::SlidingMessage()
     });
 }
 
-// Unmapping on the way out notifies the revealed state once more.
-SlidingMessage::~SlidingMessage()
-{
-    slidOut_.disconnect();
-    timer_.disconnect();
-}
-
 void SlidingMessage::slideIn(unsigned shownMs)
 {
     set_visible(true);
     set_reveal_child(true);
-    timer_.disconnect();
     timer_ = Glib::signal_timeout().connect(
         [this] {
             if (held())

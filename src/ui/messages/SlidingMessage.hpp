@@ -1,7 +1,8 @@
 #pragma once
 
+#include "support/ScopedConnection.hpp"
+
 #include <gtkmm/revealer.h>
-#include <sigc++/connection.h>
 
 namespace quillbay {
 
@@ -11,7 +12,6 @@ namespace quillbay {
 class SlidingMessage : public Gtk::Revealer {
 public:
     SlidingMessage();
-    ~SlidingMessage() override;
 
     bool shown() const { return get_reveal_child(); }
 
@@ -23,8 +23,10 @@ protected:
     virtual bool held() const { return false; }
 
 private:
-    sigc::connection slidOut_;
-    sigc::connection timer_;
+    // Ends before the widget goes: unmapping on the way out notifies the
+    // revealed state once more.
+    ScopedConnection slidOut_;
+    ScopedConnection timer_;
 };
 
 } // namespace quillbay

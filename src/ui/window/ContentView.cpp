@@ -114,9 +114,9 @@ void ContentView::onServerStateChanged()
         enterReady();
 }
 
+// The view was locked to the server's port when the port was chosen (the app's PortLock).
 void ContentView::enterReady()
 {
-    web_.setAllowedPort(server_.port().get());
     show(preference_.page());
     themes_.refresh(server_.baseURL());
     tellPortWarning();

@@ -1,7 +1,9 @@
 #include "ui/window/KeyboardPassage.hpp"
 
+#include "support/MainLoop.hpp"
+#include "support/WhileAlive.hpp"
+
 #include <gdk/gdkkeysyms.h>
-#include <glibmm/main.h>
 
 namespace quillbay {
 
@@ -28,8 +30,6 @@ KeyboardPassage::KeyboardPassage(Gtk::Window& window, Gtk::Widget& header, Gtk::
 
 KeyboardPassage::~KeyboardPassage()
 {
-    pending_.disconnect();
-    focusWatch_.disconnect();
     window_.remove_controller(keys_);
 }
 
@@ -87,9 +87,12 @@ void KeyboardPassage::onFocusMoved()
         window_.set_focus_visible(true);
     if (lastTab_.direction == Tab::None || !focusOnViewHelper())
         return;
-    pending_.disconnect();
-    pending_ = Glib::signal_idle().connect(sigc::bind_return(
-        sigc::bind(sigc::mem_fun(*this, &KeyboardPassage::passViewHelper), lastTab_.direction), false));
+    postToMainLoop(whileAlive<void()>(*this,
+                                      [this, direction = lastTab_.direction, pass = ++passes_] {
+                                          if (pass == passes_)
+                                              passViewHelper(direction);
+                                      }),
+                   G_PRIORITY_DEFAULT_IDLE);
 }
 
 void KeyboardPassage::passViewHelper(Tab direction)

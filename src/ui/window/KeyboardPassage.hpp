@@ -1,8 +1,11 @@
 #pragma once
 
+#include "support/ScopedConnection.hpp"
+
 #include <gdkmm/enums.h>
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/window.h>
+#include <sigc++/trackable.h>
 
 #include <functional>
 
@@ -16,7 +19,7 @@ namespace quillbay {
 // WebKit keeps inside the view (which would otherwise keep Tab for itself).
 // F6 and Ctrl+Tab jump between the page and the header bar from anywhere;
 // Ctrl+Shift+Tab lands on the header bar's last control.
-class KeyboardPassage {
+class KeyboardPassage : public sigc::trackable {
 public:
     // `page` holds `view` (the web view); `pageShown` says whether the page
     // may take the focus now.
@@ -54,8 +57,8 @@ private:
     Gtk::Widget& view_;
     std::function<bool()> pageShown_;
     Glib::RefPtr<Gtk::EventControllerKey> keys_;
-    sigc::connection focusWatch_;
-    sigc::connection pending_;
+    ScopedConnection focusWatch_;
+    unsigned passes_ = 0;  // of the helper: only the latest one asked for is done
     LastTab lastTab_;
 };
 

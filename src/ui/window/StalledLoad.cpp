@@ -7,11 +7,6 @@ StalledLoad::StalledLoad(Clock& clock, std::function<void(std::chrono::seconds q
 {
 }
 
-StalledLoad::~StalledLoad()
-{
-    timer_.disconnect();
-}
-
 void StalledLoad::observe(bool loading, double progress)
 {
     const bool moved = !loading_ || progress != progress_;
@@ -23,7 +18,6 @@ void StalledLoad::observe(bool loading, double progress)
     }
     if (!moved)
         return;
-    timer_.disconnect();
     timer_ = clock_.after(kNoticeAfter, [this] {
         if (stalled_)
             stalled_(kNoticeAfter);

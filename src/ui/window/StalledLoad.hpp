@@ -1,8 +1,7 @@
 #pragma once
 
 #include "support/Clock.hpp"
-
-#include <sigc++/connection.h>
+#include "support/ScopedConnection.hpp"
 
 #include <chrono>
 #include <functional>
@@ -17,7 +16,6 @@ public:
     static constexpr std::chrono::seconds kNoticeAfter{10};
 
     StalledLoad(Clock& clock, std::function<void(std::chrono::seconds quiet)> stalled);
-    ~StalledLoad();
     StalledLoad(const StalledLoad&) = delete;
     StalledLoad& operator=(const StalledLoad&) = delete;
 
@@ -29,7 +27,7 @@ private:
     std::function<void(std::chrono::seconds)> stalled_;
     bool loading_ = false;
     double progress_ = 0.0;
-    sigc::connection timer_;
+    ScopedConnection timer_;
 };
 
 } // namespace quillbay
