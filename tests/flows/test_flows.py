@@ -28,6 +28,8 @@ def choose_in_gtk_chooser(app, title: str, path) -> None:
     xdotool("type", "--delay", "20", str(path))
     time.sleep(0.3)
     app.press_more("Return")
+    assert wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", f"^{title}$").split(), 10), \
+        f"the {title} chooser stayed: {[item['name'] for item in app.accessibles() if item['role'] == 'text']}"
 
 
 def diagnostics_zips(session: Session) -> list:
@@ -260,7 +262,7 @@ class UploadFlows(Flow):
         xdotool("mousemove", "--window", window, *PICKER, "click", "1")
         choose_in_gtk_chooser(app, "Choose Files", chosen)
         self.assertTrue(wait_for(lambda: f"GET /api/picked/{PICKED.hex()} 404" in session.log_text(), 20),
-                        session.log_text())
+                        (session.log_text(), [item for item in app.accessibles() if "take one" in item["name"]]))
 
 
 if __name__ == "__main__":
