@@ -13,6 +13,7 @@ namespace quillbay {
 class AppCommands;
 class AppMenus;
 class MainWindow;
+class ServerOutputWindow;
 class ServerProcess;
 class ThemePacks;
 class WebViewModel;
@@ -46,7 +47,9 @@ private:
     void installMenus();
     void askForMicrophone();
     void createWindow();
-    void joinApplication();
+    void joinApplication(Gtk::Window& window);
+    // Shows the one Server Output window, made the first time.
+    void showServerOutput();
     void showFirstWindow();
     void holdForTheRun();
 
@@ -58,6 +61,7 @@ private:
     std::unique_ptr<AppCommands> commands_;
     std::unique_ptr<AppMenus> menus_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<ServerOutputWindow> output_;
     bool windowPending_ = false;
     bool held_ = false;
 };
