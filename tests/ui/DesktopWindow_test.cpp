@@ -1,9 +1,11 @@
 // The main window's desktop features against real parts (tests/support/WindowFixture.hpp).
 
+// Before X11's headers, which define Status.
+#include "ui/output/ServerOutputWindow.hpp"
+
 #include "tests/support/WebSites.hpp"
 #include "tests/support/WindowFixture.hpp"
 
-#include "ui/output/ServerOutputWindow.hpp"
 #include "ui/window/Style.hpp"
 #include "web/PageZoom.hpp"
 

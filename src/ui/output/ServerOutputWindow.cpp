@@ -60,10 +60,7 @@ ServerOutputWindow::ServerOutputWindow(BaseObjectType* object, const Glib::RefPt
     auto adjustment = scroller_.get_vadjustment();
     adjustment->signal_value_changed().connect(sigc::mem_fun(*this, &ServerOutputWindow::onScrolled));
     // The text grows as GTK measures the new lines: keep to its end meanwhile.
-    adjustment->signal_changed().connect([this] {
-        if (follow_.following())
-            scrollToEnd();
-    });
+    adjustment->signal_changed().connect(sigc::mem_fun(*this, &ServerOutputWindow::followSoon));
     signal_map().connect(sigc::mem_fun(*this, &ServerOutputWindow::flush));
 
     for (OutputLine& line : earlierOutput(server_.logTail().get(), server_.logLineCount(), server_.events()))
@@ -162,8 +159,7 @@ void ServerOutputWindow::flush()
     if (edit.empty())
         return;
     applyEdit(edit);
-    if (follow_.following())
-        scrollToEnd();
+    followSoon();
     if (findBar_.get_search_mode())
         refind(edit.replace ? log_.lines().size() : edit.dropFirst);
 }
@@ -205,6 +201,17 @@ void ServerOutputWindow::appendLines(const std::vector<OutputLine>& lines)
     }
     if (!run.empty())
         insertRun();
+}
+
+// Once GTK is done with the adjustment: a value set while the view updates it is undone.
+void ServerOutputWindow::followSoon()
+{
+    if (follow_.following() && !followIdle_.connected())
+        followIdle_ = Glib::signal_idle().connect([this] {
+            if (follow_.following())
+                scrollToEnd();
+            return false;
+        });
 }
 
 void ServerOutputWindow::onScrolled()
@@ -296,6 +303,8 @@ void ServerOutputWindow::showMatch()
     const int line = static_cast<int>(match.line);
     auto start = buffer_->get_iter_at_line_index(line, static_cast<int>(match.offset));
     buffer_->select_range(start, buffer_->get_iter_at_line_index(line, static_cast<int>(match.offset + match.length)));
+    follow_.stop();  // the match stays in sight as lines come
+    showFollowing();
     view_.scroll_to(start, 0.1);
 }
 

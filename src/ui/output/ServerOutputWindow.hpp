@@ -61,6 +61,7 @@ private:
     void applyEdit(const OutputEdit& edit);
     void appendLines(const std::vector<OutputLine>& lines);
     void onScrolled();
+    void followSoon();
     void scrollToEnd();
     void showFollowing();
 
@@ -96,10 +97,11 @@ private:
     std::vector<OutputLog::Match> matches_;
     std::optional<std::size_t> current_;
     FindBarLogic::Status status_;
-    bool scrolling_ = false;  // the view moves to follow, not by the user
     ScopedConnection lines_;
     ScopedConnection events_;
     ScopedConnection flushTimer_;
+    ScopedConnection followIdle_;
+    bool scrolling_ = false;  // the view moves to follow, not by the user
 };
 
 } // namespace quillbay
