@@ -178,24 +178,28 @@ void ServerOutputWindow::applyEdit(const OutputEdit& edit)
     appendLines(edit.append);
 }
 
-// Runs of server lines and of events, each inserted at once.
+// Runs of server lines and of events, each inserted at once. The line feed
+// before a run is not part of it: a tag that began on the line before would
+// not be drawn once that line is laid out again.
 void ServerOutputWindow::appendLines(const std::vector<OutputLine>& lines)
 {
     std::string run;
     bool events = false;
+    bool first = buffer_->begin() == buffer_->end();
     const auto insertRun = [&] {
+        if (!std::exchange(first, false))
+            buffer_->insert(buffer_->end(), "\n");
         if (events)
             buffer_->insert_with_tag(buffer_->end(), run, eventTag_);
         else
             buffer_->insert(buffer_->end(), run);
         run.clear();
     };
-    bool first = buffer_->begin() == buffer_->end();
     for (const OutputLine& line : lines) {
         if (line.event != events && !run.empty())
             insertRun();
         events = line.event;
-        if (!std::exchange(first, false))
+        if (!run.empty())
             run += '\n';
         run += line.text;
     }
