@@ -8,6 +8,7 @@
 #include "support/ModalAlert.hpp"
 #include "support/SafeFile.hpp"
 #include "support/WhileAlive.hpp"
+#include "ui/find/FindBar.hpp"
 
 #include <glib/gi18n.h>
 #include <glibmm/main.h>
@@ -110,6 +111,7 @@ void ServerOutputWindow::addShortcuts()
 void ServerOutputWindow::connectFind()
 {
     findBar_.connect_entry(entry_);
+    nameSearchBarCloseButton(findBar_, {&previous_, &next_});
     entry_.signal_search_changed().connect([this] {
         flush();  // the matches are places in the text shown
         current_.reset();
