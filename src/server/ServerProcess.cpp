@@ -214,7 +214,7 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     void tell(const ServerReason& line)
     {
         logHandle.write(line.text() + "\n");
-        appendLine(line.localizedText());
+        appendShellLine(line.localizedText());
     }
 
     void launch(const ServerChild::Description& description)
@@ -268,23 +268,31 @@ struct ServerProcess::Impl : std::enable_shared_from_this<Impl> {
     void reportLogTrouble()
     {
         if (auto notice = logHandle.takeNotice())
-            appendLine(notice->localizedText());
+            appendShellLine(notice->localizedText());
     }
 
-    void appendLine(std::string line)
+    // In the tail like the server's lines; to readers of the stream, an event.
+    void appendShellLine(std::string line)
+    {
+        announce(ServerEvent::Kind::Notice, 0, line);
+        appendLine(std::move(line), false);
+    }
+
+    void appendLine(std::string line, bool streamed = true)
     {
         std::vector<std::string> one;
         one.push_back(std::move(line));
-        appendLines(std::move(one));
+        appendLines(std::move(one), streamed);
     }
 
     // One notification for all the lines of a read.
-    void appendLines(std::vector<std::string> lines)
+    void appendLines(std::vector<std::string> lines, bool streamed = true)
     {
         if (lines.empty())
             return;
         logLineCount += lines.size();
-        linesSignal.emit(lines);
+        if (streamed)
+            linesSignal.emit(lines);
         logTail.modify([&](LogTail& tail) {
             for (std::size_t i = lines.size() - std::min(lines.size(), kLogTailLimit); i < lines.size(); ++i)
                 tail.push_back(std::move(lines[i]));

@@ -19,6 +19,7 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <fstream>
@@ -357,17 +358,19 @@ TEST(OutputLog, KeepsTheNewestLinesCutAndFindsThemWithTheShellsEventsBetween)
         {{Kind::Ready, 8766, "", at, 2}, "Ready on port 8766"},
         {{Kind::Signalled, 9, "Killed", at, 3}, "Ended by signal 9 (Killed)"},
         {{Kind::Failed, 0, "Bad\x1b[31m", at, 3}, "Bad\\u001B[31m"},
+        {{Kind::Notice, 0, "Took 8766", at, 1}, "Took 8766"},
     };
     std::deque<ServerEvent> told;
     for (const auto& [event, text] : events) {
         EXPECT_EQ(eventLine(event), (OutputLine{std::string("\u25B8 14:03:09 ") + text, true}));
         told.push_back(event);
     }
-    // Lines 2 and 3 of three are left in the tail.
+    std::stable_sort(told.begin(), told.end(), [](const auto& a, const auto& b) { return a.afterLine < b.afterLine; });
+    // Lines 2 (the notice) and 3 of three are left in the tail.
     std::vector<std::string> merged;
-    for (const OutputLine& line : earlierOutput({"two", "three"}, 3, told))
+    for (const OutputLine& line : earlierOutput({"Took 8766", "three"}, 3, told))
         merged.push_back(line.event ? line.text.substr(line.text.rfind(' ') + 1) : line.text);
-    EXPECT_EQ(merged, (std::vector<std::string>{"server", "two", "8766", "three", "(Killed)", "Bad\\u001B[31m"}));
+    EXPECT_EQ(merged, (std::vector<std::string>{"server", "8766", "8766", "three", "(Killed)", "Bad\\u001B[31m"}));
 }
 
 TEST(StudioPage, OnlyExactRawValuesAndStudioAddressesNameAPage)

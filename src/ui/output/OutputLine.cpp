@@ -49,6 +49,7 @@ std::string eventText(const ServerEvent& event)
     case Kind::Restarting:
         return _("Restarting the server");
     case Kind::Failed:
+    case Kind::Notice:
         return event.detail;
     }
     return event.detail;
@@ -74,10 +75,13 @@ std::vector<OutputLine> earlierOutput(const std::deque<std::string>& tail, std::
     const std::uint64_t firstNumber = count - std::min<std::uint64_t>(count, tail.size()) + 1;
     auto event = events.begin();
     for (std::size_t i = 0; i <= tail.size(); ++i) {
-        // Events that came after the lines before this one.
-        for (; event != events.end() && event->afterLine < firstNumber + i; ++event)
+        // Events that came after the lines before this one; a notice is this line itself.
+        bool told = false;
+        for (; event != events.end() && event->afterLine < firstNumber + i; ++event) {
             lines.push_back(eventLine(*event));
-        if (i < tail.size())
+            told = told || (event->kind == ServerEvent::Kind::Notice && event->afterLine + 1 == firstNumber + i);
+        }
+        if (i < tail.size() && !told)
             lines.push_back(outputLine(tail[i]));
     }
     return lines;

@@ -27,7 +27,7 @@ OutputLine outputLine(const std::string& line);
 OutputLine eventLine(const ServerEvent& event);
 // What the server printed and the shell told since the latest start, in the
 // order they came: the tail (`count` lines of this start in all) with the
-// events between the lines they came after.
+// events between the lines they came after; a notice stands for its tail line.
 std::vector<OutputLine> earlierOutput(const std::deque<std::string>& tail, std::uint64_t count,
                                       const std::deque<ServerEvent>& events);
 
