@@ -17,6 +17,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
@@ -39,6 +40,19 @@ ServerReason exitReason(bool wasReady, ServerChild::Termination end)
     return ServerReason(wasReady ? Code::Stopped : Code::ExitedDuringStartup, {number});
 }
 
+bool isExitReason(const ServerReason& reason)
+{
+    switch (reason.code()) {
+    case Code::Stopped:
+    case Code::ExitedDuringStartup:
+    case Code::Signalled:
+    case Code::SignalledDuringStartup:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string endText(ServerChild::Termination end)
 {
     return (end.bySignal ? "signal " : "exit ") + std::to_string(end.number);
@@ -55,6 +69,9 @@ struct ServerProcess::Impl : sigc::trackable {
     Published<long long> port;
     Published<LogTail> logTail;
     std::uint64_t logLineCount = 0;  // every line of this run, also those skipped in a flood
+    sigc::signal<void(const std::vector<std::string>&)> linesSignal;
+    sigc::signal<void(const ServerEvent&)> eventSignal;
+    std::deque<ServerEvent> events;  // of this start
     Phase phase = Phase::Stopped;
     ServerReason failure;  // of Failed and Unanswered
     std::optional<ServerReason> portWarning;  // the fallback warning of this start's port choice
@@ -103,9 +120,43 @@ struct ServerProcess::Impl : sigc::trackable {
             process.reset();
             studioLock.release();
         }
+        announcePhase(next, why);
         State shown = publishedState(phase, failure);
         if (!(shown == state.get()))
             state.set(std::move(shown));
+    }
+
+    void announcePhase(Phase next, const std::optional<ServerReason>& why)
+    {
+        using Kind = ServerEvent::Kind;
+        switch (next) {
+        case Phase::Running:
+            announce(Kind::Ready, port.get());
+            break;
+        case Phase::Stopping:
+            announce(Kind::Stopping);
+            break;
+        case Phase::Stopped:
+            announce(Kind::Stopped);
+            break;
+        case Phase::Failed:
+        case Phase::Unanswered:
+            // The child's end has been told as it came.
+            if (why && !isExitReason(*why))
+                announce(Kind::Failed, 0, why->localizedText());
+            break;
+        case Phase::Starting:
+            break;
+        }
+    }
+
+    void announce(ServerEvent::Kind kind, long long number = 0, std::string detail = {})
+    {
+        ServerEvent event{kind, number, std::move(detail), std::chrono::system_clock::now(), logLineCount};
+        events.push_back(event);
+        if (events.size() > kEventLimit)
+            events.pop_front();
+        eventSignal.emit(event);
     }
 
     void start()
@@ -127,6 +178,8 @@ struct ServerProcess::Impl : sigc::trackable {
         logLineCount = 0;
         portWarning.reset();
         logTail.set({});
+        events.clear();
+        announce(ServerEvent::Kind::Starting);
         portChosenAgain = false;
         if (auto failed = files.prepare()) {
             changePhase(Phase::Failed, std::move(*failed));
@@ -156,13 +209,14 @@ struct ServerProcess::Impl : sigc::trackable {
         portWarning = choice.warning;
         traceStartup("port-chosen");
         port.set(choice.port);
+        announce(ServerEvent::Kind::PortChosen, choice.port);
     }
 
     // A line of the shell's own: in English in the log, in the user's language in the tail.
     void tell(const ServerReason& line)
     {
         logHandle.write(line.text() + "\n");
-        appendLine(line.localizedText());
+        appendShellLine(line.localizedText());
     }
 
     void launch(const ServerChild::Description& description)
@@ -182,6 +236,7 @@ struct ServerProcess::Impl : sigc::trackable {
         process = std::move(launched.child);
         processSerial = serial;
         g_debug("server: launched pid %d for port %lld", process->pid(), port.get());
+        announce(ServerEvent::Kind::Launched, process->pid());
         // Whoever answers on the port counts only while our child's tree holds its listener.
         auto isOurs = [pid = process->pid(), listened = port.get()] { return ListenerCheck::heldByTree(pid, listened); };
         readiness.start(
@@ -202,7 +257,8 @@ struct ServerProcess::Impl : sigc::trackable {
         logHandle.write(bytes);
         reportLogTrouble();
         std::vector<std::string> fresh;
-        logLineCount += lines.feedTail(bytes, kLogTailLimit,
+        const std::size_t keep = linesSignal.empty() ? kLogTailLimit : std::max(kLogTailLimit, kOutputKeep);
+        logLineCount += lines.feedTail(bytes, keep,
                                        [&fresh](std::string&& line) { fresh.push_back(std::move(line)); });
         appendLines(std::move(fresh));
     }
@@ -210,25 +266,34 @@ struct ServerProcess::Impl : sigc::trackable {
     void reportLogTrouble()
     {
         if (auto notice = logHandle.takeNotice())
-            appendLine(notice->localizedText());
+            appendShellLine(notice->localizedText());
     }
 
-    void appendLine(std::string line)
+    // In the tail like the server's lines; to readers of the stream, an event.
+    void appendShellLine(std::string line)
+    {
+        announce(ServerEvent::Kind::Notice, 0, line);
+        appendLine(std::move(line), false);
+    }
+
+    void appendLine(std::string line, bool streamed = true)
     {
         std::vector<std::string> one;
         one.push_back(std::move(line));
-        appendLines(std::move(one));
+        appendLines(std::move(one), streamed);
     }
 
     // One notification for all the lines of a read.
-    void appendLines(std::vector<std::string> lines)
+    void appendLines(std::vector<std::string> lines, bool streamed = true)
     {
         if (lines.empty())
             return;
         logLineCount += lines.size();
+        if (streamed)
+            linesSignal.emit(lines);
         logTail.modify([&](LogTail& tail) {
-            for (auto& line : lines)
-                tail.push_back(std::move(line));
+            for (std::size_t i = lines.size() - std::min(lines.size(), kLogTailLimit); i < lines.size(); ++i)
+                tail.push_back(std::move(lines[i]));
             while (tail.size() > kLogTailLimit)
                 tail.pop_front();
         });
@@ -238,6 +303,10 @@ struct ServerProcess::Impl : sigc::trackable {
     void childEnded(std::uint64_t serial, LineAssembler& lines, ServerChild::Termination end)
     {
         lines.finish([this](std::string&& line) { appendLine(std::move(line)); });
+        if (end.bySignal)
+            announce(ServerEvent::Kind::Signalled, end.number, g_strsignal(end.number));
+        else
+            announce(ServerEvent::Kind::Exited, end.number);
         // An old child that outlived a stop must not touch a newer start.
         if (!process || serial != processSerial) {
             g_debug("server: a stopped child ended (%s)", endText(end).c_str());
@@ -314,6 +383,7 @@ struct ServerProcess::Impl : sigc::trackable {
 
     void restart()
     {
+        announce(ServerEvent::Kind::Restarting);
         if (!process && phase != Phase::Stopping) {
             start();
             return;
@@ -373,6 +443,21 @@ const Published<ServerProcess::LogTail>& ServerProcess::logTail() const
 std::uint64_t ServerProcess::logLineCount() const
 {
     return impl_->logLineCount;
+}
+
+sigc::signal<void(const std::vector<std::string>&)>& ServerProcess::signalLines() const
+{
+    return impl_->linesSignal;
+}
+
+sigc::signal<void(const ServerEvent&)>& ServerProcess::signalEvent() const
+{
+    return impl_->eventSignal;
+}
+
+const std::deque<ServerEvent>& ServerProcess::events() const
+{
+    return impl_->events;
 }
 
 void ServerProcess::start()

@@ -3,10 +3,13 @@
 #include "server/PortChooser.hpp"
 #include "server/ReadinessProbe.hpp"
 #include "server/ServerChild.hpp"
+#include "server/ServerEvent.hpp"
 #include "server/ServerReason.hpp"
 #include "server/ServerState.hpp"
 #include "support/Clock.hpp"
 #include "support/Published.hpp"
+
+#include <sigc++/signal.h>
 
 #include <chrono>
 #include <cstdint>
@@ -15,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillbay {
 
@@ -29,6 +33,10 @@ public:
 
     static constexpr long long kPreferredPort = 8765;
     static constexpr std::size_t kLogTailLimit = 200;
+    // The most lines of one read that reach signalLines() (an output window's capacity).
+    static constexpr std::size_t kOutputKeep = 5000;
+    // The most events kept of one start.
+    static constexpr std::size_t kEventLimit = 64;
 
     // The app always uses the defaults; tests shorten them.
     struct Timing {
@@ -71,6 +79,16 @@ public:
     // lines at once; logLineCount() tells how many came in all.
     const Published<LogTail>& logTail() const;
     std::uint64_t logLineCount() const;
+
+    // Every line the tail gets, as it comes, for a reader that keeps more than
+    // the tail: of one read of a flood, only the newest kOutputKeep lines come
+    // (logLineCount() counts them all). While anything is connected, the
+    // capture makes strings of that many lines of each read, not only the tail's.
+    sigc::signal<void(const std::vector<std::string>&)>& signalLines() const;
+    // The supervisor's steps as they happen, between the lines they came after.
+    sigc::signal<void(const ServerEvent&)>& signalEvent() const;
+    // Those of the latest start (the newest kEventLimit), for a reader that comes later.
+    const std::deque<ServerEvent>& events() const;
 
     // Launches the server unless a child is held. While a stopped child is
     // still within its grace, the start waits until that stop is done.

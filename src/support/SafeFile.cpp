@@ -98,4 +98,19 @@ std::optional<std::string> SafeFile::readUpTo(std::size_t limit)
     return text;
 }
 
+std::optional<std::string> SafeFile::writeAll(std::string_view bytes)
+{
+    if (fd_ < 0)
+        return failure_;
+    while (!bytes.empty()) {
+        const ssize_t count = ::write(fd_, bytes.data(), bytes.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return std::string(std::strerror(errno));
+        bytes.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return std::nullopt;
+}
+
 } // namespace quillbay

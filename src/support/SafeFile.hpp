@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,6 +38,8 @@ public:
 
     // From the current offset to the end, but at most `limit` bytes; none on a read error.
     std::optional<std::string> readUpTo(std::size_t limit);
+    // All of `bytes` at the current offset; the system's text when that failed.
+    std::optional<std::string> writeAll(std::string_view bytes);
 
 private:
     SafeFile() = default;

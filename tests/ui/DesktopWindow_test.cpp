@@ -1,5 +1,8 @@
 // The main window's desktop features against real parts (tests/support/WindowFixture.hpp).
 
+// Before X11's headers, which define Status.
+#include "ui/output/ServerOutputWindow.hpp"
+
 #include "tests/support/WebSites.hpp"
 #include "tests/support/WindowFixture.hpp"
 
@@ -118,6 +121,56 @@ TEST_F(DesktopWindow, DownloadsEndInAToastNamingTheFile)
     EXPECT_EQ(labelProblem(GTK_WIDGET(toast.closeButton().gobj()), "Dismiss"), "");
     toast.dismiss();
     EXPECT_TRUE(runUntil([&] { return !toast.get_visible(); }, 5s));
+}
+
+// The output window keeps to the newest line of a chatty server until scrolled up, and finds and copies what it shows.
+TEST_F(DesktopWindow, ServerOutputFollowsStopsWhenScrolledUpFindsAndCopies)
+{
+    useFakeServer({"--lines", "300", "--chatter", "0.01"});
+    auto output = ServerOutputWindow::create(*server_);
+    output->present();
+    server_->start();
+    const auto text = [&] { return std::string(output->view().get_buffer()->get_text()); };
+    auto adjustment = output->scroller().get_vadjustment();
+    const auto atBottom = [&] { return adjustment->get_value() + adjustment->get_page_size() >= adjustment->get_upper() - 1; };
+    const auto chatter = [&] {
+        const std::string shown = text();
+        return std::count(shown.begin(), shown.end(), '\n');
+    };
+    ASSERT_TRUE(runUntil([&] { return text().find("chatter 40\n") != std::string::npos && atBottom(); }, 20s)) << text();
+    EXPECT_EQ(text().find("\u25B8 "), 0u);  // the start, told first
+    EXPECT_NE(text().find("Ready on port " + std::to_string(server_->port().get())), std::string::npos);
+    EXPECT_TRUE(output->following());
+
+    adjustment->set_value(0);
+    const auto before = chatter();
+    ASSERT_TRUE(runUntil([&] { return chatter() > before + 20; }, 5s));
+    EXPECT_FALSE(output->following());
+    EXPECT_EQ(adjustment->get_value(), 0.0);
+    adjustment->set_value(adjustment->get_upper());
+    ASSERT_TRUE(runUntil([&] { return output->following() && atBottom() && chatter() > before + 40; }, 5s));
+
+    gtk_widget_activate_action(GTK_WIDGET(output->gobj()), "output.find", nullptr);
+    output->findEntry().set_text("LINE 29");  // 29 and 290-299
+    ASSERT_TRUE(runUntil([&] { return output->findStatus().text == "1 of 11"; }, 5s)) << output->findStatus().text;
+    g_signal_emit_by_name(output->findEntry().gobj(), "previous-match");
+    EXPECT_EQ(output->findStatus().text, "11 of 11");
+    EXPECT_FALSE(output->following());  // showing a match
+
+    gtk_widget_activate_action(GTK_WIDGET(output->gobj()), "output.select-all", nullptr);
+    gtk_widget_activate_action(GTK_WIDGET(output->gobj()), "output.copy", nullptr);
+    auto clipboard = output->view().get_clipboard();
+    std::optional<std::string> copied;
+    clipboard->read_text_async([&](const Glib::RefPtr<Gio::AsyncResult>& result) { copied = std::string(clipboard->read_text_finish(result)); });
+    ASSERT_TRUE(runUntil([&] { return copied.has_value(); }, 5s));
+    EXPECT_NE(copied->find("\nline 300\n"), std::string::npos);
+    EXPECT_EQ(copied->find("\u25B8 "), 0u);
+
+    // Escape closes the find bar first, then the window.
+    for (bool shown : {true, false}) {
+        gtk_widget_activate_action(GTK_WIDGET(output->gobj()), "output.close", nullptr);
+        EXPECT_EQ(output->get_visible(), shown);
+    }
 }
 
 // A page load waiting on a server that stopped answering says so after ten seconds and offers a restart.

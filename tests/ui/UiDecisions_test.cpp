@@ -5,6 +5,7 @@
 #include "ui/cards/SlowStart.hpp"
 #include "ui/cards/StartAttempts.hpp"
 #include "ui/find/FindBarLogic.hpp"
+#include "ui/output/OutputLog.hpp"
 #include "ui/preferences/Preferences.hpp"
 #include "ui/preferences/StudioPage.hpp"
 #include "ui/preferences/ZoomLevel.hpp"
@@ -18,7 +19,9 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <fstream>
 
 #include <sys/stat.h>
@@ -309,6 +312,65 @@ TEST(LogBoxFeed, EachChangeOfTheTailBecomesAnEditOfTheNewestFortyLines)
     EXPECT_EQ(box, tail);
     feed.reset();
     EXPECT_TRUE(feed.update(tail, count).replace);
+}
+
+// The output window: the newest lines as edits of what is shown, cut for display, found in any case,
+// and the shell's events marked and timed between the lines they came after.
+TEST(OutputLog, KeepsTheNewestLinesCutAndFindsThemWithTheShellsEventsBetween)
+{
+    OutputLog log(3);
+    std::deque<OutputLine> view;
+    const auto apply = [&](const OutputEdit& edit) {
+        if (edit.replace)
+            view.clear();
+        view.erase(view.begin(), view.begin() + static_cast<long>(edit.dropFirst));
+        view.insert(view.end(), edit.append.begin(), edit.append.end());
+        return std::tuple(edit.replace, edit.dropFirst, edit.append.size());
+    };
+    // Shown afresh; nothing new; the oldest dropped as two come; more than it holds: afresh.
+    const struct { int added; std::tuple<bool, std::size_t, std::size_t> edit; } steps[] = {
+        {2, {true, 0, 2}}, {0, {false, 0, 0}}, {2, {false, 1, 2}}, {5, {true, 0, 3}},
+    };
+    int count = 0;
+    for (const auto& step : steps) {
+        for (int i = 0; i < step.added; ++i)
+            log.add(outputLine("line " + std::to_string(++count)));
+        EXPECT_EQ(apply(log.takeEdit()), step.edit) << count;
+        EXPECT_EQ(view, log.lines()) << count;
+    }
+    EXPECT_EQ(log.text(), "line 7\nline 8\nline 9\n");
+    EXPECT_EQ(outputLine(std::string(5000, 'x')), (OutputLine{std::string(kOutputLineChars, 'x') + "\u2026", false}));
+
+    OutputLog found;
+    for (const char* line : {"GET /Room 200", "nothing here", "room ROOM r\u00f6om"})
+        found.add(outputLine(line));
+    EXPECT_EQ(found.find("rOOm", 10), (std::vector<OutputLog::Match>{{0, 5, 4}, {2, 0, 4}, {2, 5, 4}}));
+    EXPECT_EQ(found.find("room", 2).size(), 2u);
+    EXPECT_TRUE(found.find("", 10).empty());
+
+    std::tm local{};
+    local.tm_year = 126, local.tm_mon = 11, local.tm_mday = 8, local.tm_hour = 14, local.tm_min = 3, local.tm_sec = 9;
+    local.tm_isdst = -1;
+    const auto at = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    using Kind = ServerEvent::Kind;
+    const std::pair<ServerEvent, const char*> events[] = {
+        {{Kind::Starting, 0, "", at, 0}, "Starting the server"},
+        {{Kind::Ready, 8766, "", at, 2}, "Ready on port 8766"},
+        {{Kind::Signalled, 9, "Killed", at, 3}, "Ended by signal 9 (Killed)"},
+        {{Kind::Failed, 0, "Bad\x1b[31m", at, 3}, "Bad\\u001B[31m"},
+        {{Kind::Notice, 0, "Took 8766", at, 1}, "Took 8766"},
+    };
+    std::deque<ServerEvent> told;
+    for (const auto& [event, text] : events) {
+        EXPECT_EQ(eventLine(event), (OutputLine{std::string("\u25B8 14:03:09 ") + text, true}));
+        told.push_back(event);
+    }
+    std::stable_sort(told.begin(), told.end(), [](const auto& a, const auto& b) { return a.afterLine < b.afterLine; });
+    // Lines 2 (the notice) and 3 of three are left in the tail.
+    std::vector<std::string> merged;
+    for (const OutputLine& line : earlierOutput({"Took 8766", "three"}, 3, told))
+        merged.push_back(line.event ? line.text.substr(line.text.rfind(' ') + 1) : line.text);
+    EXPECT_EQ(merged, (std::vector<std::string>{"server", "8766", "8766", "three", "(Killed)", "Bad\\u001B[31m"}));
 }
 
 TEST(StudioPage, OnlyExactRawValuesAndStudioAddressesNameAPage)

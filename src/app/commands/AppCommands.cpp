@@ -99,7 +99,18 @@ void AppCommands::installTheme() { themes_.installInteractively(server_.baseURL(
 void AppCommands::chooseTheme(const std::string& id) { themes_.activate(id, server_.baseURL(), reloadOnSuccess()); }
 void AppCommands::refreshThemes() { themes_.refresh(server_.baseURL()); }
 void AppCommands::revealStudioFolder() { desktop_.reveal(server_.stateDir()); }
-void AppCommands::showServerLog() { desktop_.open(DesktopService::fileURI(server_.serverLogPath())); }
+
+// Where the desktop has nothing to open the log with, the output window shows it.
+void AppCommands::showServerLog()
+{
+    const DesktopFailure failure = DesktopService::open(DesktopService::fileURI(server_.serverLogPath()));
+    if (failure && hooks_.showServerOutput) {
+        g_debug("server log: %s; showing the output window instead", failure->c_str());
+        hooks_.showServerOutput();
+        return;
+    }
+    desktop_.tell(failure);
+}
 void AppCommands::restartServer() { server_.restart(); }
 void AppCommands::openDeskInBrowser() { desktop_.open(server_.baseURL()); }
 

@@ -8,6 +8,7 @@
 #include "server/ServerProcess.hpp"
 #include "support/StartupTrace.hpp"
 #include "themes/ThemePacks.hpp"
+#include "ui/output/ServerOutputWindow.hpp"
 #include "ui/window/MainWindow.hpp"
 #include "web/WebViewModel.hpp"
 
@@ -77,6 +78,7 @@ void QuillbayApp::installMenus()
 {
     AppCommands::Hooks hooks;
     hooks.quit = [this] { quitGracefully(); };
+    hooks.showServerOutput = [this] { showServerOutput(); };
     commands_ = std::make_unique<AppCommands>(*this, *server_, *web_, *themes_, [this] { return window_.get(); },
                                               std::move(hooks));
     menus_ = std::make_unique<AppMenus>(*this, *server_, *themes_);
@@ -94,7 +96,7 @@ void QuillbayApp::on_activate()
     holdForTheRun();
     delegate_->resumeFromQuit();
     if (window_) {
-        joinApplication();
+        joinApplication(*window_);
         window_->present();
         return;
     }
@@ -120,7 +122,7 @@ void QuillbayApp::showFirstWindow()
 void QuillbayApp::createWindow()
 {
     window_ = std::make_unique<MainWindow>(*server_, *web_, *themes_);
-    joinApplication();
+    joinApplication(*window_);
     window_->content().toolbar().setThemeMenuModel(menus_->toolbarThemeMenu());
 
     window_->signal_map().connect([this] {
@@ -143,11 +145,19 @@ void QuillbayApp::createWindow()
 // a quit hides the window: one that comes back from a called-off quit joins
 // again, or it would have none of the application's actions, keys and menus.
 // The C call: gtkmm's add_window would also add one more hide handler.
-void QuillbayApp::joinApplication()
+void QuillbayApp::joinApplication(Gtk::Window& shown)
 {
-    auto* window = GTK_WINDOW(window_->gobj());
+    auto* window = shown.gobj();
     if (gtk_window_get_application(window) != gobj())
         gtk_application_add_window(gobj(), window);
+}
+
+void QuillbayApp::showServerOutput()
+{
+    if (!output_)
+        output_ = ServerOutputWindow::create(*server_);
+    joinApplication(*output_);
+    output_->present();
 }
 
 void QuillbayApp::quitGracefully()
@@ -156,6 +166,8 @@ void QuillbayApp::quitGracefully()
         return;
     if (window_)
         window_->set_visible(false);
+    if (output_)
+        output_->set_visible(false);
     holdForTheRun();
     delegate_->requestQuit([this] { quit(); });
 }
@@ -174,11 +186,11 @@ void QuillbayApp::on_shutdown()
     signals_.reset();
     menus_.reset();
     commands_.reset();
-    if (window_) {
-        if (auto* window = GTK_WINDOW(window_->gobj()); gtk_window_get_application(window) == gobj())
-            gtk_application_remove_window(gobj(), window);
-        window_.reset();
-    }
+    for (Gtk::Window* shown : {static_cast<Gtk::Window*>(window_.get()), static_cast<Gtk::Window*>(output_.get())})
+        if (shown && gtk_window_get_application(shown->gobj()) == gobj())
+            gtk_application_remove_window(gobj(), shown->gobj());
+    output_.reset();
+    window_.reset();
     Gtk::Application::on_shutdown();
 }
 

@@ -14,6 +14,7 @@ class AppCommands;
 class AppMenus;
 class MainWindow;
 class PortLock;
+class ServerOutputWindow;
 class ServerProcess;
 class ThemePacks;
 class WebViewModel;
@@ -47,7 +48,9 @@ private:
     void installMenus();
     void askForMicrophone();
     void createWindow();
-    void joinApplication();
+    void joinApplication(Gtk::Window& window);
+    // Shows the one Server Output window, made the first time.
+    void showServerOutput();
     void showFirstWindow();
     void holdForTheRun();
 
@@ -60,6 +63,7 @@ private:
     std::unique_ptr<AppCommands> commands_;
     std::unique_ptr<AppMenus> menus_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<ServerOutputWindow> output_;
     bool windowPending_ = false;
     bool held_ = false;
 };

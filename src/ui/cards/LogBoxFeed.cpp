@@ -6,12 +6,12 @@
 
 namespace quillbay {
 
-std::string logBoxLine(const std::string& line)
+std::string logBoxLine(const std::string& line, std::size_t limit)
 {
     const char* start = line.c_str();
     const char* end = start + line.size();
     const char* cut = start;
-    for (std::size_t chars = 0; chars < kLogBoxLineChars; ++chars) {
+    for (std::size_t chars = 0; chars < limit; ++chars) {
         if (cut >= end)
             return line;
         cut = g_utf8_next_char(cut);

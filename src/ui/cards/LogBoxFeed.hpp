@@ -12,8 +12,8 @@ inline constexpr std::size_t kLogBoxLines = 40;
 // A longer output line is cut here for the card; server.log keeps every byte.
 inline constexpr std::size_t kLogBoxLineChars = 500;
 
-// `line` cut after kLogBoxLineChars characters, with "…" where it was cut.
-std::string logBoxLine(const std::string& line);
+// `line` cut after `limit` characters, with "…" where it was cut.
+std::string logBoxLine(const std::string& line, std::size_t limit = kLogBoxLineChars);
 
 // How the log box's text changes to show the newest lines of the tail again:
 // drop the oldest shown lines, then add the fresh ones at the end. `replace`

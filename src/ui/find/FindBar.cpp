@@ -8,6 +8,8 @@
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/root.h>
 
+#include <algorithm>
+
 namespace quillbay {
 
 std::unique_ptr<FindBar> FindBar::create(Gtk::Box& parent, WebViewModel& web)
@@ -24,7 +26,7 @@ FindBar::FindBar(BaseObjectType* object, const Glib::RefPtr<Gtk::Builder>& build
       previous_(*builder->get_widget<Gtk::Button>("previous")),
       next_(*builder->get_widget<Gtk::Button>("next"))
 {
-    nameCloseButton();
+    nameSearchBarCloseButton(*this, {&previous_, &next_});
     connect_entry(entry_);
 
     entry_.signal_search_changed().connect(sigc::mem_fun(*this, &FindBar::onTextChanged));
@@ -61,15 +63,14 @@ void FindBar::rememberFocus(GtkWidget* widget)
         g_object_add_weak_pointer(G_OBJECT(focusBefore_), reinterpret_cast<gpointer*>(&focusBefore_));
 }
 
-// The search bar's own close button shows only an icon and has no name.
-void FindBar::nameCloseButton()
+void nameSearchBarCloseButton(Gtk::SearchBar& bar, std::initializer_list<const Gtk::Widget*> ownButtons)
 {
-    std::vector<Gtk::Widget*> widgets{this};
+    std::vector<Gtk::Widget*> widgets{&bar};
     for (std::size_t i = 0; i < widgets.size(); ++i)
         for (Gtk::Widget* child = widgets[i]->get_first_child(); child; child = child->get_next_sibling())
             widgets.push_back(child);
     for (Gtk::Widget* widget : widgets)
-        if (GTK_IS_BUTTON(widget->gobj()) && widget != &previous_ && widget != &next_)
+        if (GTK_IS_BUTTON(widget->gobj()) && std::find(ownButtons.begin(), ownButtons.end(), widget) == ownButtons.end())
             setAccessibleLabel(*widget, _("Close Find Bar"));
 }
 

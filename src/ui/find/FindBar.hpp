@@ -10,6 +10,7 @@
 #include <gtkmm/searchbar.h>
 #include <gtkmm/searchentry.h>
 
+#include <initializer_list>
 #include <memory>
 
 namespace quillbay {
@@ -18,6 +19,10 @@ class WebViewModel;
 
 // Where the find bar is laid out.
 inline constexpr const char* kFindBarResource = "/org/quillbay/Quillbay/ui/find-bar.ui";
+
+// Names the search bar's own close button, which shows only an icon; every
+// other button in `bar` is one of `ownButtons`.
+void nameSearchBarCloseButton(Gtk::SearchBar& bar, std::initializer_list<const Gtk::Widget*> ownButtons);
 
 // The find-in-page bar above the web view: an entry, the number of matches
 // ("2 of 7" where the current one is known, or "No matches" in the error
@@ -41,7 +46,6 @@ public:
     const FindBarLogic::Status& status() const { return status_; }
 
 private:
-    void nameCloseButton();
     void onTextChanged();
     void onResult(const PageFinder::Result& result);
     void onClosed();
