@@ -110,6 +110,9 @@ void chooseFiles(const FileChoice& choice, FilesChosen chosen)
         if (response == Gtk::ResponseType::ACCEPT)
             answer = chosenPaths(**held);
         postToMainLoop([held] { held->reset(); }, G_PRIORITY_DEFAULT_IDLE);
+        g_debug("chooser: %s: %s, %zu local path(s)%s", (*held)->get_title().c_str(),
+                response == Gtk::ResponseType::ACCEPT ? "accepted" : "cancelled", answer.paths.size(),
+                answer.withoutPath ? ", something without a local path" : "");
         if (answer.withoutPath && chooserTell())
             chooserTell()(_("Quillbay can use only files and folders on this computer; what was chosen has no local path."));
         if (chosen)

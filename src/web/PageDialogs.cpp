@@ -248,6 +248,7 @@ void PageDialogs::chooseFiles(WebKitFileChooserRequest* request)
     choice.acceptLabel = _("_Open");
     choice.multiple = webkit_file_chooser_request_get_select_multiple(request);
     auto held = GRef<WebKitFileChooserRequest>::retain(request);
+    g_debug("page dialogs: the page asks for %s", choice.multiple ? "files" : "a file");
     quillbay::chooseFiles(choice, [held](std::vector<std::string> paths) {
         if (paths.empty()) {
             webkit_file_chooser_request_cancel(held.get());

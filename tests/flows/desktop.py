@@ -72,7 +72,7 @@ class Session:
         self.environment = {
             "HOME": str(self.home), "XDG_DATA_HOME": str(self.home / "data"),
             "XDG_CONFIG_HOME": str(self.home / "config"), "XDG_CACHE_HOME": str(self.home / "cache"),
-            "PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "GTK_A11Y": "atspi", "GTK_USE_PORTAL": "0",
+            "PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "GTK_A11Y": "atspi", "GTK_USE_PORTAL": "0", "G_MESSAGES_DEBUG": "Quillbay",
             "DBUS_SESSION_BUS_ADDRESS": f"unix:path={self.home}/bus", "DISPLAY": os.environ["DISPLAY"],
         }
         if "XAUTHORITY" in os.environ:

@@ -262,7 +262,7 @@ class UploadFlows(Flow):
         xdotool("mousemove", "--window", window, *PICKER, "click", "1")
         choose_in_gtk_chooser(app, "Choose Files", chosen)
         self.assertTrue(wait_for(lambda: f"GET /api/picked/{PICKED.hex()} 404" in session.log_text(), 20),
-                        (session.log_text(), [item for item in app.accessibles() if "take one" in item["name"]]))
+                        session.log_text() + app.shell_output()[-4000:])
 
 
 if __name__ == "__main__":
