@@ -35,8 +35,14 @@ def alive(pid: int) -> bool:
 
 
 def xdotool(*args: str) -> str:
-    return subprocess.run(["xdotool", *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                          text=True, timeout=20).stdout
+    # A window that goes while xdotool walks the tree (a tooltip, a popover) ends its walk with an X
+    # error and no answer; that walk is taken again.
+    for _ in range(5):
+        answer = subprocess.run(["xdotool", *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                text=True, timeout=20)
+        if "X Error" not in answer.stderr:
+            break
+    return answer.stdout
 
 
 class WindowManager:
@@ -172,8 +178,9 @@ class App:
 
     def press(self, keys: str) -> None:
         """Gives the window the keyboard as a click on it would, then presses `keys`."""
-        assert wait_for(self.windows, 5), "no window to press keys in"
-        window = self.windows()[0]
+        found = []
+        assert wait_for(lambda: found.extend(self.windows()) or found, 5), "no window to press keys in"
+        window = found[0]
         xdotool("windowactivate", "--sync", window)
         xdotool("mousemove", "--window", window, "300", "300")
         xdotool("key", "--clearmodifiers", keys)
