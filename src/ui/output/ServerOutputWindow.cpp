@@ -5,6 +5,7 @@
 #include "support/BuiltWidget.hpp"
 #include "support/FileChooser.hpp"
 #include "support/Format.hpp"
+#include "support/MainLoop.hpp"
 #include "support/ModalAlert.hpp"
 #include "support/SafeFile.hpp"
 #include "support/WhileAlive.hpp"
@@ -212,12 +213,16 @@ void ServerOutputWindow::appendLines(const std::vector<OutputLine>& lines)
 // Once GTK is done with the adjustment: a value set while the view updates it is undone.
 void ServerOutputWindow::followSoon()
 {
-    if (follow_.following() && !followIdle_.connected())
-        followIdle_ = Glib::signal_idle().connect([this] {
-            if (follow_.following())
-                scrollToEnd();
-            return false;
-        });
+    if (!follow_.following() || followPending_)
+        return;
+    followPending_ = true;
+    postToMainLoop(whileAlive<void()>(*this,
+                                      [this] {
+                                          followPending_ = false;
+                                          if (follow_.following())
+                                              scrollToEnd();
+                                      }),
+                   G_PRIORITY_DEFAULT_IDLE);
 }
 
 void ServerOutputWindow::onScrolled()

@@ -100,7 +100,7 @@ private:
     ScopedConnection lines_;
     ScopedConnection events_;
     ScopedConnection flushTimer_;
-    ScopedConnection followIdle_;
+    bool followPending_ = false;
     bool scrolling_ = false;  // the view moves to follow, not by the user
 };
 
