@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
+
 namespace bench {
 
 namespace fs = std::filesystem;
@@ -108,6 +110,15 @@ private:
     double longestGapMs_ = 0;
     guint source_;
 };
+
+// CPU time this process has used, in milliseconds: unlike the stall, hardly
+// touched by other load on the machine.
+inline double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
 
 inline double median(std::vector<double> values)
 {

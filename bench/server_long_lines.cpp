@@ -14,20 +14,10 @@
 
 #include <cstdio>
 
-#include <sys/resource.h>
 
 using quillbay::ServerProcess;
 
 namespace {
-
-// CPU time this process has used, in milliseconds: unlike the stall, hardly
-// touched by other load on the machine.
-double cpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
 
 struct Run {
     double outputStallMs = 0;
@@ -58,10 +48,10 @@ Run runCase(const std::vector<std::string>& fakeArgs, std::chrono::seconds settl
     Run run;
     run.outputStallMs = heartbeat.longestStallMs();
     heartbeat.restart();
-    const double cpuBefore = cpuMs();
+    const double cpuBefore = bench::cpuMs();
     bench::runUntil([] { return false; }, settle);  // the card lays its text out meanwhile
     run.afterStallMs = heartbeat.longestStallMs();
-    run.afterCpuMs = cpuMs() - cpuBefore;
+    run.afterCpuMs = bench::cpuMs() - cpuBefore;
     run.cardChars = card->logText().size();
     run.state = server.state()->message();
 

@@ -10,18 +10,10 @@
 
 #include <cstdio>
 
-#include <sys/resource.h>
 
 using quillbay::ServerProcess;
 
 namespace {
-
-double cpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
 
 struct Run {
     double seconds = 0;
@@ -47,7 +39,7 @@ Run runCase(const std::vector<std::string>& fakeArgs, std::chrono::milliseconds 
     bench::Heartbeat heartbeat;
     server.start();
     heartbeat.restart();
-    const double cpuBefore = cpuMs();
+    const double cpuBefore = bench::cpuMs();
     const auto start = std::chrono::steady_clock::now();
     bench::runUntil([&] { return server.state()->isFailed(); }, limit);
     Run run;
@@ -59,7 +51,7 @@ Run runCase(const std::vector<std::string>& fakeArgs, std::chrono::milliseconds 
     heartbeat.restart();
     bench::runUntil([] { return false; }, std::chrono::seconds(2));  // the view measures its lines meanwhile
     run.afterStallMs = heartbeat.longestStallMs();
-    run.cpuMs = cpuMs() - cpuBefore;
+    run.cpuMs = bench::cpuMs() - cpuBefore;
     run.lines = window->view().get_buffer()->get_line_count();
     run.following = window->following();
     return run;
