@@ -52,9 +52,12 @@ class WindowManager:
         # A window manager that ended before leaves its mark on the root window (and a new one may well get
         # the same window id): the mark goes first, and the new one's is waited for.
         subprocess.run(["xprop", "-root", "-remove", "_NET_SUPPORTING_WM_CHECK"], stderr=subprocess.DEVNULL)
-        self.process = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL, start_new_session=True)
-        assert wait_for(self.supporting_window, 20), "openbox did not start"
+        self.output = tempfile.TemporaryFile()
+        self.process = subprocess.Popen(["openbox", "--sm-disable", "--replace"], stdout=self.output,
+                                        stderr=subprocess.STDOUT, start_new_session=True)
+        if not wait_for(self.supporting_window, 20):
+            self.output.seek(0)
+            raise AssertionError(f"openbox did not start ({self.process.poll()}): {self.output.read()!r}")
 
     @staticmethod
     def supporting_window() -> str:
@@ -65,6 +68,7 @@ class WindowManager:
     def stop(self) -> None:
         self.process.terminate()
         self.process.wait(10)
+        self.output.close()
 
 
 class Session:
