@@ -45,6 +45,13 @@ def xdotool(*args: str) -> str:
     return answer.stdout
 
 
+def activate(window: str) -> None:
+    """Gives `window` the keyboard as a click on it would, and waits until it has it: the window manager
+    may still be busy with another window (a dialog that goes, say) when it answers."""
+    xdotool("windowactivate", "--sync", window)
+    wait_for(lambda: xdotool("getwindowfocus").strip() == window, 5)
+
+
 class WindowManager:
     """Openbox on the test's display, for the focus and activation a desktop gives."""
 
@@ -185,7 +192,7 @@ class App:
         found = []
         assert wait_for(lambda: found.extend(self.windows()) or found, 5), "no window to press keys in"
         window = found[0]
-        xdotool("windowactivate", "--sync", window)
+        activate(window)
         xdotool("mousemove", "--window", window, "300", "300")
         xdotool("key", "--clearmodifiers", keys)
 
@@ -194,7 +201,7 @@ class App:
         assert wait_for(lambda: set(self.shown()) - set(before), 10), "no new window to press keys in"
         shown = self.shown()
         new = [window for window in shown if window not in before][-1]
-        xdotool("windowactivate", "--sync", new)
+        activate(new)
         time.sleep(0.3)
         self.press_more(*keys)
         return shown

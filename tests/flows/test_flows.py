@@ -7,7 +7,7 @@ import unittest
 import urllib.request
 import zipfile
 
-from desktop import BINARY, Session, WindowManager, alive, wait_for, xdotool
+from desktop import BINARY, Session, WindowManager, activate, alive, wait_for, xdotool
 
 
 def beacons(session: Session) -> int:
@@ -23,11 +23,11 @@ def choose_in_gtk_chooser(app, title: str, path) -> None:
     assert wait_for(lambda: xdotool("search", "--onlyvisible", "--name", f"^{title}$").split(), 10), f"no {title} chooser"
     time.sleep(0.5)
     chooser = xdotool("search", "--onlyvisible", "--name", f"^{title}$").split()[-1]
-    xdotool("windowactivate", "--sync", chooser)
+    activate(chooser)
     app.press_more("ctrl+l")
     xdotool("type", "--delay", "20", str(path))
-    time.sleep(0.3)
-    app.press_more("Return")
+    time.sleep(0.5)
+    app.press_more("Delete", "Return")  # Delete drops a completion GTK may have put after the typed path
     assert wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", f"^{title}$").split(), 10), \
         f"the {title} chooser stayed: {[item['name'] for item in app.accessibles() if item['role'] == 'text']}"
 
@@ -150,7 +150,7 @@ class DownloadFlows(Flow):
     def download(self, app, button, *keys: str) -> None:
         window = app.windows()[0]
         before = app.shown()
-        xdotool("windowactivate", "--sync", window)
+        activate(window)
         xdotool("mousemove", "--window", window, *button, "click", "1")
         self.assertTrue(wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^Save Download$").split(), 10),
                         "no Save Download chooser")
@@ -260,7 +260,7 @@ class UploadFlows(Flow):
         app = self.launch_to_desk(session.install_with_page_additions(PICKER_HTML, PICKER_SCRIPT, PICKER_CSS))
 
         window = app.windows()[0]
-        xdotool("windowactivate", "--sync", window)
+        activate(window)
         xdotool("mousemove", "--window", window, *PICKER, "click", "1")
         choose_in_gtk_chooser(app, "Choose Files", chosen)
         self.assertTrue(wait_for(lambda: f"GET /api/picked/{PICKED.hex()} 404" in session.log_text(), 20),

@@ -53,16 +53,17 @@ class WebViewModelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // A hostile desktop: the desktop's proxy, which is for the world and never for the studio, is dead;
+        // and the user's cache folder takes no files, so the rules are compiled elsewhere. The environment
+        // changes before GTK starts: its font thread reads the environment while it sets up.
+        setenv("http_proxy", "http://127.0.0.1:9/", 1);
+        unsetenv("no_proxy"), unsetenv("NO_PROXY");
         ASSERT_TRUE(startGtk()) << "no display (run under xvfb-run)";
         sites = std::make_unique<WebSites>();
         ASSERT_GT(sites->studioPort, 0) << "tests/fixtures/web_site.py did not start";
-        // A hostile desktop: the user's cache folder takes no files, so the rules are compiled elsewhere; and
-        // the desktop's proxy, which is for the world and never for the studio, is dead.
         blocker = fs::path(g_get_user_cache_dir()) / "Quillbay";
         fs::remove_all(blocker);
         std::ofstream(blocker) << "not a folder";
-        setenv("http_proxy", "http://127.0.0.1:9/", 1);
-        unsetenv("no_proxy"), unsetenv("NO_PROXY");
         model = std::make_unique<WebViewModel>();
         model->setOpener([this](const std::string& uri) { opened.push_back(uri); });
         model->setDestinationChooser([this](const std::string& name, auto answer) {
@@ -76,7 +77,11 @@ protected:
         window->present();
     }
 
-    void TearDown() override { blocker.empty() || fs::remove(blocker), unsetenv("http_proxy"); }
+    void TearDown() override
+    {
+        if (!blocker.empty())
+            fs::remove(blocker);
+    }
 
     WebKitWebView* view() { return WEBKIT_WEB_VIEW(model->widget().gobj()); }
     WebKitSettings* settings() { return webkit_web_view_get_settings(view()); }
