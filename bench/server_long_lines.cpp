@@ -14,7 +14,6 @@
 
 #include <cstdio>
 
-
 using quillbay::ServerProcess;
 
 namespace {

@@ -10,7 +10,6 @@
 
 #include <cstdio>
 
-
 using quillbay::ServerProcess;
 
 namespace {
