@@ -1,5 +1,5 @@
 """Prints what a screen reader gets from one process: a JSON list of its accessibles (role,
-name, states), read over AT-SPI; GTK 4.8 marks few of them showing, so all are listed.
+name, states, and what a text field holds), read over AT-SPI; GTK 4.8 marks few of them showing, so all are listed.
 Run with the system's python3 (for pyatspi) on the session's bus: a11y.py PID"""
 import json
 import sys
@@ -9,8 +9,14 @@ import pyatspi
 
 def listed(accessible, found: list, depth: int = 0) -> None:
     states = accessible.getState()
-    found.append({"role": accessible.getRoleName(), "name": accessible.name or "",
-                  "states": sorted(pyatspi.stateToString(state) for state in states.getStates())})
+    item = {"role": accessible.getRoleName(), "name": accessible.name or "",
+            "states": sorted(pyatspi.stateToString(state) for state in states.getStates())}
+    if item["role"] == "text":
+        try:
+            item["text"] = accessible.queryText().getText(0, -1)
+        except NotImplementedError:
+            pass
+    found.append(item)
     for index in range(min(accessible.childCount, 500)):
         child = accessible.getChildAtIndex(index)
         if child is not None and depth < 60:

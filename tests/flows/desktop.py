@@ -101,11 +101,14 @@ class Session:
         """What the desktop was asked to open with the text/plain handler, one argument a line."""
         return self.home / "opened-with-handler"
 
-    def install_recording_handler(self) -> None:
+    def install_recording_handler(self, in_terminal: bool = False) -> None:
+        """The desktop's handler for text; `in_terminal` makes it a terminal program, which fails to start
+        where no terminal is installed (the test machine has none)."""
         applications = self.home / "data" / "applications"
-        applications.mkdir(parents=True)
+        applications.mkdir(parents=True, exist_ok=True)
         (applications / "recorder.desktop").write_text(
             "[Desktop Entry]\nType=Application\nName=Recorder\nMimeType=text/plain;\n"
+            f"Terminal={'true' if in_terminal else 'false'}\n"
             f"Exec=sh -c 'echo \"$1\" >> {self.handed_to_desktop}' recorder %f\n")
         (self.home / "config").mkdir(parents=True, exist_ok=True)
         (self.home / "config" / "mimeapps.list").write_text("[Default Applications]\ntext/plain=recorder.desktop\n")

@@ -29,7 +29,7 @@ def choose_in_gtk_chooser(app, title: str, path) -> None:
     time.sleep(0.5)
     app.press_more("Delete", "Return")  # Delete drops a completion GTK may have put after the typed path
     assert wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", f"^{title}$").split(), 10), \
-        f"the {title} chooser stayed: {[item['name'] for item in app.accessibles() if item['role'] == 'text']}"
+        f"the {title} chooser stayed: {[item for item in app.accessibles() if item['role'] == 'text']}"
 
 
 def diagnostics_zips(session: Session) -> list:
@@ -265,6 +265,32 @@ class UploadFlows(Flow):
         choose_in_gtk_chooser(app, "Choose Files", chosen)
         self.assertTrue(wait_for(lambda: f"GET /api/picked/{PICKED.hex()} 404" in session.log_text(), 20),
                         session.log_text() + app.shell_output()[-4000:])
+
+
+class OutputFlows(Flow):
+    def test_show_server_log_without_a_working_handler_shows_the_output_window_which_saves_it(self) -> None:
+        session = self.session
+        session.install_recording_handler(in_terminal=True)
+        app = self.launch_to_desk()
+        app.press("F10")
+        app.press_more("l")  # File > Show Server Log
+        output_window = lambda: xdotool("search", "--onlyvisible", "--name", "^Server Output$").split()
+        self.assertTrue(wait_for(output_window, 10), app.shell_output())
+        self.assertFalse(session.handed_to_desktop.exists())
+
+        activate(output_window()[0])
+        app.press_more("ctrl+shift+s")
+        self.assertTrue(wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^Save Server Output$").split(), 10))
+        time.sleep(0.5)
+        app.press_more("Return")  # the suggested name in the home folder
+        saved = session.home / "server-output.txt"
+        self.assertTrue(wait_for(lambda: saved.exists() and "beacon page=desk" in saved.read_text(), 10), app.shell_output())
+        self.assertRegex(saved.read_text(), r"(?m)^\u25b8 \d\d:\d\d:\d\d Ready on port 8765$")
+
+        activate(output_window()[0])
+        app.press_more("ctrl+w")
+        self.assertTrue(wait_for(lambda: not output_window(), 10), "Ctrl+W left the output window shown")
+        self.assertTrue(app.windows(), "Ctrl+W in the output window closed the studio window")
 
 
 if __name__ == "__main__":

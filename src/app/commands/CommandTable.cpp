@@ -131,6 +131,8 @@ std::string groupTitle(KeyGroup group)
         return _("Theme Packs");
     case StudioServer:
         return _("Server");
+    case ServerOutput:
+        return _("Server Output");
     case Unlisted:
         break;
     }

@@ -2,6 +2,7 @@
 
 #include "app/commands/CommandTable.hpp"
 #include "support/Format.hpp"
+#include "ui/output/OutputCommands.hpp"
 
 #include <glib/gi18n.h>
 #include <glibmm/markup.h>
@@ -29,10 +30,11 @@ std::string listedKeys(const Command& command)
 std::string groupXml(KeyGroup group)
 {
     std::string xml = "<child><object class=\"GtkShortcutsGroup\">" + property("title", groupTitle(group));
-    for (const Command& command : commandTable())
-        if (command.group == group)
-            xml += "<child><object class=\"GtkShortcutsShortcut\">" + property("title", plainLabel(command)) +
-                   property("accelerator", listedKeys(command)) + "</object></child>";
+    for (const auto* table : {&commandTable(), &outputWindowCommands()})
+        for (const Command& command : *table)
+            if (command.group == group)
+                xml += "<child><object class=\"GtkShortcutsShortcut\">" + property("title", plainLabel(command)) +
+                       property("accelerator", listedKeys(command)) + "</object></child>";
     return xml + "</object></child>";
 }
 

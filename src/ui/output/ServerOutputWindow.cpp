@@ -10,6 +10,7 @@
 #include "support/SafeFile.hpp"
 #include "support/WhileAlive.hpp"
 #include "ui/find/FindBar.hpp"
+#include "ui/output/OutputCommands.hpp"
 
 #include <glib/gi18n.h>
 #include <glibmm/main.h>
@@ -100,12 +101,10 @@ void ServerOutputWindow::addActions()
 void ServerOutputWindow::addShortcuts()
 {
     auto shortcuts = Gtk::ShortcutController::create();
-    const std::pair<const char*, const char*> keys[] = {
-        {"<Control>f", "output.find"},     {"<Control>c", "output.copy"},  {"<Control>a", "output.select-all"},
-        {"<Shift><Control>s", "output.save-as"}, {"Escape", "output.close"}, {"<Control>w", "output.close"},
-    };
-    for (const auto& [trigger, action] : keys)
-        shortcuts->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string(trigger), Gtk::NamedAction::create(action)));
+    for (const Command& command : outputWindowCommands())
+        for (std::string_view key : command.keys)
+            shortcuts->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string(std::string(key)),
+                                                          Gtk::NamedAction::create(std::string(command.action))));
     add_controller(shortcuts);
 }
 

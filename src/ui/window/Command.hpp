@@ -14,9 +14,9 @@ inline constexpr MenuPlace kMenuBar[] = {MenuPlace::File, MenuPlace::View, MenuP
                                          MenuPlace::Help};
 
 // The groups of the Shortcuts window, in their order.
-enum class KeyGroup { Unlisted, Window, Page, FindBar, Zoom, ThemePacks, StudioServer };
-inline constexpr KeyGroup kKeyGroups[] = {KeyGroup::Window,     KeyGroup::Page,    KeyGroup::StudioServer,
-                                          KeyGroup::ThemePacks, KeyGroup::FindBar, KeyGroup::Zoom};
+enum class KeyGroup { Unlisted, Window, Page, FindBar, Zoom, ThemePacks, StudioServer, ServerOutput };
+inline constexpr KeyGroup kKeyGroups[] = {KeyGroup::Window,  KeyGroup::Page, KeyGroup::StudioServer, KeyGroup::ThemePacks,
+                                          KeyGroup::FindBar, KeyGroup::Zoom, KeyGroup::ServerOutput};
 
 // One command or key of the application as every place shows it: the menu
 // bar, the toolbar, the installed accelerators and the Shortcuts window. Its
