@@ -19,7 +19,7 @@ struct OutputLine {
 };
 
 // A longer line is cut here for the window; server.log keeps every byte.
-inline constexpr std::size_t kOutputLineChars = 2000;
+inline constexpr std::size_t kOutputLineChars = 1000;
 
 // The server's line as the window shows it, cut after kOutputLineChars characters.
 OutputLine outputLine(const std::string& line);
