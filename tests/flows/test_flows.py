@@ -234,6 +234,12 @@ class InstallFlows(Flow):
         self.assertTrue(wait_for(lambda: named(app, "menu item", "Meadow  \u2713"), 10), app.accessibles())
         app.press_more("Escape", "Escape")
 
+        # GIO's resource files have no local path: the choice is said to be unusable, never taken for a cancel.
+        posts = session.log_text().count("POST /api/themes/install")
+        self.install(app, "resource:///org/quillbay/Quillbay/ui/style.css")
+        self.assertTrue(wait_for(lambda: named(app, "label", "what was chosen has no local path"), 10), app.accessibles())
+        self.assertEqual(session.log_text().count("POST /api/themes/install"), posts)
+
         self.install(app, broken)
         self.assertTrue(wait_for(lambda: "POST /api/themes/install 4" in session.log_text(), 20), session.log_text())
         self.assertTrue(wait_for(lambda: named(app, "label", "The manifest is not valid JSON."), 10), app.accessibles())
